@@ -1,0 +1,626 @@
+// The main window: layout, menus, texts, settings application and keys.
+#include "app/main_window.h"
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/help_window.h"
+#include "app/settings.h"
+#include "app/startup_objects.h"
+#include "ui/file_label.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+QString formatS(const QString& message, const QString& arg)
+{
+    QString out = message;
+    const qsizetype p = out.indexOf(QLatin1String("%s"));
+    if (p >= 0)
+        out.replace(p, 2, arg);
+    return out;
+}
+
+// ---- TDock ------------------------------------------------------------------
+
+TDock::TDock(QWidget* parent) : QWidget(parent)
+{
+    m_rows = new QVBoxLayout(this);
+    m_rows->setContentsMargins(2, 2, 2, 2);
+    m_rows->setSpacing(1);
+    setMinimumHeight(30);
+}
+
+void TDock::addBar(QToolBar* bar)
+{
+    // Each toolbar takes a row of its own, at the row's start.
+    m_rows->addWidget(bar, 0, Qt::AlignLeft);
+}
+
+void TDock::setBackground(const QPixmap& pixmap)
+{
+    m_background = pixmap;
+    update();
+}
+
+void TDock::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    if (!m_background.isNull())
+        p.drawTiledPixmap(rect(), m_background);
+    else
+        p.fillRect(rect(), palette().window());
+}
+
+// ---- TfrmPrincipale ----------------------------------------------------------
+
+TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName("frmPrincipale");
+    setWindowTitle(QStringLiteral("Quorvel"));
+    setWindowIcon(QIcon(":/GLYPH_OPEN"));
+    startupObjects(); // already made by the program entry; harmless here
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    Dock971 = new TDock(central);
+    Dock971->setObjectName("Dock971");
+    column->addWidget(Dock971);
+    creaToolbar();
+
+    Splitter1 = new QSplitter(Qt::Horizontal, central);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(6);
+    Splitter1->setChildrenCollapsible(false);
+    column->addWidget(Splitter1, 1);
+
+    SystemTreeView1 = new QTreeView(Splitter1);
+    SystemTreeView1->setObjectName("SystemTreeView1");
+    SystemTreeView1->setCursor(Qt::PointingHandCursor);
+    SystemTreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    SystemTreeView1->setHeaderHidden(true);
+    SystemTreeView1->setIndentation(19);
+    m_treeModel = new QFileSystemModel(this);
+    m_treeModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    m_treeModel->setRootPath(QDir::rootPath());
+    SystemTreeView1->setModel(m_treeModel);
+    for (int c = 1; c < m_treeModel->columnCount(); ++c)
+        SystemTreeView1->hideColumn(c);
+    SystemTreeView1->setCurrentIndex(m_treeModel->index(QDir::homePath()));
+    connect(SystemTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                runGuarded([&] { SystemTreeView1Change(m_treeModel->filePath(current)); });
+            });
+    connect(SystemTreeView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { mostraPopup(SystemTreeView1->viewport(), pos); });
+
+    ListView1 = new QListView(Splitter1);
+    ListView1->setObjectName("ListView1");
+    ListView1->setViewMode(QListView::IconMode);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setResizeMode(QListView::Adjust);
+    ListView1->setMovement(QListView::Static);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_listModel = new QStandardItemModel(this);
+    ListView1->setModel(m_listModel);
+    collegaComando(ListView1, &QAbstractItemView::doubleClicked, [this] { ListView1DblClick(); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { mostraPopup(ListView1->viewport(), pos); });
+    Splitter1->setStretchFactor(1, 1);
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+
+    setCentralWidget(central);
+    creaMenu();
+    creaStatusBar();
+
+    // Measuring device for the status-bar texts; never shown.
+    FLabelConvert = new TFileLabel(this);
+    FLabelConvert->setObjectName("FLabelConvert");
+    FLabelConvert->setDirection(drFromRight);
+    FLabelConvert->setFont(m_panels[1]->font());
+    FLabelConvert->resize(200, FLabelConvert->sizeHint().height());
+    FLabelConvert->hide();
+
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { mostraPopup(this, pos); });
+
+    qApp->installEventFilter(this); // the window sees its keys before its controls
+    FormCreate();
+}
+
+TfrmPrincipale::~TfrmPrincipale()
+{
+    qApp->removeEventFilter(this);
+    memorizzaGeometria();
+    SalvaConfigurazione();
+    if (m_help)
+        m_help->close();
+    delete m_help;
+}
+
+void TfrmPrincipale::FormCreate()
+{
+    ActiveViewer = nullptr;
+    LeggiConfigurazione();
+    m_resizeAttached = true;
+    ApplicaConfigurazione();
+    m_helpFile = QCoreApplication::applicationDirPath() + '/'
+        + (Configurazione.italianExact() ? QStringLiteral("QVITA.HLP") : QStringLiteral("QVENG.HLP"));
+}
+
+QAction* TfrmPrincipale::azione(const char* name, void (TfrmPrincipale::*slot)())
+{
+    auto* a = new QAction(this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (slot)
+        collegaComando(a, &QAction::triggered, [this, slot] { (this->*slot)(); });
+    return a;
+}
+
+void TfrmPrincipale::creaMenu()
+{
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName("MainMenu1");
+
+    LeggiDirectory1 = azione("LeggiDirectory1", &TfrmPrincipale::TransparentButton1Click);
+    Apriimmagine1 = azione("Apriimmagine1", &TfrmPrincipale::ListView1DblClick);
+    Mostraproprietimmagine1 = azione("Mostraproprietimmagine1", &TfrmPrincipale::SpeedButton7Click);
+    Rinominaimmagine2 = azione("Rinominaimmagine2", &TfrmPrincipale::tbRinominaClick);
+    Cancellaimmagine1 = azione("Cancellaimmagine1", &TfrmPrincipale::SpeedButton8Click);
+    Confrontaimmagini1 = azione("Confrontaimmagini1", &TfrmPrincipale::Confrontaimmagini1Click);
+    Slideshow1 = azione("Slideshow1", &TfrmPrincipale::btSlideshowClick);
+    EscidaQuorvel2 = azione("EscidaQuorvel2", &TfrmPrincipale::EscidaQuorvel1Click);
+    CopiaInAppunti = azione("CopiaInAppunti", &TfrmPrincipale::CopiaInAppuntiClick);
+    Impostasfondo1 = azione("Impostasfondo1", &TfrmPrincipale::Impostasfondo1Click);
+    Abilita1 = azione("Abilita1", &TfrmPrincipale::Abilita1Click);
+    Abilita1->setCheckable(true);
+    Cancellalalista1 = azione("Cancellalalista1", &TfrmPrincipale::Cancellalalista1Click);
+    Visualizza1 = azione("Visualizza1", &TfrmPrincipale::Visualizza1Click);
+    Sommario1 = azione("Sommario1", &TfrmPrincipale::SpeedButton10Click);
+    Informazioni2 = azione("Informazioni2", &TfrmPrincipale::Informazioni1Click);
+
+    File1 = MainMenu1->addMenu(QString());
+    File1->setObjectName("File1");
+    File1->addAction(LeggiDirectory1);
+    File1->addSeparator();
+    File1->addActions({Apriimmagine1, Mostraproprietimmagine1, Rinominaimmagine2, Cancellaimmagine1});
+    File1->addSeparator();
+    File1->addAction(Confrontaimmagini1);
+    File1->addSeparator();
+    File1->addAction(Slideshow1);
+    File1->addSeparator();
+    File1->addAction(EscidaQuorvel2);
+    connect(File1, &QMenu::aboutToShow, this, [this] { File1Click(); });
+
+    Modifica1 = MainMenu1->addMenu(QString());
+    Modifica1->setObjectName("Modifica1");
+    Modifica1->addActions({CopiaInAppunti, Impostasfondo1, Abilita1});
+    Modifica1->addSeparator();
+    Modifica1->addAction(Cancellalalista1);
+    Modifica1->addSeparator();
+    Modifica1->addAction(Visualizza1);
+
+    HelpInLinea = MainMenu1->addMenu(QString());
+    HelpInLinea->setObjectName("HelpInLinea");
+    HelpInLinea->addAction(Sommario1);
+    HelpInLinea->addSeparator();
+    HelpInLinea->addAction(Informazioni2);
+
+    // The popup's actions are separate objects so that each keeps its own name.
+    Leggidirectory2 = azione("Leggidirectory2", &TfrmPrincipale::TransparentButton1Click);
+    Apriimmagine2 = azione("Apriimmagine2", &TfrmPrincipale::ListView1DblClick);
+    Mostraproprietimmagine2 = azione("Mostraproprietimmagine2", &TfrmPrincipale::SpeedButton7Click);
+    Rinominaimmagine1 = azione("Rinominaimmagine1", &TfrmPrincipale::tbRinominaClick);
+    Cancellaimmagine2 = azione("Cancellaimmagine2", &TfrmPrincipale::SpeedButton8Click);
+    Slideshow2 = azione("Slideshow2", &TfrmPrincipale::btSlideshowClick);
+    BarraNuovaCartella = azione("BarraNuovaCartella", nullptr);
+    BarraNuovaCartella->setSeparator(true);
+    Nuovacartella1 = azione("Nuovacartella1", &TfrmPrincipale::Nuovacartella1Click);
+    RinominaCartella = azione("RinominaCartella", &TfrmPrincipale::RinominaCartellaClick);
+    Cancellacartella = azione("Cancellacartella", &TfrmPrincipale::CancellacartellaClick);
+
+    PopupMenu981 = new QMenu(this);
+    PopupMenu981->setObjectName("PopupMenu981");
+    PopupMenu981->addAction(Leggidirectory2);
+    PopupMenu981->addSeparator();
+    PopupMenu981->addActions({Apriimmagine2, Mostraproprietimmagine2, Rinominaimmagine1, Cancellaimmagine2});
+    PopupMenu981->addSeparator();
+    PopupMenu981->addActions({Slideshow2, BarraNuovaCartella, Nuovacartella1, RinominaCartella, Cancellacartella});
+    connect(PopupMenu981, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+}
+
+QToolButton* TfrmPrincipale::bottone(QToolBar* bar, const char* name, const char* glyph,
+                                     void (TfrmPrincipale::*slot)())
+{
+    auto* b = new QToolButton(bar);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setIcon(QIcon(QStringLiteral(":/") + QLatin1String(glyph)));
+    b->setIconSize(QSize(24, 24));
+    b->setAutoRaise(true);
+    if (slot)
+        collegaComando(b, &QToolButton::clicked, [this, slot] { (this->*slot)(); });
+    bar->addWidget(b);
+    return b;
+}
+
+void TfrmPrincipale::creaToolbar()
+{
+    Toolbar971 = new QToolBar(Dock971);
+    Toolbar971->setObjectName("Toolbar971");
+    Toolbar971->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
+    TransparentButton1 = bottone(Toolbar971, "TransparentButton1", "GLYPH_READ", &TfrmPrincipale::TransparentButton1Click);
+    Toolbar971->addSeparator();
+    tbApri = bottone(Toolbar971, "tbApri", "GLYPH_OPEN", &TfrmPrincipale::ListView1DblClick);
+    SpeedButton7 = bottone(Toolbar971, "SpeedButton7", "GLYPH_INFO", &TfrmPrincipale::SpeedButton7Click);
+    tbRinomina = bottone(Toolbar971, "tbRinomina", "GLYPH_RENAME", &TfrmPrincipale::tbRinominaClick);
+    SpeedButton8 = bottone(Toolbar971, "SpeedButton8", "GLYPH_DELETE", &TfrmPrincipale::SpeedButton8Click);
+    Toolbar971->addSeparator();
+    btSlideshow = bottone(Toolbar971, "btSlideshow", "GLYPH_SLIDESHOW", &TfrmPrincipale::btSlideshowClick);
+    Toolbar971->addSeparator();
+    SpeedButton10 = bottone(Toolbar971, "SpeedButton10", "GLYPH_HELP", &TfrmPrincipale::SpeedButton10Click);
+    Toolbar971->addSeparator();
+    tbEsci = bottone(Toolbar971, "tbEsci", "GLYPH_EXIT", &TfrmPrincipale::EscidaQuorvel1Click);
+    Dock971->addBar(Toolbar971);
+
+    // The picture edits act on the viewer activated last; they join with the viewer.
+    tbElaborazioni = new QToolBar(Dock971);
+    tbElaborazioni->setObjectName("tbElaborazioni");
+    tbElaborazioni->setStyleSheet(Toolbar971->styleSheet());
+    tbtRiflettiOriz = bottone(tbElaborazioni, "tbtRiflettiOriz", "GLYPH_FLIPH", nullptr);
+    tbtRiflettiVert = bottone(tbElaborazioni, "tbtRiflettiVert", "GLYPH_FLIPV", nullptr);
+    tbtRuotaDestra = bottone(tbElaborazioni, "tbtRuotaDestra", "GLYPH_ROTR", nullptr);
+    tbtRuotaSinistra = bottone(tbElaborazioni, "tbtRuotaSinistra", "GLYPH_ROTL", nullptr);
+    tbtRuota180 = bottone(tbElaborazioni, "tbtRuota180", "GLYPH_ROT180", nullptr);
+    tbtSchiarisci = bottone(tbElaborazioni, "tbtSchiarisci", "GLYPH_LIGHTEN", nullptr);
+    tbtScurisci = bottone(tbElaborazioni, "tbtScurisci", "GLYPH_DARKEN", nullptr);
+    tbtScalaGrigi = bottone(tbElaborazioni, "tbtScalaGrigi", "GLYPH_GREY", nullptr);
+    Dock971->addBar(tbElaborazioni);
+    tbElaborazioni->hide();
+}
+
+void TfrmPrincipale::creaStatusBar()
+{
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setFixedHeight(30);
+    StatusBar1->setSizeGripEnabled(true);
+    const int widths[3] = {200, 350, 120};
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(StatusBar1);
+        m_panels[i]->setObjectName(QString("StatusPanel%1").arg(i));
+        m_panels[i]->setFixedWidth(widths[i]);
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        StatusBar1->addWidget(m_panels[i]);
+    }
+    setStatusBar(StatusBar1);
+}
+
+void TfrmPrincipale::TestiItaliano() { applicaTesti(testiItaliani()); }
+void TfrmPrincipale::TestiInglese() { applicaTesti(testiInglesi()); }
+
+void TfrmPrincipale::applicaTesti(const TestiFinestra& t)
+{
+    m_testi = &t;
+    File1->setTitle(t.File1);
+    LeggiDirectory1->setText(t.LeggiDirectory1);
+    LeggiDirectory1->setShortcut(t.scLeggiDirectory1);
+    Apriimmagine1->setText(t.Apriimmagine1);
+    Mostraproprietimmagine1->setText(t.Mostraproprietimmagine1);
+    Rinominaimmagine2->setText(t.Rinominaimmagine2);
+    Cancellaimmagine1->setText(t.Cancellaimmagine1);
+    Cancellaimmagine1->setShortcut(t.scCancellaimmagine1);
+    Confrontaimmagini1->setText(t.Confrontaimmagini1);
+    Slideshow1->setText(t.Slideshow1);
+    Slideshow1->setShortcut(t.scSlideshow1);
+    EscidaQuorvel2->setText(t.EscidaQuorvel2);
+    EscidaQuorvel2->setShortcut(t.scEscidaQuorvel2);
+    Modifica1->setTitle(t.Modifica1);
+    CopiaInAppunti->setText(t.CopiaInAppunti);
+    CopiaInAppunti->setShortcut(t.scCopiaInAppunti);
+    Impostasfondo1->setText(t.Impostasfondo1);
+    Cancellalalista1->setText(t.Cancellalalista1);
+    Abilita1->setText(t.Abilita1);
+    Visualizza1->setText(t.Visualizza1);
+    HelpInLinea->setTitle(t.HelpInLinea);
+    Sommario1->setText(t.Sommario1);
+    Sommario1->setShortcut(t.scSommario1);
+    Informazioni2->setText(t.Informazioni2);
+    Informazioni2->setShortcut(t.scInformazioni2);
+    Nuovacartella1->setText(t.Nuovacartella1);
+    RinominaCartella->setText(t.RinominaCartella);
+    Cancellacartella->setText(t.Cancellacartella);
+    Leggidirectory2->setText(t.Leggidirectory2);
+    Apriimmagine2->setText(t.Apriimmagine2);
+    Mostraproprietimmagine2->setText(t.Mostraproprietimmagine2);
+    Rinominaimmagine1->setText(t.Rinominaimmagine1);
+    Cancellaimmagine2->setText(t.Cancellaimmagine2);
+    Slideshow2->setText(t.Slideshow2);
+    tbApri->setToolTip(t.hintApri);
+    SpeedButton7->setToolTip(t.hintProprieta);
+    tbRinomina->setToolTip(t.hintRinomina);
+    SpeedButton8->setToolTip(t.hintCancella);
+    TransparentButton1->setToolTip(t.hintLeggi);
+    SpeedButton10->setToolTip(t.hintAiuto);
+    btSlideshow->setToolTip(t.hintSlideshow);
+    tbEsci->setToolTip(t.hintEsci);
+    tbtRiflettiOriz->setToolTip(t.hintRiflettiOriz);
+    tbtRiflettiVert->setToolTip(t.hintRiflettiVert);
+    tbtRuotaDestra->setToolTip(t.hintRuotaDestra);
+    tbtRuotaSinistra->setToolTip(t.hintRuotaSinistra);
+    tbtRuota180->setToolTip(t.hintRuota180);
+    tbtSchiarisci->setToolTip(t.hintSchiarisci);
+    tbtScurisci->setToolTip(t.hintScurisci);
+    tbtScalaGrigi->setToolTip(t.hintScalaGrigi);
+    m_helpFile = QCoreApplication::applicationDirPath() + '/' + t.helpFile;
+}
+
+void TfrmPrincipale::ApplicaConfigurazione()
+{
+    TConfigurazione& c = Configurazione;
+    // 1. Texts of the language, and the count in them.
+    if (c.italianPrefix())
+        TestiItaliano();
+    else
+        TestiInglese();
+    AggiornaConteggio();
+
+    // 2. Geometry, without the resize handler writing it back half-way.
+    const bool attached = m_resizeAttached;
+    m_resizeAttached = false;
+    move(c.Sinistra, c.Alto);
+    resize(c.Larghezza, c.Altezza);
+    QList<int> sizes = Splitter1->sizes();
+    if (sizes.size() == 2) {
+        const int total = std::max(sizes[0] + sizes[1], c.Larghezza);
+        Splitter1->setSizes({c.LarghezzaFTree, std::max(1, total - c.LarghezzaFTree)});
+    }
+    SystemTreeView1->resize(c.LarghezzaFTree, c.AltezzaFTree);
+    m_resizeAttached = attached;
+
+    // 3. Tree scrolling while dragging, and hot tracking of the list.
+    SystemTreeView1->setAutoScroll(c.FTreeScroll);
+    ListView1->setAttribute(Qt::WA_Hover, c.HotTrack);
+    ListView1->setMouseTracking(c.HotTrack);
+
+    // 5. Dock background.
+    Dock971->setBackground(c.ImgSfondoToolbar ? startupObjects().backTool : QPixmap());
+
+    // 6. Frame colours.
+    startupObjects().paintFrames(c.BkCol, c.BdCol);
+}
+
+void TfrmPrincipale::AggiornaConteggio()
+{
+    const int n = m_listModel ? m_listModel->rowCount() : 0;
+    m_panels[0]->setText(Configurazione.italianPrefix()
+                             ? QStringLiteral("La lista contiene %1 immagini").arg(n)
+                             : QStringLiteral("There are %1 pictures in the list").arg(n));
+}
+
+QString TfrmPrincipale::shortPath(const QString& path)
+{
+    FLabelConvert->setFileName(path);
+    return FLabelConvert->caption();
+}
+
+void TfrmPrincipale::memorizzaGeometria()
+{
+    Configurazione.Alto = y();
+    Configurazione.Sinistra = x();
+    Configurazione.Larghezza = width();
+    Configurazione.Altezza = height();
+    Splitter1Moved();
+}
+
+void TfrmPrincipale::Splitter1Moved()
+{
+    Configurazione.LarghezzaFTree = SystemTreeView1->width();
+    Configurazione.AltezzaFTree = SystemTreeView1->height();
+}
+
+void TfrmPrincipale::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    if (m_resizeAttached && isVisible())
+        memorizzaGeometria();
+}
+
+void TfrmPrincipale::moveEvent(QMoveEvent* e)
+{
+    QMainWindow::moveEvent(e);
+    if (m_resizeAttached && isVisible())
+        memorizzaGeometria();
+}
+
+void TfrmPrincipale::SystemTreeView1Change(const QString& newPath)
+{
+    CartellaCorrente = newPath;
+}
+
+bool TfrmPrincipale::selezionePresente() const
+{
+    return ListView1->selectionModel() && ListView1->selectionModel()->hasSelection();
+}
+
+void TfrmPrincipale::File1Click()
+{
+    const bool sel = selezionePresente();
+    for (QAction* a : {Apriimmagine1, Mostraproprietimmagine1, Cancellaimmagine1, Rinominaimmagine2})
+        a->setEnabled(sel);
+}
+
+void TfrmPrincipale::PopupMenu1Popup()
+{
+    const bool sel = selezionePresente();
+    for (QAction* a : {Apriimmagine2, Mostraproprietimmagine2, Rinominaimmagine1, Cancellaimmagine2})
+        a->setEnabled(sel);
+    const bool tree = SystemTreeView1->hasFocus();
+    for (QAction* a : {BarraNuovaCartella, Nuovacartella1, RinominaCartella, Cancellacartella})
+        a->setVisible(tree);
+}
+
+void TfrmPrincipale::mostraPopup(QWidget* from, const QPoint& pos)
+{
+    PopupMenu981->popup(from->mapToGlobal(pos));
+}
+
+// ---- keys ----------------------------------------------------------------------
+
+bool TfrmPrincipale::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
+        return QMainWindow::eventFilter(watched, event);
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || w->window() != this || !isActiveWindow())
+        return false;
+    // An editor being typed in keeps its own keys (Enter ends the edit).
+    if (qobject_cast<QLineEdit*>(w))
+        return false;
+    auto* ke = static_cast<QKeyEvent*>(event);
+    if (ke->isAutoRepeat() && ke->key() != Qt::Key_PageUp && ke->key() != Qt::Key_PageDown)
+        return false;
+    static const int consumed[] = {Qt::Key_F1, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape,
+                                   Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_F5, Qt::Key_F11};
+    const bool ours = std::find(std::begin(consumed), std::end(consumed), ke->key()) != std::end(consumed);
+    if (type == QEvent::ShortcutOverride) {
+        // Claim the keys the window handles so no menu shortcut takes them first.
+        if (ours) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+    bool handled = false;
+    runGuarded([&] { handled = FormKeyDown(ke->key(), ke->modifiers()); });
+    return handled;
+}
+
+bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    switch (key) {
+    case Qt::Key_F1:
+        SpeedButton10Click();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        ListView1DblClick();
+        return true;
+    case Qt::Key_Escape:
+        Interrompi = true;
+        return true;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+        QScrollBar* bar = ListView1->verticalScrollBar();
+        const int step = centralWidget() ? centralWidget()->height() : height();
+        bar->setValue(bar->value() + (key == Qt::Key_PageUp ? -step : step));
+        return true;
+    }
+    case Qt::Key_F5:
+        CompletaLista();
+        return true;
+    case Qt::Key_F6:
+        Impostasfondo1Click();
+        return false; // the focused control still gets the key
+    case Qt::Key_F11:
+        tastoF11(modifiers & Qt::ShiftModifier);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- commands ------------------------------------------------------------------
+
+void TfrmPrincipale::SpeedButton10Click()
+{
+    if (!m_help)
+        m_help = new THelpWindow(nullptr);
+    m_help->showContents(m_helpFile);
+}
+
+void TfrmPrincipale::Informazioni1Click()
+{
+    TAboutBox box(this);
+    box.exec();
+}
+
+void TfrmPrincipale::Abilita1Click()
+{
+    const bool show = !tbElaborazioni->isVisible();
+    tbElaborazioni->setVisible(show);
+    Abilita1->setChecked(show);
+}
+
+void TfrmPrincipale::EscidaQuorvel1Click()
+{
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    // Viewer windows are closed from the last created to the first.
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+        QWidget* w = *it;
+        if (w != this && w->isVisible() && w->property("quorvelViewer").toBool())
+            w->close();
+    }
+    if (m_help)
+        m_help->close();
+    QCoreApplication::quit();
+}
+
+void TfrmPrincipale::closeEvent(QCloseEvent* e)
+{
+    EscidaQuorvel1Click();
+    e->accept();
+}
+
+void TfrmPrincipale::Cancellalalista1Click()
+{
+    m_listModel->clear();
+    StartupObjects& so = startupObjects();
+    for (int i = 0; i < 3; ++i)
+        so.resetList(i);
+    AggiornaConteggio();
+}
+
+// The commands below are completed by the pieces they drive (thumbnail scan,
+// cache, viewer, slideshow, compare, file operations, folder tree, options).
+void TfrmPrincipale::TransparentButton1Click() {}
+void TfrmPrincipale::ListView1DblClick() {}
+void TfrmPrincipale::SpeedButton7Click() {}
+void TfrmPrincipale::tbRinominaClick() {}
+void TfrmPrincipale::SpeedButton8Click() {}
+void TfrmPrincipale::CopiaInAppuntiClick() {}
+void TfrmPrincipale::Impostasfondo1Click() {}
+void TfrmPrincipale::btSlideshowClick() {}
+void TfrmPrincipale::Confrontaimmagini1Click() {}
+void TfrmPrincipale::Nuovacartella1Click() {}
+void TfrmPrincipale::RinominaCartellaClick() {}
+void TfrmPrincipale::CancellacartellaClick() {}
+void TfrmPrincipale::Visualizza1Click() {}
+void TfrmPrincipale::CompletaLista() {}
+void TfrmPrincipale::tastoF11(bool) {}

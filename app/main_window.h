@@ -1,0 +1,161 @@
+// The main window: folder tree, thumbnail list, menus, toolbars and status bar.
+#pragma once
+#include "app/application.h"
+#include "app/help_window.h"
+#include "app/texts.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QListView;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class QFileSystemModel;
+class QStandardItemModel;
+class QVBoxLayout;
+class TFileLabel;
+
+
+// The toolbar dock: holds the toolbars in rows and paints the background bitmap.
+class TDock : public QWidget {
+    Q_OBJECT
+public:
+    explicit TDock(QWidget* parent = nullptr);
+    void addBar(QToolBar* bar);
+    void setBackground(const QPixmap& pixmap);
+    bool hasBackground() const { return !m_background.isNull(); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QVBoxLayout* m_rows;
+    QPixmap m_background;
+};
+
+class TfrmPrincipale : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmPrincipale(QWidget* parent = nullptr);
+    ~TfrmPrincipale() override; // FormDestroy
+
+    void ApplicaConfigurazione();
+    void TestiItaliano();
+    void TestiInglese();
+    const TestiFinestra& testi() const { return *m_testi; }
+
+    // Shortens a path to the hidden 200-pixel label's width.
+    QString shortPath(const QString& path);
+    // Writes the window's and the tree's geometry into the settings.
+    void memorizzaGeometria();
+
+    // Commands (menus, toolbar buttons, keys).
+    void TransparentButton1Click();  // read folder
+    void ListView1DblClick();        // open the selected pictures
+    void SpeedButton7Click();        // properties
+    void tbRinominaClick();          // rename picture
+    void SpeedButton8Click();        // delete pictures
+    void CopiaInAppuntiClick();
+    void Impostasfondo1Click();      // wallpaper
+    void btSlideshowClick();
+    void Confrontaimmagini1Click();
+    void Nuovacartella1Click();
+    void RinominaCartellaClick();
+    void CancellacartellaClick();
+    void SpeedButton10Click();       // help contents
+    void Informazioni1Click();       // about
+    void Visualizza1Click();         // options
+    void Abilita1Click();            // picture toolbar on or off
+    void EscidaQuorvel1Click();      // exit
+    void Cancellalalista1Click();    // empty the list
+    void CompletaLista();            // F5
+    void tastoF11(bool shift);       // F11: save the cache, Shift+F11 load it
+
+    void AggiornaConteggio();
+    void SystemTreeView1Change(const QString& newPath);
+
+    // Main-window state shared with the commands.
+    QString CartellaCorrente;
+    bool Interrompi = false;
+    QPointer<QWidget> ActiveViewer;
+
+    // Handles one key as the window's key preview does; true when consumed.
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+    // Connects a control's signal to a command; what the command throws goes
+    // to the application-wide error message and the window goes on.
+    template <typename Sender, typename Signal>
+    void collegaComando(Sender* sender, Signal signal, std::function<void()> command)
+    {
+        connect(sender, signal, this, [command = std::move(command)] { runGuarded(command); });
+    }
+
+    THelpWindow* helpWindow() const { return m_help; }
+    QString helpFileName() const { return m_helpFile; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;   // FormClose
+    void resizeEvent(QResizeEvent* e) override; // FormResize
+    void moveEvent(QMoveEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void creaMenu();
+    void creaToolbar();
+    void creaStatusBar();
+    void applicaTesti(const TestiFinestra& t);
+    void File1Click();
+    void PopupMenu1Popup();
+    void Splitter1Moved();
+    void mostraPopup(QWidget* from, const QPoint& pos);
+    QAction* azione(const char* name, void (TfrmPrincipale::*slot)());
+    QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
+                         void (TfrmPrincipale::*slot)());
+    bool selezionePresente() const;
+
+    const TestiFinestra* m_testi = nullptr;
+    bool m_resizeAttached = false;
+    bool m_exiting = false;
+    QString m_helpFile;
+    QPointer<THelpWindow> m_help;
+
+public:
+    // Controls, by the names the commands and tests use.
+    TDock* Dock971 = nullptr;
+    QToolBar* Toolbar971 = nullptr;
+    QToolBar* tbElaborazioni = nullptr;
+    QTreeView* SystemTreeView1 = nullptr;
+    QFileSystemModel* m_treeModel = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QListView* ListView1 = nullptr;
+    QStandardItemModel* m_listModel = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* m_panels[3] = {};
+    TFileLabel* FLabelConvert = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* File1 = nullptr;
+    QMenu* Modifica1 = nullptr;
+    QMenu* HelpInLinea = nullptr;
+    QMenu* PopupMenu981 = nullptr;
+    QAction *LeggiDirectory1, *Apriimmagine1, *Mostraproprietimmagine1, *Rinominaimmagine2,
+        *Cancellaimmagine1, *Confrontaimmagini1, *Slideshow1, *EscidaQuorvel2, *CopiaInAppunti,
+        *Impostasfondo1, *Abilita1, *Cancellalalista1, *Visualizza1, *Sommario1, *Informazioni2;
+    QAction *Leggidirectory2, *Apriimmagine2, *Mostraproprietimmagine2, *Rinominaimmagine1,
+        *Cancellaimmagine2, *Slideshow2, *BarraNuovaCartella, *Nuovacartella1, *RinominaCartella,
+        *Cancellacartella;
+    QToolButton *TransparentButton1, *tbApri, *SpeedButton7, *tbRinomina, *SpeedButton8, *btSlideshow,
+        *SpeedButton10, *tbEsci;
+    QToolButton *tbtRiflettiOriz, *tbtRiflettiVert, *tbtRuotaDestra, *tbtRuotaSinistra, *tbtRuota180,
+        *tbtSchiarisci, *tbtScurisci, *tbtScalaGrigi;
+};
+
+// Replaces the first "%s" of a message text by the argument.
+QString formatS(const QString& message, const QString& arg);

@@ -1,0 +1,165 @@
+// Text tables of the main window.
+#include "app/texts.h"
+
+namespace {
+
+TestiFinestra makeItalian()
+{
+    TestiFinestra t;
+    t.File1 = "&File";
+    t.LeggiDirectory1 = "&Leggi directory";
+    t.scLeggiDirectory1 = QKeySequence(Qt::Key_F4);
+    t.Apriimmagine1 = "&Apri immagine";
+    t.Mostraproprietimmagine1 = "&Mostra proprietà immagine";
+    t.Rinominaimmagine2 = "&Rinomina immagine";
+    t.Cancellaimmagine1 = "&Cancella immagine";
+    t.scCancellaimmagine1 = QKeySequence(Qt::CTRL | Qt::Key_Delete);
+    t.Confrontaimmagini1 = "Confronta immagini";
+    t.Slideshow1 = "Slideshow";
+    t.scSlideshow1 = QKeySequence(Qt::Key_F8);
+    t.EscidaQuorvel2 = "&Esci da Quorvel";
+    t.scEscidaQuorvel2 = QKeySequence(Qt::CTRL | Qt::Key_E);
+    t.Modifica1 = "&Modifica";
+    t.CopiaInAppunti = "Copia nome file negli Appunti";
+    t.scCopiaInAppunti = QKeySequence(Qt::CTRL | Qt::Key_F10);
+    t.Impostasfondo1 = "Imposta come sfondo di &Windows";
+    t.Cancellalalista1 = "Svuota la lista";
+    t.Abilita1 = "Elaborazioni";
+    t.Visualizza1 = "&Opzioni";
+    t.HelpInLinea = "&?";
+    t.Sommario1 = "Aiuto";
+    t.scSommario1 = QKeySequence(Qt::Key_F1);
+    t.Informazioni2 = "Informazioni";
+    t.scInformazioni2 = QKeySequence(Qt::CTRL | Qt::Key_I);
+    t.Nuovacartella1 = "Nuova Cartella";
+    t.RinominaCartella = "Rinomina Cartella";
+    t.Cancellacartella = "Cancella Cartella";
+    t.Leggidirectory2 = "Leggi directory";
+    t.Apriimmagine2 = "Apri immagine";
+    t.Mostraproprietimmagine2 = "Mostra proprietà immagine";
+    t.Rinominaimmagine1 = "Rinomina immagine";
+    t.Cancellaimmagine2 = "Cancella immagine";
+    t.Slideshow2 = "Slideshow";
+    t.hintApri = "Apri l'immagine";
+    t.hintProprieta = "Mostra le proprietà dell'immagine";
+    t.hintRinomina = "Rinomina immagine";
+    t.hintCancella = "Cancella l'immagine";
+    t.hintLeggi = "Leggi directory";
+    t.hintAiuto = "Aiuto";
+    t.hintSlideshow = "Slideshow";
+    t.hintEsci = "Esci";
+    t.hintRiflettiOriz = "Ribalta orizzontalmente";
+    t.hintRiflettiVert = "Ribalta verticalmente";
+    t.hintRuotaDestra = "Ruota a destra";
+    t.hintRuotaSinistra = "Ruota a sinistra";
+    t.hintRuota180 = "Ruota di 180°";
+    t.hintSchiarisci = "Schiarisci l'immagine";
+    t.hintScurisci = "Scurisci l'immagine";
+    t.hintScalaGrigi = "Converti in tonalità di grigio";
+    t.helpFile = "QVITA.HLP";
+    t.msgNomeFile = "Nome del file: %s";
+    t.msgFormato = "Formato grafico del file: %s";
+    t.msgDimensioni = "Dimensioni in pixel dell'immagine: %s";
+    t.msgDimensioniFile = "Dimensioni: %s byte";
+    t.msgUltimaModifica = "Ultima modifica il %s";
+    t.msgCarico = "Carico il file %s";
+    t.msgCartellaNonCancellabile =
+        "La cartella non può essere cancellata.\rVerificare che sia vuota e non protetta da cancellazione.";
+    t.msgNuovaCartella = "Nuova Cartella";
+    t.msgCartellaNonCreata = "Non è possibile creare la cartella!";
+    return t;
+}
+
+TestiFinestra makeEnglish()
+{
+    TestiFinestra t;
+    t.File1 = "&File";
+    t.LeggiDirectory1 = "&Read directory";
+    t.scLeggiDirectory1 = QKeySequence(Qt::Key_F4);
+    t.Apriimmagine1 = "&Show image";
+    t.Mostraproprietimmagine1 = "Show image &info";
+    t.Rinominaimmagine2 = "Rename image";
+    t.Cancellaimmagine1 = "&Delete image";
+    t.scCancellaimmagine1 = QKeySequence(Qt::CTRL | Qt::Key_Delete);
+    t.Confrontaimmagini1 = "Compare images";
+    t.Slideshow1 = "Slideshow";
+    t.scSlideshow1 = QKeySequence(Qt::Key_F8);
+    t.EscidaQuorvel2 = "E&xit Quorvel";
+    t.scEscidaQuorvel2 = QKeySequence(Qt::CTRL | Qt::Key_X);
+    t.Modifica1 = "&Edit";
+    t.CopiaInAppunti = "Copy filename to Cipboard";
+    t.scCopiaInAppunti = QKeySequence(Qt::CTRL | Qt::Key_F10);
+    t.Impostasfondo1 = "Set as &Wallpaper";
+    t.Cancellalalista1 = "Empty list";
+    t.Abilita1 = "Picture toolbar";
+    t.Visualizza1 = "&Options";
+    t.HelpInLinea = "&?";
+    t.Sommario1 = "&Help";
+    t.scSommario1 = QKeySequence(Qt::Key_F1);
+    t.Informazioni2 = "&About QV";
+    t.scInformazioni2 = QKeySequence(Qt::CTRL | Qt::Key_A);
+    t.Nuovacartella1 = "Create new folder";
+    t.RinominaCartella = "Rename folder";
+    t.Cancellacartella = "Delete folder";
+    t.Leggidirectory2 = "Read directory";
+    t.Apriimmagine2 = "Show image";
+    t.Mostraproprietimmagine2 = "Show image info";
+    t.Rinominaimmagine1 = "Rename image";
+    t.Cancellaimmagine2 = "Delete image";
+    t.Slideshow2 = "Slideshow";
+    t.hintApri = "Show image";
+    t.hintProprieta = "Show image info";
+    t.hintRinomina = "Rename image";
+    t.hintCancella = "Delete image";
+    t.hintLeggi = "Read directory";
+    t.hintAiuto = "Help";
+    t.hintSlideshow = "Slideshow";
+    t.hintEsci = "Exit";
+    t.hintRiflettiOriz = "Flip horizontally";
+    t.hintRiflettiVert = "Flip vertically";
+    t.hintRuotaDestra = "Rotate right";
+    t.hintRuotaSinistra = "Rotate left";
+    t.hintRuota180 = "Rotate 180°";
+    t.hintSchiarisci = "Lighten image";
+    t.hintScurisci = "Darken image";
+    t.hintScalaGrigi = "Greyscale";
+    t.helpFile = "QVENG.HLP";
+    t.msgNomeFile = "File name: %s";
+    t.msgFormato = "Graphic format: %s";
+    t.msgDimensioni = "Image size: %s";
+    t.msgDimensioniFile = "Size of file: %s byte";
+    t.msgUltimaModifica = "Last modified %s";
+    t.msgCarico = "Loading file %s";
+    t.msgCartellaNonCancellabile = "Folder cannot be deleted.\rCheck it's empty and deletable.";
+    t.msgNuovaCartella = "New Folder";
+    t.msgCartellaNonCreata = "Folder creation failed!";
+    return t;
+}
+
+} // namespace
+
+const TestiFinestra& testiItaliani()
+{
+    static const TestiFinestra t = makeItalian();
+    return t;
+}
+
+const TestiFinestra& testiInglesi()
+{
+    static const TestiFinestra t = makeEnglish();
+    return t;
+}
+
+QString messaggioEccezione(const QString& error, bool italian)
+{
+    const QString address = QString::fromLatin1(kSupportAddress);
+    if (italian)
+        return QStringLiteral("Eccezione non gestita: %1").arg(error) + '\r'
+            + QStringLiteral("Per favore invia una e-mail a %1 descrivendo l'eccezione e le "
+                             "circostanze in cui si è verificata.")
+                  .arg(address);
+    return QStringLiteral("Exception unhandled: %1").arg(error) + '\r'
+        + QStringLiteral("Send an E-Mail to %1 describing the sequence of operations that raised "
+                         "the exception")
+              .arg(address);
+}

@@ -1,0 +1,33 @@
+// The main window's interface texts in Italian and English.
+#pragma once
+#include <QKeySequence>
+#include <QString>
+
+struct TestiFinestra {
+    // Menu items: caption and shortcut.
+    QString File1, LeggiDirectory1, Apriimmagine1, Mostraproprietimmagine1, Rinominaimmagine2,
+        Cancellaimmagine1, Confrontaimmagini1, Slideshow1, EscidaQuorvel2, Modifica1, CopiaInAppunti,
+        Impostasfondo1, Cancellalalista1, Abilita1, Visualizza1, HelpInLinea, Sommario1, Informazioni2;
+    QKeySequence scLeggiDirectory1, scCancellaimmagine1, scSlideshow1, scEscidaQuorvel2,
+        scCopiaInAppunti, scSommario1, scInformazioni2;
+    // Popup items.
+    QString Nuovacartella1, RinominaCartella, Cancellacartella, Leggidirectory2, Apriimmagine2,
+        Mostraproprietimmagine2, Rinominaimmagine1, Cancellaimmagine2, Slideshow2;
+    // Toolbar hints.
+    QString hintApri, hintProprieta, hintRinomina, hintCancella, hintLeggi, hintAiuto, hintSlideshow,
+        hintEsci, hintRiflettiOriz, hintRiflettiVert, hintRuotaDestra, hintRuotaSinistra, hintRuota180,
+        hintSchiarisci, hintScurisci, hintScalaGrigi;
+    QString helpFile;
+    // Messages used by the commands.
+    QString msgNomeFile, msgFormato, msgDimensioni, msgDimensioniFile, msgUltimaModifica, msgCarico,
+        msgCartellaNonCancellabile, msgNuovaCartella, msgCartellaNonCreata;
+};
+
+const TestiFinestra& testiItaliani();
+const TestiFinestra& testiInglesi();
+
+// The application-wide error message for an error text, in the language chosen
+// by the exact name "ITALIANO".
+QString messaggioEccezione(const QString& error, bool italian);
+
+inline constexpr const char* kSupportAddress = "support@quorvel.org";

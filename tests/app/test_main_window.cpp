@@ -1,0 +1,340 @@
+// The main window: texts of both languages, keys, menus, the error handler,
+// and the settings written on exit.
+#include "app/application.h"
+#include "app/help_window.h"
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "app/splash_screen.h"
+#include "platform/registry.h"
+
+#include "testutil.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QScrollBar>
+#include <QStatusBar>
+#include "platform/errors.h"
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <memory>
+
+QApplication* qvtestCreateApplication(int& argc, char** argv) { return new QuorvelApplication(argc, argv); }
+
+namespace {
+
+const QString kBase = "Software\\Morwenly\\Quorvel\\1.5\\";
+
+// Each test gets its own settings file and a fresh record.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+        Configurazione = TConfigurazione{};
+        setErrorPresenter([this](const QString& title, const QString& text) {
+            m_shownTitle = title;
+            m_shown << text;
+        });
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    }
+    QString regFile() const { return m_dir.path() + "/quorvel/registry.reg"; }
+    void writeSettings(const QString& body)
+    {
+        QDir().mkpath(m_dir.path() + "/quorvel");
+        qvtest::writeFile(regFile(), ("Windows Registry Editor Version 5.00\n\n" + body).toUtf8());
+    }
+    TfrmPrincipale& open()
+    {
+        m_window = std::make_unique<TfrmPrincipale>();
+        m_window->show();
+        m_window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+        return *m_window;
+    }
+
+    QTemporaryDir m_dir;
+    QByteArray m_oldConfig;
+    std::unique_ptr<TfrmPrincipale> m_window;
+    QStringList m_shown;
+    QString m_shownTitle;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, EnglishByDefaultWithItsShortcuts)
+{
+    TfrmPrincipale& w = open();
+    EXPECT_EQ(w.File1->title(), "&File");
+    EXPECT_EQ(w.LeggiDirectory1->text(), "&Read directory");
+    EXPECT_EQ(w.Apriimmagine1->text(), "&Show image");
+    EXPECT_EQ(w.CopiaInAppunti->text(), "Copy filename to Cipboard");
+    EXPECT_EQ(w.Rinominaimmagine2->text(), "Rename image");
+    EXPECT_EQ(w.EscidaQuorvel2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EXPECT_EQ(w.Informazioni2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    EXPECT_EQ(w.Cancellaimmagine1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    EXPECT_EQ(w.LeggiDirectory1->shortcut(), QKeySequence(Qt::Key_F4));
+    EXPECT_EQ(w.tbtRuota180->toolTip(), "Rotate 180°");
+    EXPECT_EQ(w.SpeedButton8->toolTip(), "Delete image");
+    EXPECT_TRUE(w.helpFileName().endsWith("/QVENG.HLP"));
+    EXPECT_EQ(w.windowTitle(), "Quorvel");
+    EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "There are 0 pictures in the list");
+}
+
+TEST_F(MainWindowTest, ItalianSettingGivesEveryItalianText)
+{
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\Generali]\n\"Lingua\"=\"ITALIANO\"\n");
+    TfrmPrincipale& w = open();
+    EXPECT_EQ(w.Modifica1->title(), "&Modifica");
+    EXPECT_EQ(w.Mostraproprietimmagine1->text(), "&Mostra proprietà immagine");
+    EXPECT_EQ(w.Rinominaimmagine2->text(), "&Rinomina immagine");
+    EXPECT_EQ(w.Impostasfondo1->text(), "Imposta come sfondo di &Windows");
+    EXPECT_EQ(w.Cancellacartella->text(), "Cancella Cartella");
+    EXPECT_EQ(w.EscidaQuorvel2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_EQ(w.Informazioni2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+    EXPECT_EQ(w.tbtScalaGrigi->toolTip(), "Converti in tonalità di grigio");
+    EXPECT_EQ(w.tbApri->toolTip(), "Apri l'immagine");
+    EXPECT_TRUE(w.helpFileName().endsWith("/QVITA.HLP"));
+    EXPECT_EQ(w.testi().msgCarico, "Carico il file %s");
+    EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "La lista contiene 0 immagini");
+}
+
+TEST(TextTables, NoTextMissingOrSwapped)
+{
+    const TestiFinestra& it = testiItaliani();
+    const TestiFinestra& en = testiInglesi();
+    // Texts that differ between the languages must not be equal (a copy or a swap shows).
+    const QString TestiFinestra::* differing[] = {
+        &TestiFinestra::LeggiDirectory1, &TestiFinestra::Apriimmagine1, &TestiFinestra::Mostraproprietimmagine1,
+        &TestiFinestra::Rinominaimmagine2, &TestiFinestra::Cancellaimmagine1, &TestiFinestra::Confrontaimmagini1,
+        &TestiFinestra::EscidaQuorvel2, &TestiFinestra::Modifica1, &TestiFinestra::CopiaInAppunti,
+        &TestiFinestra::Impostasfondo1, &TestiFinestra::Cancellalalista1, &TestiFinestra::Abilita1,
+        &TestiFinestra::Visualizza1, &TestiFinestra::Sommario1, &TestiFinestra::Informazioni2,
+        &TestiFinestra::Nuovacartella1, &TestiFinestra::RinominaCartella, &TestiFinestra::Cancellacartella,
+        &TestiFinestra::hintApri, &TestiFinestra::hintCancella, &TestiFinestra::hintRuota180,
+        &TestiFinestra::helpFile, &TestiFinestra::msgNomeFile, &TestiFinestra::msgCarico,
+        &TestiFinestra::msgCartellaNonCancellabile, &TestiFinestra::msgNuovaCartella,
+        &TestiFinestra::msgCartellaNonCreata};
+    for (auto m : differing) {
+        EXPECT_FALSE((it.*m).isEmpty());
+        EXPECT_FALSE((en.*m).isEmpty());
+        EXPECT_NE(it.*m, en.*m) << (en.*m).toStdString();
+    }
+    EXPECT_EQ(it.Slideshow1, en.Slideshow1);
+    EXPECT_EQ(en.msgCartellaNonCancellabile, "Folder cannot be deleted.\rCheck it's empty and deletable.");
+    EXPECT_EQ(it.msgDimensioni, "Dimensioni in pixel dell'immagine: %s");
+    EXPECT_EQ(en.msgDimensioniFile, "Size of file: %s byte");
+    EXPECT_EQ(formatS(en.msgCarico, "/A.JPG"), "Loading file /A.JPG");
+}
+
+TEST_F(MainWindowTest, LanguagePrefixAndUnknownValues)
+{
+    // Texts test the prefix, the help file and the error message the exact name.
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\Generali]\n\"Lingua\"=\"ITALIANO2\"\n");
+    TfrmPrincipale& w = open();
+    EXPECT_EQ(w.Modifica1->title(), "&Modifica");
+    EXPECT_TRUE(w.helpFileName().endsWith("/QVENG.HLP"));
+    runGuarded([] { throw QvError("boom"); });
+    ASSERT_EQ(m_shown.size(), 1);
+    EXPECT_TRUE(m_shown[0].startsWith("Exception unhandled: boom\n"));
+
+    Configurazione.Lingua = "";
+    w.ApplicaConfigurazione();
+    EXPECT_EQ(w.Modifica1->title(), "&Edit");
+    EXPECT_TRUE(w.helpFileName().endsWith("/QVENG.HLP"));
+}
+
+TEST_F(MainWindowTest, ErrorInACommandIsShownAndTheWindowGoesOn)
+{
+    TfrmPrincipale& w = open();
+    // A failing command, wired as the window wires its own, reached by a real click.
+    w.collegaComando(w.tbApri, &QToolButton::clicked, [] { throw QvError("Bad data"); });
+    QTest::mouseClick(w.tbApri, Qt::LeftButton);
+    ASSERT_EQ(m_shown.size(), 1);
+    EXPECT_EQ(m_shownTitle, "Quorvel");
+    EXPECT_TRUE(m_shown[0].startsWith("Exception unhandled: Bad data"));
+    EXPECT_TRUE(m_shown[0].contains("Send an E-Mail to"));
+    EXPECT_TRUE(m_shown[0].contains("describing the sequence of operations that raised the exception"));
+
+    Configurazione.Lingua = "ITALIANO";
+    QTest::mouseClick(w.tbApri, Qt::LeftButton);
+    ASSERT_EQ(m_shown.size(), 2);
+    EXPECT_TRUE(m_shown[1].startsWith("Eccezione non gestita: Bad data"));
+
+    // Still working: the picture toolbar switch answers.
+    QTest::mouseClick(w.tbApri, Qt::LeftButton);
+    w.Abilita1->trigger();
+    EXPECT_TRUE(w.tbElaborazioni->isVisible());
+    EXPECT_TRUE(w.Abilita1->isChecked());
+    w.Abilita1->trigger();
+    EXPECT_FALSE(w.tbElaborazioni->isVisible());
+    EXPECT_FALSE(w.Abilita1->isChecked());
+}
+
+TEST_F(MainWindowTest, KeysTheWindowHandles)
+{
+    TfrmPrincipale& w = open();
+    w.ListView1->setFocus();
+    QTest::keyClick(w.ListView1, Qt::Key_Escape);
+    EXPECT_TRUE(w.Interrompi);
+
+    EXPECT_TRUE(w.FormKeyDown(Qt::Key_F5, {}));
+    EXPECT_TRUE(w.FormKeyDown(Qt::Key_F11, Qt::ShiftModifier));
+    EXPECT_FALSE(w.FormKeyDown(Qt::Key_F6, {})); // the focused control gets F6 too
+    EXPECT_FALSE(w.FormKeyDown(Qt::Key_A, {}));
+
+    // Page Down scrolls the list by the window's client height.
+    auto* model = qobject_cast<QStandardItemModel*>(w.ListView1->model());
+    for (int i = 0; i < 400; ++i)
+        model->appendRow(new QStandardItem(QString("item %1").arg(i)));
+    w.resize(500, 300);
+    QCoreApplication::processEvents();
+    QScrollBar* bar = w.ListView1->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(0);
+    QTest::keyClick(w.ListView1, Qt::Key_PageDown);
+    EXPECT_GT(bar->value(), 0);
+    QTest::keyClick(w.ListView1, Qt::Key_PageUp);
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(MainWindowTest, F1ShowsTheHelpOfTheLanguage)
+{
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\Generali]\n\"Lingua\"=\"ITALIANO\"\n");
+    TfrmPrincipale& w = open();
+    QTest::keyClick(w.ListView1, Qt::Key_F1);
+    ASSERT_NE(w.helpWindow(), nullptr);
+    EXPECT_TRUE(w.helpWindow()->isVisible());
+    EXPECT_TRUE(w.helpWindow()->currentFile().endsWith("QVITA.HLP"));
+    EXPECT_TRUE(w.helpWindow()->toPlainText().contains("Leggere una cartella"));
+}
+
+TEST_F(MainWindowTest, MenusEnableByTheSelectionAndTheFocus)
+{
+    TfrmPrincipale& w = open();
+    auto* model = qobject_cast<QStandardItemModel*>(w.ListView1->model());
+    model->appendRow(new QStandardItem("A.JPG"));
+    emit w.File1->aboutToShow();
+    EXPECT_FALSE(w.Apriimmagine1->isEnabled());
+    EXPECT_FALSE(w.Rinominaimmagine2->isEnabled());
+    w.ListView1->selectionModel()->select(model->index(0, 0), QItemSelectionModel::Select);
+    emit w.File1->aboutToShow();
+    EXPECT_TRUE(w.Apriimmagine1->isEnabled());
+    EXPECT_TRUE(w.Cancellaimmagine1->isEnabled());
+
+    w.ListView1->setFocus();
+    emit w.PopupMenu981->aboutToShow();
+    EXPECT_TRUE(w.Apriimmagine2->isEnabled());
+    EXPECT_FALSE(w.Nuovacartella1->isVisible());
+    EXPECT_FALSE(w.BarraNuovaCartella->isVisible());
+    w.SystemTreeView1->setFocus();
+    emit w.PopupMenu981->aboutToShow();
+    EXPECT_TRUE(w.Nuovacartella1->isVisible());
+    EXPECT_TRUE(w.RinominaCartella->isVisible());
+    EXPECT_TRUE(w.Cancellacartella->isVisible());
+}
+
+TEST_F(MainWindowTest, ExitWithCtrlXWritesEverySetting)
+{
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\Thumb]\n"
+                  "\"Dimensione\"=dword:00000007\n\"SvuotaLista\"=dword:00000005\n"
+                  "[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\Generali]\n\"Lingua\"=\"KLINGON\"\n"
+                  "[HKEY_CURRENT_USER\\Software\\Foreign]\n\"Other\"=dword:0000002a\n");
+    TfrmPrincipale& w = open();
+    QSignalSpy quit(qApp, &QCoreApplication::aboutToQuit);
+    QTest::keyClick(w.ListView1, Qt::Key_X, Qt::ControlModifier);
+    w.resize(640, 480);
+    const int width = w.width();
+    m_window.reset(); // the window's destruction saves
+
+    RegFileRegistry reg(regFile());
+    EXPECT_EQ(reg.readDword(kBase + "Thumb", "Dimensione"), 7u);
+    EXPECT_EQ(reg.readDword(kBase + "Thumb", "SvuotaLista"), 1u);
+    EXPECT_EQ(reg.readString(kBase + "Generali", "Lingua"), QString("KLINGON"));
+    EXPECT_EQ(reg.readDword("Software\\Foreign", "Other"), 42u);
+    EXPECT_EQ(reg.readDword(kBase + "FmPrincipale", "Larghezza"), quint32(width));
+    for (const char* key : {"Thumb", "OpzioniJPG", "FmPrincipale", "SlideShow", "Generali", "BkTool"})
+        EXPECT_TRUE(reg.keyExists(kBase + key)) << key;
+    EXPECT_EQ(reg.readDword(kBase + "BkTool", "ImgSfondoToolbar"), 1u);
+}
+
+TEST_F(MainWindowTest, SplitterChangesOnlyTheTreeSize)
+{
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\FmPrincipale]\n"
+                  "\"Larghezza\"=dword:00000258\n\"LarghezzaFTree\"=dword:000000b4\n");
+    TfrmPrincipale& w = open();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.SystemTreeView1->width(), 180); // restored from the settings
+    const TConfigurazione before = Configurazione;
+    w.Splitter1->setSizes({250, 300});
+    emit w.Splitter1->splitterMoved(250, 1);
+    EXPECT_EQ(Configurazione.LarghezzaFTree, w.SystemTreeView1->width());
+    EXPECT_NE(Configurazione.LarghezzaFTree, before.LarghezzaFTree);
+    EXPECT_EQ(Configurazione.Larghezza, before.Larghezza);
+    EXPECT_EQ(Configurazione.Alto, before.Alto);
+}
+
+TEST_F(MainWindowTest, LayoutAndDockBackground)
+{
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\BkTool]\n\"ImgSfondoToolbar\"=dword:00000000\n");
+    TfrmPrincipale& w = open();
+    EXPECT_FALSE(w.Dock971->hasBackground());
+    EXPECT_EQ(w.Splitter1->handleWidth(), 6);
+    EXPECT_EQ(w.StatusBar1->height(), 30);
+    EXPECT_EQ(w.findChild<QLabel*>("StatusPanel1")->width(), 350);
+    EXPECT_FALSE(w.tbElaborazioni->isVisible());
+    EXPECT_EQ(qobject_cast<QListView*>(w.ListView1)->viewMode(), QListView::IconMode);
+    EXPECT_EQ(w.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    Configurazione.ImgSfondoToolbar = true;
+    w.ApplicaConfigurazione();
+    EXPECT_TRUE(w.Dock971->hasBackground());
+    // Shortened status texts: a long path keeps its file name within 200 pixels.
+    const QString s = w.shortPath("/home/someone/a/very/long/folder/name/for/testing/picture.jpg");
+    EXPECT_TRUE(s.endsWith("picture.jpg"));
+    EXPECT_TRUE(s.contains("..."));
+}
+
+namespace {
+// An object whose event handling fails, as an unguarded handler would.
+class Failing : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw QvError("Not a TIF file");
+        return QObject::event(e);
+    }
+};
+} // namespace
+
+TEST_F(MainWindowTest, ErrorsThatEscapeAHandlerReachTheApplicationMessage)
+{
+    Failing f;
+    QEvent e(QEvent::User);
+    QCoreApplication::sendEvent(&f, &e);
+    ASSERT_EQ(m_shown.size(), 1);
+    EXPECT_TRUE(m_shown[0].startsWith("Exception unhandled: Not a TIF file"));
+}
+
+TEST(SplashScreen, ClosesOnlyAfterItsTimerFired)
+{
+    TfrmSplashScreen splash;
+    splash.show();
+    EXPECT_EQ(splash.size(), QSize(392, 273));
+    EXPECT_FALSE(splash.close());
+    EXPECT_TRUE(splash.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return splash.timerFired(); }, 5000));
+    EXPECT_TRUE(splash.close());
+}

@@ -1,7 +1,7 @@
 // About box.
 #include "app/about_box.h"
 
-#include "app/settings.h"
+#include "platform/settings.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // Application-wide error handling.
 #include "app/application.h"
 
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "app/texts.h"
 #include "platform/errors.h"
 

@@ -2,7 +2,7 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/splash_screen.h"
-#include "app/startup_objects.h"
+#include "catalogue/startup_objects.h"
 
 #include <QThread>
 

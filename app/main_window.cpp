@@ -4,8 +4,8 @@
 #include "app/about_box.h"
 #include "app/application.h"
 #include "app/help_window.h"
-#include "app/settings.h"
-#include "app/startup_objects.h"
+#include "platform/settings.h"
+#include "catalogue/startup_objects.h"
 #include "ui/file_label.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 #include "app/application.h"
 #include "app/help_window.h"
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "app/splash_screen.h"
 #include "platform/registry.h"
 

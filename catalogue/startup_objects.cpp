@@ -1,7 +1,7 @@
 // Creation of the start-up objects from the program's resources.
-#include "app/startup_objects.h"
+#include "catalogue/startup_objects.h"
 
-#include "app/settings.h"
+#include "platform/settings.h"
 
 #include <QPainter>
 

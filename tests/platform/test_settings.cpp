@@ -1,5 +1,5 @@
 // The settings record against the registry file: defaults, layout, odd values.
-#include "app/settings.h"
+#include "platform/settings.h"
 #include "platform/registry.h"
 
 #include "testutil.h"

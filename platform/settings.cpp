@@ -1,5 +1,5 @@
 // Settings record, its registry layout and the load and save routines.
-#include "app/settings.h"
+#include "platform/settings.h"
 
 #include "platform/registry.h"
 

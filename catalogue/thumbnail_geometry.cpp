@@ -1,0 +1,67 @@
+// Thumbnail geometry and item texts.
+#include "catalogue/thumbnail_geometry.h"
+
+#include <cmath>
+
+namespace thumbs {
+
+int thumbSize(int dimensione)
+{
+    switch (dimensione) {
+    case 1: return 60;
+    case 3: return 120;
+    default: return 90;
+    }
+}
+
+int boxSize(int dimensione) { return thumbSize(dimensione) - 2; }
+
+FitRect fitRect(int width, int height, int box)
+{
+    // The picture fills the box along its longer side; small pictures grow too.
+    if (width <= 0 || height <= 0)
+        return {1, 1, box, box};
+    const double a = double(box) / width;
+    const double b = double(box) / height;
+    if (a > b) {
+        const int w = int(std::trunc(width * b));
+        const int left = (box - w) / 2;
+        return {left, 1, left + w, box};
+    }
+    const int h = int(std::trunc(height * a));
+    const int top = (box - h) / 2;
+    return {1, top, box, top + h};
+}
+
+qint64 kilobytes(qint64 bytes) { return bytes / 1024 + 1; }
+
+QString upperAscii(const QString& s)
+{
+    QString out = s;
+    for (QChar& c : out)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 32);
+    return out;
+}
+
+QString caption(const QString& fileName, const QString& sizeText, qint64 bytes)
+{
+    return upperAscii(fileName) + QLatin1Char('\r') + sizeText + QLatin1Char(' ')
+        + QString::number(kilobytes(bytes)) + QLatin1String("Kb");
+}
+
+QString formatText(const QString& extension, bool italian)
+{
+    return (italian ? QStringLiteral("File di tipo ") : QStringLiteral("File format ")) + extension.toLower();
+}
+
+QString extensionKey(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < slash)
+        return {};
+    return path.mid(dot + 1).toLower();
+}
+
+} // namespace thumbs

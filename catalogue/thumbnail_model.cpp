@@ -43,6 +43,8 @@ QVariant ThumbnailListModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags ThumbnailListModel::flags(const QModelIndex& index) const
 {
+    if (!index.isValid())
+        return QAbstractListModel::flags(index);
     return QAbstractListModel::flags(index) | Qt::ItemIsDragEnabled;
 }
 

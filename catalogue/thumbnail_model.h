@@ -24,7 +24,8 @@ struct ThumbnailRecord {
 class ThumbnailListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Roles { SubItemRole = Qt::UserRole + 1, ImageIndexRole, PathRole = SubItemRole + 10 };
+    // SubItemRole + i gives sub-text i (0 to 5).
+    enum Roles { SubItemRole = Qt::UserRole + 1, ImageIndexRole = SubItemRole + 6 };
 
     explicit ThumbnailListModel(QObject* parent = nullptr);
     ~ThumbnailListModel() override;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
@@ -394,6 +395,12 @@ private:
             m_cancelled = true;
             return;
         }
+        if (toTrash) {
+            // The home trash lives in the user's data folder, which a fresh account may lack.
+            const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+            if (!dataHome.isEmpty() && !QFileInfo::exists(dataHome) && QDir().mkpath(dataHome))
+                QFile::setPermissions(dataHome, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         for (int i = 0; i < paths.size(); ++i) {
             const QString& p = paths[i];
             if (!step(i, p, {}))
@@ -726,7 +733,8 @@ private:
     // With verify the copy is read back and compared before it takes the name.
     int copyFile(const QString& src, const QString& target, bool replace, bool verify)
     {
-        const int in = ::open(enc(src).constData(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking so that a pipe cannot hold the open; regular files ignore the flag.
+        const int in = ::open(enc(src).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (in < 0)
             return errno;
         FdCloser inCloser{in};

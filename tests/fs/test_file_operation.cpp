@@ -184,11 +184,11 @@ TEST_F(FileOperationTest, RenameReportsSuccessOnlyWhenTheNameChanged)
     EXPECT_EQ(entries(d.path()), QStringList({"bare.jpg", "taken.jpg"}));
 }
 
-// The trash of this test lives under its own XDG_DATA_HOME (set before any trash call).
+// The trash of this test lives under its own XDG_DATA_HOME (set before any trash call),
+// a folder that does not exist yet, as on a fresh account.
 TEST_F(FileOperationTest, DeleteWithUndoLeavesTheFileRestorableFromTheTrash)
 {
-    const QString dataHome = d.filePath("xdg-data");
-    ASSERT_TRUE(d.mkdir("xdg-data"));
+    const QString dataHome = d.filePath("xdg/data");
     const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
 

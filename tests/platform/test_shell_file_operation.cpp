@@ -316,6 +316,13 @@ TEST(ShellFileOperation, ErrorAnsweredWithCancelStopsTheRest)
               kShellErrorCancelled);
     EXPECT_TRUE(aborted);
     EXPECT_TRUE(entries(d.filePath("out")).isEmpty());
+
+    // A pipe is refused at once rather than waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(d.filePath("pipe")).constData(), 0600), 0);
+    ScriptedShellInteraction pipe;
+    EXPECT_NE(run(kFoCopy, {d.filePath("pipe"), d.filePath("b")}, {d.filePath("out")}, 0, pipe), 0);
+    EXPECT_EQ(pipe.problemPaths, QStringList({d.filePath("pipe")}));
+    EXPECT_EQ(entries(d.filePath("out")), QStringList({"b"}));
 }
 
 // A copy that fails half-way (the file size limit stands in for a full disk) leaves the

@@ -1,7 +1,5 @@
-// The hand-over posts the report to the user-interface thread and waits on a condition
-// that also watches the stop flag: an owner that stops its worker (or goes away) before the
-// report ran never gets it, and a worker is never stuck behind a report nobody will run.
-// Workers still alive when the application object goes are stopped and deleted then.
+// The change workers' hand-over to the user-interface thread, and the registry that stops
+// and deletes workers still alive when the application object goes.
 #include "fs/file_sys_monitor_workers.h"
 
 #include <QCoreApplication>
@@ -78,6 +76,9 @@ void ChangeWorkerThread::disposeWhenFinished(ChangeWorkerThread* worker)
         worker->deleteLater(); // never started, or already ended
 }
 
+// The report is posted and waited for on a condition that also watches the stop flag: an
+// owner that stops its worker (or goes away) before the report ran never gets it, and a
+// worker is never stuck behind a report that nobody will run.
 bool ChangeWorkerThread::runOnUiThread(const std::function<void()>& fn)
 {
     QCoreApplication* app = QCoreApplication::instance();

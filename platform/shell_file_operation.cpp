@@ -1,7 +1,5 @@
-// The shell-style file operation. Nothing the user owns is put at risk: a copy is written
-// to a temporary name beside its destination and renamed into place only when complete,
-// a move across file systems removes its source only after the copy has been read back,
-// and "allow undo" deletes go to the freedesktop trash or stay where they are.
+// The shell-style file operation: copy, move, delete (to the freedesktop trash with undo)
+// and rename over the names of zero-separated lists.
 #include "platform/shell_file_operation.h"
 
 #include <QDir>
@@ -241,6 +239,10 @@ struct Source {
     int nameIndex = 0; // which name of the list it came from
 };
 
+// Nothing the user owns is put at risk: a copy is written to a temporary name beside its
+// destination and renamed into place only when complete, a move across file systems
+// removes its source only after the copy has been read back, and a delete with undo
+// that the trash refuses leaves the item where it is.
 class Runner {
 public:
     Runner(ShellFileOp& op, ShellFileInteraction& ui)

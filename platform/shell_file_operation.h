@@ -1,6 +1,5 @@
-// A file operation in the shell's manner: copy, move, delete or rename the names of a
-// zero-separated list, with confirmations, collision questions and progress going
-// through an interface that the caller implements (dialogs in a window, a script in tests).
+// A file operation in the shell's manner over zero-separated name lists, with its questions
+// and progress going through an interface (dialogs in a window, a script in tests).
 #pragma once
 #include <QString>
 #include <QStringList>

@@ -1,0 +1,130 @@
+// The file-operation dialogs in both languages: texts shown, buttons mapped to answers,
+// and the progress dialog's cancel.
+#include "fs/file_operation_dialogs.h"
+#include "support/testutil.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// Once the next message box is up, records its texts and clicks the button labelled `button`.
+struct BoxAnswer {
+    QString title;
+    QString text;
+    QStringList buttons;
+};
+
+void answerNextBox(const QString& button, BoxAnswer* seen)
+{
+    QTimer::singleShot(0, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            answerNextBox(button, seen); // not shown yet
+            return;
+        }
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        for (QAbstractButton* b : box->buttons()) {
+            seen->buttons.append(b->text());
+            if (b->text() == button)
+                b->click();
+        }
+    });
+}
+
+} // namespace
+
+TEST(FileOperationDialogs, LanguageFollowsTheSetting)
+{
+    EXPECT_EQ(fileOpLanguageFor("ITALIANO"), FileOpLanguage::Italian);
+    EXPECT_EQ(fileOpLanguageFor("ENGLISH"), FileOpLanguage::English);
+    EXPECT_EQ(fileOpLanguageFor(""), FileOpLanguage::English);
+}
+
+TEST(FileOperationDialogs, ItalianReplaceQuestionMapsEveryButton)
+{
+    QTemporaryDir tmp;
+    qvtest::writeFile(tmp.filePath("a.jpg"), "new");
+    qvtest::writeFile(tmp.filePath("b.jpg"), "old");
+    FileOperationDialogs dialogs(FileOpLanguage::Italian);
+    dialogs.begin(nullptr, qv::kFoCopy, QString(), true, false);
+    const struct {
+        const char* button;
+        qv::ShellAnswer answer;
+    } rows[] = {
+        {"&Sì", qv::ShellAnswer::Yes},          {"Sì a &tutti", qv::ShellAnswer::YesToAll},
+        {"&No", qv::ShellAnswer::No},           {"N&o a tutti", qv::ShellAnswer::NoToAll},
+        {"Annulla", qv::ShellAnswer::Cancel},
+    };
+    for (const auto& row : rows) {
+        BoxAnswer seen;
+        answerNextBox(QString::fromUtf8(row.button), &seen);
+        EXPECT_EQ(dialogs.askReplace(tmp.filePath("a.jpg"), tmp.filePath("b.jpg"), false, true), row.answer)
+            << row.button;
+        EXPECT_EQ(seen.title, QString::fromUtf8("Conferma sostituzione file"));
+        EXPECT_TRUE(seen.text.contains("\"b.jpg\""));
+        EXPECT_EQ(seen.buttons.size(), 5);
+    }
+    // The last item offers no "to all" answers.
+    BoxAnswer seen;
+    answerNextBox("&No", &seen);
+    EXPECT_EQ(dialogs.askReplace(tmp.filePath("a.jpg"), tmp.filePath("b.jpg"), false, false), qv::ShellAnswer::No);
+    EXPECT_EQ(seen.buttons.size(), 3);
+    dialogs.end();
+}
+
+TEST(FileOperationDialogs, EnglishDeleteConfirmationAndErrors)
+{
+    FileOperationDialogs dialogs(FileOpLanguage::English);
+    dialogs.begin(nullptr, qv::kFoDelete, QString(), true, false);
+    BoxAnswer seen;
+    answerNextBox("&No", &seen);
+    EXPECT_FALSE(dialogs.confirmDelete({"/x/a.jpg", "/x/b.jpg"}, true));
+    EXPECT_EQ(seen.title, "Confirm Multiple File Delete");
+    EXPECT_EQ(seen.text, "Are you sure you want to move these 2 items to the Trash?");
+
+    BoxAnswer one;
+    answerNextBox("&Yes", &one);
+    EXPECT_TRUE(dialogs.confirmDelete({"/x/a.jpg"}, false));
+    EXPECT_EQ(one.text, "Are you sure you want to delete \"a.jpg\" permanently?");
+
+    BoxAnswer error;
+    answerNextBox("Cancel", &error);
+    EXPECT_FALSE(dialogs.reportError("/x/a.jpg", qv::ShellProblem::NotTrashed, QString(), true));
+    EXPECT_EQ(error.title, "Error Deleting File");
+    EXPECT_TRUE(error.text.contains("left in place"));
+    dialogs.end();
+}
+
+TEST(FileOperationDialogs, ProgressCancelIsReported)
+{
+    FileOperationDialogs dialogs(FileOpLanguage::Italian);
+    dialogs.begin(nullptr, qv::kFoCopy, "Titolo", true, true);
+    qv::ShellProgress p;
+    p.itemCount = 3;
+    EXPECT_TRUE(dialogs.progress(p));
+    QProgressDialog* shown = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* pd = qobject_cast<QProgressDialog*>(w))
+            shown = pd;
+    }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->labelText().startsWith("Titolo\n1 di 3"));
+    shown->cancel();
+    p.item = 1;
+    EXPECT_FALSE(dialogs.progress(p));
+    dialogs.end();
+
+    // Silent operations show nothing and cannot be cancelled.
+    dialogs.begin(nullptr, qv::kFoCopy, QString(), false, false);
+    EXPECT_TRUE(dialogs.progress(p));
+    dialogs.end();
+}

@@ -1,0 +1,185 @@
+// Folder change notifications on real folders: failures to open, the signal and re-arm
+// cycle, what each filter kind reacts to, and subtree watches following folders.
+#include "platform/change_notification.h"
+#include "support/testutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <sys/stat.h>
+#include <utime.h>
+
+using qv::ChangeNotification;
+using qv::ChangeWait;
+
+namespace {
+
+// inotify queues an event before the call that caused it returns, so a short wait is
+// enough to tell "signalled" from "not signalled".
+constexpr int kShortWait = 50;
+
+QByteArray enc(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+} // namespace
+
+TEST(ChangeNotification, OpenFailsWithTheSystemErrorCode)
+{
+    QTemporaryDir dir;
+    ChangeNotification n;
+    EXPECT_FALSE(n.open(dir.filePath("missing"), false, qv::kChangeFileName));
+    EXPECT_EQ(n.lastError(), ENOENT);
+    EXPECT_FALSE(n.isOpen());
+
+    qvtest::writeFile(dir.filePath("plain"), "x");
+    EXPECT_FALSE(n.open(dir.filePath("plain"), false, qv::kChangeFileName));
+    EXPECT_EQ(n.lastError(), ENOTDIR);
+
+    EXPECT_EQ(n.wait(0), ChangeWait::Failed);
+    EXPECT_FALSE(n.next());
+}
+
+TEST(ChangeNotification, StaysSignalledUntilRearmedAndKeepsLaterChanges)
+{
+    QTemporaryDir dir;
+    ChangeNotification n;
+    ASSERT_TRUE(n.open(dir.path(), false, qv::kChangeFileName));
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+
+    qvtest::writeFile(dir.filePath("a"), "1");
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
+    EXPECT_EQ(n.wait(0), ChangeWait::Signalled); // not re-armed yet
+    // A change after the signal and before the re-arm is kept for the next wait.
+    qvtest::writeFile(dir.filePath("b"), "2");
+    ASSERT_TRUE(n.next());
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
+    ASSERT_TRUE(n.next());
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+
+    n.close();
+    EXPECT_EQ(n.wait(0), ChangeWait::Failed);
+}
+
+TEST(ChangeNotification, EachFilterKindReactsToItsOwnChanges)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t filter;
+        std::function<void(const QDir&)> change;
+        bool expected;
+    };
+    const auto create = [](const QDir& d) { qvtest::writeFile(d.filePath("new"), "n"); };
+    const auto mkdir = [](const QDir& d) { ASSERT_TRUE(d.mkdir("newdir")); };
+    const auto rename = [](const QDir& d) { ASSERT_TRUE(QFile::rename(d.filePath("f"), d.filePath("g"))); };
+    const auto remove = [](const QDir& d) { ASSERT_TRUE(QFile::remove(d.filePath("f"))); };
+    const auto chmod = [](const QDir& d) { ASSERT_EQ(::chmod(enc(d.filePath("f")).constData(), 0600), 0); };
+    const auto append = [](const QDir& d) {
+        QFile f(d.filePath("f"));
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("more");
+    };
+    const auto touch = [](const QDir& d) {
+        const utimbuf times{1000000, 1000000};
+        ASSERT_EQ(::utime(enc(d.filePath("f")).constData(), &times), 0);
+    };
+    const Case cases[] = {
+        {"file created, file names", qv::kChangeFileName, create, true},
+        {"file renamed, file names", qv::kChangeFileName, rename, true},
+        {"file deleted, file names", qv::kChangeFileName, remove, true},
+        {"folder created, file names", qv::kChangeFileName, mkdir, false},
+        {"folder created, folder names", qv::kChangeDirName, mkdir, true},
+        {"file created, folder names", qv::kChangeDirName, create, false},
+        {"mode changed, attributes", qv::kChangeAttributes, chmod, true},
+        {"mode changed, security", qv::kChangeSecurity, chmod, true},
+        {"mode changed, file names", qv::kChangeFileName, chmod, false},
+        {"appended, size", qv::kChangeSize, append, true},
+        {"appended, attributes", qv::kChangeAttributes, append, false},
+        {"time set, last write", qv::kChangeLastWrite, touch, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir tmp;
+        const QDir dir(tmp.path());
+        qvtest::writeFile(dir.filePath("f"), "content");
+        ChangeNotification n;
+        ASSERT_TRUE(n.open(dir.path(), false, c.filter));
+        c.change(dir);
+        EXPECT_EQ(n.wait(kShortWait), c.expected ? ChangeWait::Signalled : ChangeWait::TimedOut);
+    }
+}
+
+TEST(ChangeNotification, SubtreeFollowsFoldersThatComeAndGo)
+{
+    QTemporaryDir tmp;
+    const QDir root(tmp.path() + "/root");
+    ASSERT_TRUE(QDir().mkpath(root.filePath("old/inner")));
+    ASSERT_TRUE(QDir().mkpath(tmp.path() + "/outside"));
+
+    {
+        ChangeNotification flat;
+        ASSERT_TRUE(flat.open(root.path(), false, qv::kChangeFileName));
+        EXPECT_EQ(flat.watchedFolderCount(), 1);
+        qvtest::writeFile(root.filePath("old/inner/x"), "x");
+        EXPECT_EQ(flat.wait(kShortWait), ChangeWait::TimedOut);
+    }
+
+    ChangeNotification n;
+    ASSERT_TRUE(n.open(root.path(), true, qv::kChangeFileName));
+    EXPECT_EQ(n.watchedFolderCount(), 3);
+    qvtest::writeFile(root.filePath("old/inner/y"), "y");
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
+    ASSERT_TRUE(n.next());
+
+    // A new folder and one inside it: the watch follows (the folders alone are not file changes).
+    ASSERT_TRUE(root.mkdir("new"));
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+    ASSERT_TRUE(root.mkdir("new/deeper"));
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+    EXPECT_EQ(n.watchedFolderCount(), 5);
+    qvtest::writeFile(root.filePath("new/deeper/z"), "z");
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
+    ASSERT_TRUE(n.next());
+
+    // A folder moved out of the tree is no longer watched.
+    ASSERT_TRUE(QDir().rename(root.filePath("old"), tmp.path() + "/outside/old"));
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+    EXPECT_EQ(n.watchedFolderCount(), 3);
+    qvtest::writeFile(tmp.path() + "/outside/old/inner/w", "w");
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+}
+
+TEST(ChangeNotification, FolderThatArrivesWithContentCountsAsAChange)
+{
+    QTemporaryDir tmp;
+    const QDir root(tmp.path() + "/root");
+    ASSERT_TRUE(QDir().mkpath(root.path()));
+    ASSERT_TRUE(QDir().mkpath(tmp.path() + "/staging/sub"));
+    qvtest::writeFile(tmp.path() + "/staging/sub/picture.jpg", "jpg");
+
+    ChangeNotification n;
+    ASSERT_TRUE(n.open(root.path(), true, qv::kChangeFileName));
+    ASSERT_TRUE(QDir().rename(tmp.path() + "/staging", root.filePath("staging")));
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
+    ASSERT_TRUE(n.next());
+    qvtest::writeFile(root.filePath("staging/sub/second.jpg"), "jpg");
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
+}
+
+TEST(ChangeNotification, WatchedFolderRemovedSignalsNameWatchers)
+{
+    QTemporaryDir tmp;
+    const QString folder = tmp.path() + "/gone";
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ChangeNotification n;
+    ASSERT_TRUE(n.open(folder, false, qv::kChangeDirName));
+    ASSERT_TRUE(QDir().rmdir(folder));
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
+    ASSERT_TRUE(n.next());
+    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+}

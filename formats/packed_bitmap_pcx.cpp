@@ -147,10 +147,10 @@ PackedReadResult readPcx(QByteArrayView file)
     }
 
     // The encoded lines must be able to cover the picture before the result
-    // is allocated: a run pair gives at most 63 bytes.
+    // is allocated: a run pair of 2 bytes gives at most 63.
     const std::size_t lineBytes = bytesPerLine * std::size_t(planes);
     const std::uint64_t rawBytes = std::uint64_t(lineBytes) * std::uint64_t(height);
-    const std::uint64_t leastBytes = runLength ? (rawBytes + 62) / 63 * 2 : rawBytes;
+    const std::uint64_t leastBytes = runLength ? (2 * rawBytes + 62) / 63 : rawBytes;
     if (in.remaining() < leastBytes)
         return failed(PackedReadError);
 

@@ -49,6 +49,8 @@ TPicture readBmpWithQt(const QString& fileName)
         if (QImageReader::allocationLimit() < mb)
             QImageReader::setAllocationLimit(mb);
     });
+    if (!QFileInfo(fileName).isFile())
+        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
     QImageReader reader(fileName, "bmp");
     reader.setAutoDetectImageFormat(false);
     const QSize size = reader.size();

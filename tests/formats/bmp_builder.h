@@ -7,7 +7,7 @@
 
 namespace qvtest {
 
-struct BmpSpec {
+struct BmpLayout {
     qint32 width = 1;
     qint32 height = 1;
     quint16 bits = 8;
@@ -20,7 +20,7 @@ struct BmpSpec {
 };
 
 // A complete file: file header, info header, masks, colour table, pixels.
-inline QByteArray bmpFile(const BmpSpec& s, const QByteArray& pixels)
+inline QByteArray bmpFile(const BmpLayout& s, const QByteArray& pixels)
 {
     const quint32 tableBytes = quint32(4 * s.palette.size() + s.masks.size());
     const quint32 offset = 14 + s.infoSize + tableBytes;

@@ -51,7 +51,7 @@ struct Rle {
 
 QByteArray rleFile(int w, int h, const Rle& rle)
 {
-    BmpSpec s;
+    BmpLayout s;
     s.width = w;
     s.height = h;
     s.bits = rle.fourBit ? 4 : 8;
@@ -272,7 +272,7 @@ TEST(DibToImage, MalformedBlocksGiveNoPicture)
 
 TEST(DibToImage, SixteenBitPixelsWidenLikeTargaOnes)
 {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 2;
     s.height = 1;
     s.bits = 16;

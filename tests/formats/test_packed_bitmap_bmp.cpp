@@ -81,7 +81,7 @@ TEST(WindowsBitmapReader, BlockLayoutAndColourTable)
 {
     // 3 x 2 at 4 bits with only 3 colours in the file: the block carries the full
     // table of 16 and its pixels sit behind it.
-    BmpSpec s;
+    BmpLayout s;
     s.width = 3;
     s.height = 2;
     s.bits = 4;
@@ -109,7 +109,7 @@ TEST(WindowsBitmapReader, BlockLayoutAndColourTable)
 TEST(WindowsBitmapReader, TopDownAndBitFieldLayouts)
 {
     // A top-down 24-bit bitmap (negative height) and a 16-bit 5-6-5 bit-field one.
-    BmpSpec s;
+    BmpLayout s;
     s.width = 2;
     s.height = -2;
     s.bits = 24;
@@ -120,7 +120,7 @@ TEST(WindowsBitmapReader, TopDownAndBitFieldLayouts)
     EXPECT_EQ(a.pixel(1, 1), qRgb(255, 255, 255));
     EXPECT_TRUE(samePixels(a, qtBmpDecode(topDown)));
 
-    BmpSpec f;
+    BmpLayout f;
     f.width = 3;
     f.height = 1;
     f.bits = 16;
@@ -142,7 +142,7 @@ TEST(WindowsBitmapReader, TopDownAndBitFieldLayouts)
 
 TEST(WindowsBitmapReader, RefusalsAndTheirStatus)
 {
-    BmpSpec ok;
+    BmpLayout ok;
     ok.width = 2;
     ok.height = 2;
     ok.bits = 8;
@@ -152,11 +152,11 @@ TEST(WindowsBitmapReader, RefusalsAndTheirStatus)
     quint16 status = 0;
     ASSERT_FALSE(decodeBmpBytes(good, &status).isNull());
 
-    BmpSpec core = ok;
+    BmpLayout core = ok;
     core.infoSize = 12;
     decodeBmpBytes(bmpFile(core, pixels), &status);
     EXPECT_EQ(status, PackedNotWindowsBitmap) << "12-byte header";
-    BmpSpec v5 = ok;
+    BmpLayout v5 = ok;
     v5.infoSize = 124;
     decodeBmpBytes(bmpFile(v5, pixels), &status);
     EXPECT_EQ(status, PackedNotWindowsBitmap) << "124-byte header";
@@ -183,7 +183,7 @@ TEST(WindowsBitmapReader, RefusalsAndTheirStatus)
         {"too many pixels", 65535, 65535, 1, 0}, {"top-down RLE", 2, -2, 8, 1},
     };
     for (const Bad& b : bads) {
-        BmpSpec s = ok;
+        BmpLayout s = ok;
         s.width = b.w;
         s.height = b.h;
         s.bits = b.bits;

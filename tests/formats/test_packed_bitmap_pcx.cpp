@@ -11,7 +11,7 @@ using namespace qvtest;
 
 namespace {
 
-struct PcxSpec {
+struct PcxLayout {
     int version = 5;
     int encoding = 1;
     int planeBits = 8;
@@ -22,7 +22,7 @@ struct PcxSpec {
     QByteArray headerPalette; // up to 48 bytes
 };
 
-QByteArray pcxFile(const PcxSpec& s, const QByteArray& data, const QByteArray& trailer = {})
+QByteArray pcxFile(const PcxLayout& s, const QByteArray& data, const QByteArray& trailer = {})
 {
     QByteArray b;
     b.append(char(10));
@@ -139,15 +139,16 @@ TEST(PcxReader, DecodesImageMagickAndNetpbmFilesLikeImageMagick)
         }
         const QImage netpbm = haveTool("pcxtoppm") && c.planes != 4
             ? QImage::fromData(runTool("pcxtoppm", {path}), "PPM") : QImage();
-        if (!netpbm.isNull())
+        if (!netpbm.isNull()) {
             EXPECT_TRUE(samePixels(image, netpbm.convertToFormat(QImage::Format_RGB32)));
+        }
     }
 }
 
 TEST(PcxReader, PalettesByVersionAndDepth)
 {
     // 8 bits: the trailer's 256 entries.
-    PcxSpec s8;
+    PcxLayout s8;
     s8.width = 3;
     const QImage eight = decodePcx(pcxFile(s8, QByteArray("\x00\x07\xC1\xFF", 4), trailer256()));
     ASSERT_FALSE(eight.isNull());
@@ -157,7 +158,7 @@ TEST(PcxReader, PalettesByVersionAndDepth)
     EXPECT_EQ(eight.pixel(2, 0), qRgb(255, 0, 127));
 
     // 4 planes of 1 bit: the header's 16 entries, first plane the lowest bit.
-    PcxSpec s4;
+    PcxLayout s4;
     s4.planeBits = 1;
     s4.planes = 4;
     s4.width = 2;
@@ -176,7 +177,7 @@ TEST(PcxReader, PalettesByVersionAndDepth)
     const QImage standard = decodePcx(pcxFile(s4, planes));
     EXPECT_EQ(standard.pixel(0, 0), qRgb(85, 255, 85)); // 10: light green
     EXPECT_EQ(standard.pixel(1, 0), qRgb(0, 0, 170));   // 1: blue
-    PcxSpec s1;
+    PcxLayout s1;
     s1.version = 3;
     s1.planeBits = 1;
     s1.width = 8;
@@ -188,7 +189,7 @@ TEST(PcxReader, PalettesByVersionAndDepth)
 
 TEST(PcxReader, RunsAndLines)
 {
-    PcxSpec s;
+    PcxLayout s;
     s.width = 4;
     s.height = 2;
     // 0xC0 and its byte write nothing; a run of 6 crosses into the second line.
@@ -202,7 +203,7 @@ TEST(PcxReader, RunsAndLines)
     }
 
     // Lines longer than the row: their extra bytes never reach the next row.
-    PcxSpec wide;
+    PcxLayout wide;
     wide.width = 2;
     wide.height = 2;
     wide.encoding = 0;
@@ -216,7 +217,7 @@ TEST(PcxReader, RunsAndLines)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(rows), 8), QByteArray("\x07\x08\0\0\x05\x06\0\0", 8));
 
     // Packed 2 bits, widened to 4: 0b00011011 is 0 1 2 3.
-    PcxSpec two;
+    PcxLayout two;
     two.planeBits = 2;
     two.width = 4;
     two.encoding = 0;
@@ -229,7 +230,7 @@ TEST(PcxReader, RunsAndLines)
 
 TEST(PcxReader, RefusalsAndTruncation)
 {
-    PcxSpec ok;
+    PcxLayout ok;
     ok.width = 2;
     ok.height = 2;
     const QByteArray data = QByteArray("\x01\x02\x03\x04", 4);
@@ -249,29 +250,29 @@ TEST(PcxReader, RefusalsAndTruncation)
 
     // Eight bits split into planes other than 8 x 1, and depths with no layout.
     for (auto [bits, planes] : {std::pair{1, 8}, {2, 4}, {4, 2}, {2, 2}, {4, 3}, {16, 1}, {8, 2}, {1, 5}}) {
-        PcxSpec s = ok;
+        PcxLayout s = ok;
         s.planeBits = bits;
         s.planes = planes;
         decodePcx(pcxFile(s, QByteArray(64, '\x01'), trailer256()), &status);
         EXPECT_EQ(status, PackedBadFormat) << bits << " x " << planes;
     }
-    PcxSpec narrow = ok;
+    PcxLayout narrow = ok;
     narrow.bytesPerLine = 1;
     decodePcx(pcxFile(narrow, data, trailer256()), &status);
     EXPECT_EQ(status, PackedBadFormat) << "lines shorter than the width";
-    PcxSpec huge = ok;
+    PcxLayout huge = ok;
     huge.width = 65535;
     huge.height = 4096;
     decodePcx(pcxFile(huge, QByteArray("\xFF\x01", 2), trailer256()), &status);
     EXPECT_EQ(status, PackedReadError) << "data cannot cover the picture";
-    PcxSpec tooLarge = ok;
+    PcxLayout tooLarge = ok;
     tooLarge.width = 65535;
     tooLarge.height = 65535;
     decodePcx(pcxFile(tooLarge, {}, trailer256()), &status);
     EXPECT_EQ(status, PackedBadFormat);
 
     // Run-length data that ends early leaves the rows below black.
-    PcxSpec tall = ok;
+    PcxLayout tall = ok;
     tall.height = 64;
     const QImage partial = decodePcx(pcxFile(tall, QByteArray("\xC2\x05", 2) + QByteArray(4, '\xC0'), trailer256()), &status);
     ASSERT_FALSE(partial.isNull()) << status;

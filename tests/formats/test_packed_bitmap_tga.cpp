@@ -10,7 +10,7 @@ using namespace qvtest;
 
 namespace {
 
-struct TgaSpec {
+struct TgaLayout {
     int type = 2;
     int depth = 24;
     int width = 1;
@@ -21,7 +21,7 @@ struct TgaSpec {
     int colourMapLength = 0;
 };
 
-QByteArray tgaFile(const TgaSpec& s, const QByteArray& data)
+QByteArray tgaFile(const TgaLayout& s, const QByteArray& data)
 {
     QByteArray b;
     b.append(char(s.idLength));
@@ -113,7 +113,7 @@ TEST(TargaReader, DecodesImageMagickFilesLikeImageMagick)
 
 TEST(TargaReader, PacketsCoverCountPlusOnePixels)
 {
-    TgaSpec s;
+    TgaLayout s;
     s.type = 10;
     s.width = 9;
     s.height = 1;
@@ -131,7 +131,7 @@ TEST(TargaReader, PacketsCoverCountPlusOnePixels)
 
 TEST(TargaReader, RunsSpanRowsAndOriginsGiveTheSamePicture)
 {
-    TgaSpec s;
+    TgaLayout s;
     s.type = 10;
     s.width = 3;
     s.height = 2;
@@ -156,7 +156,7 @@ TEST(TargaReader, RunsSpanRowsAndOriginsGiveTheSamePicture)
 
 TEST(TargaReader, SixteenAndFifteenBitPixels)
 {
-    TgaSpec s;
+    TgaLayout s;
     s.depth = 15;
     s.width = 4;
     QByteArray data;
@@ -176,7 +176,7 @@ TEST(TargaReader, SixteenAndFifteenBitPixels)
 
 TEST(TargaReader, RefusalsAndTruncation)
 {
-    TgaSpec ok;
+    TgaLayout ok;
     ok.width = 2;
     ok.height = 2;
     const QByteArray pixels = bgr(1, 1, 1).repeated(4);
@@ -184,50 +184,50 @@ TEST(TargaReader, RefusalsAndTruncation)
     ASSERT_FALSE(decodeTga(tgaFile(ok, pixels), &status).isNull());
     EXPECT_EQ(status, PackedOk);
 
-    auto statusOf = [&](TgaSpec s, const QByteArray& data) {
+    auto statusOf = [&](TgaLayout s, const QByteArray& data) {
         decodeTga(tgaFile(s, data), &status);
         return status;
     };
-    TgaSpec grey = ok;
+    TgaLayout grey = ok;
     grey.type = 3;
     grey.depth = 8;
     EXPECT_EQ(statusOf(grey, QByteArray(4, 'g')), PackedBadFormat) << "8-bit grey";
-    TgaSpec mapped = ok;
+    TgaLayout mapped = ok;
     mapped.type = 1;
     mapped.depth = 8;
     mapped.colourMapType = 1;
     mapped.colourMapLength = 2;
     EXPECT_EQ(statusOf(mapped, QByteArray(4, '\1')), PackedBadFormat) << "colour-mapped";
-    TgaSpec mapInTrueColour = ok;
+    TgaLayout mapInTrueColour = ok;
     mapInTrueColour.colourMapLength = 1;
     EXPECT_EQ(statusOf(mapInTrueColour, pixels), PackedBadFormat);
-    TgaSpec interleaved = ok;
+    TgaLayout interleaved = ok;
     interleaved.descriptor = 0x40;
     EXPECT_EQ(statusOf(interleaved, pixels), PackedBadFormat);
-    TgaSpec odd = ok;
+    TgaLayout odd = ok;
     odd.depth = 20;
     EXPECT_EQ(statusOf(odd, pixels), PackedBadFormat);
-    TgaSpec empty = ok;
+    TgaLayout empty = ok;
     empty.width = 0;
     EXPECT_EQ(statusOf(empty, pixels), PackedBadFormat);
 
     const QByteArray good = tgaFile(ok, pixels);
     for (int cut : {0, 17})
         EXPECT_EQ((decodeTga(good.left(cut), &status), status), PackedReadError) << cut;
-    TgaSpec withId = ok;
+    TgaLayout withId = ok;
     withId.idLength = 200;
     EXPECT_EQ((decodeTga(tgaFile(withId, {}).left(100), &status), status), PackedReadError);
     // Plain pixel data shorter than the picture is refused before allocating;
     // so is a huge picture with a few run-length bytes.
     EXPECT_EQ((decodeTga(good.chopped(1), &status), status), PackedReadError);
-    TgaSpec huge;
+    TgaLayout huge;
     huge.type = 10;
     huge.width = 65535;
     huge.height = 4000;
     EXPECT_EQ(statusOf(huge, QByteArray("\xFF", 1) + bgr(1, 2, 3)), PackedReadError);
 
     // Run-length data that ends early leaves the rest of the picture black.
-    TgaSpec rle = ok;
+    TgaLayout rle = ok;
     rle.type = 10;
     const QImage partial = decodeTga(tgaFile(rle, QByteArray("\x00", 1) + bgr(9, 9, 9) + QByteArray("\x00\x01\x02", 3)), &status);
     ASSERT_FALSE(partial.isNull());

@@ -31,7 +31,7 @@ QByteArray tinyGif()
 
 QByteArray smallBmp()
 {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 2;
     s.height = 1;
     s.bits = 24;

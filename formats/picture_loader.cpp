@@ -1,0 +1,116 @@
+// The loading dispatch: one row per extension key, each with its reader and
+// the message that replaces any failure of that reader.
+#include "formats/picture_loader.h"
+#include "formats/dib_image.h"
+#include "formats/packed_bitmap.h"
+#include "platform/limits.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <functional>
+#include <mutex>
+#include <new>
+
+namespace {
+
+// A reader: returns the picture (a QImage converts to a plain bitmap picture)
+// or throws any std::exception.
+using PictureReader = std::function<TPicture(const QString& fileName)>;
+
+struct PictureFormatRow {
+    const char* key;
+    PictureReader read;
+    const char* failureText;
+};
+
+// Windows bitmaps (".rle", ".dib"), Targa and PCX through the packed-bitmap
+// library, turned into a QImage by our own conversion.
+TPicture readPackedPicture(const QString& fileName)
+{
+    PackedReadResult r = ReadPackedBitmap(fileName, true);
+    if (!r)
+        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
+    QImage image = DibToImage(r.bitmap.get());
+    const int bits = r.bitmap->bitCount();
+    FreePackedBitmap(std::move(r.bitmap));
+    if (image.isNull())
+        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
+    return TPicture(std::move(image), bits);
+}
+
+// ".bmp" files go to the platform's picture loader: Qt's bmp reader, chosen
+// by name and never by the file's content.
+TPicture readBmpWithQt(const QString& fileName)
+{
+    static std::once_flag raised;
+    std::call_once(raised, [] {
+        // Qt's own default is below what the picture limits allow (2^28 RGB32 pixels).
+        const int mb = int(qv::kMaxPicturePixels * 4 / (1024 * 1024));
+        if (QImageReader::allocationLimit() < mb)
+            QImageReader::setAllocationLimit(mb);
+    });
+    if (!QFileInfo(fileName).isFile())
+        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
+    QImageReader reader(fileName, "bmp");
+    reader.setAutoDetectImageFormat(false);
+    const QSize size = reader.size();
+    if (size.isValid() && !qv::pictureSizeAllowed(size.width(), size.height()))
+        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
+    QImage image = reader.read();
+    if (image.isNull())
+        throw EPictureLoad(reader.errorString());
+    return TPicture(std::move(image));
+}
+
+// Tested in this order. Formats whose readers live elsewhere join with one row
+// each, e.g. {"gif", readGifPicture, kPictureReadErrorText}.
+const PictureFormatRow kPictureFormats[] = {
+    {"pcx", readPackedPicture, kPictureUnsupportedText},
+    {"tga", readPackedPicture, kPictureUnsupportedText},
+    {"rle", readPackedPicture, kPictureUnsupportedText},
+    {"dib", readPackedPicture, kPictureUnsupportedText},
+    {"bmp", readBmpWithQt, kPictureReadErrorText},
+};
+
+} // namespace
+
+QString PictureExtensionKey(const QString& fileName)
+{
+    const QString name = QFileInfo(fileName).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
+}
+
+bool IsPictureExtension(const QString& key)
+{
+    static const char* const kKeys[] = {"jpg", "jpeg", "gif", "bmp", "ico", "wmf", "emf",
+                                        "tif", "pcx", "cdr", "tga", "rle", "dib"};
+    for (const char* k : kKeys)
+        if (key == QLatin1String(k))
+            return true;
+    return false;
+}
+
+void LoadPictureFile(const QString& fileName, TPicture& picture)
+{
+    const QString key = PictureExtensionKey(fileName);
+    for (const PictureFormatRow& row : kPictureFormats) {
+        if (key != QLatin1String(row.key))
+            continue;
+        try {
+            picture = row.read(fileName);
+            return;
+        } catch (const std::exception&) {
+            // The user sees the dispatch's own text, never the reader's.
+            throw EPictureLoad(QString::fromUtf8(row.failureText));
+        }
+    }
+    throw EPictureLoad(QString::fromUtf8(kPictureUnsupportedText));
+}
+
+TPicture LoadPictureFile(const QString& fileName)
+{
+    TPicture picture;
+    LoadPictureFile(fileName, picture);
+    return picture;
+}

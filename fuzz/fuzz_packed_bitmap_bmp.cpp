@@ -1,0 +1,17 @@
+// Fuzz target: the Windows-bitmap reader on arbitrary bytes, then the conversion of
+// its block to a QImage.
+#include "formats/dib_image.h"
+#include "formats/packed_bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    PackedReadResult r = DecodePackedBitmap(
+        QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)), PackedFormat::WindowsBitmap);
+    // Pictures over 2^22 pixels only cost time here; the limits allow them.
+    if (r && qint64(r.bitmap->width()) * qAbs(qint64(r.bitmap->height())) <= (1 << 22))
+        DibToImage(r.bitmap.get());
+    return 0;
+}

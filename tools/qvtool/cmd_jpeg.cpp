@@ -69,6 +69,15 @@ QByteArray toPnm(const QImage& image, bool grey)
     return out;
 }
 
+bool greyPalette(const QImage& image)
+{
+    if (image.format() != QImage::Format_Indexed8)
+        return false;
+    const QVector<QRgb> table = image.colorTable();
+    return std::all_of(table.begin(), table.end(),
+                       [](QRgb c) { return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c); });
+}
+
 bool writeAtomically(const QString& path, const QByteArray& bytes)
 {
     QSaveFile f(path);
@@ -113,7 +122,7 @@ int runDecode(const QStringList& args)
         const JpegThumbnail t = decoder.decodeFile(a.positional[0]);
         image = t.image;
         fileSize = t.fileSize;
-        grey = o.Colori == 2 || (image.format() == QImage::Format_Indexed8 && image.isGrayscale());
+        grey = o.Colori == 2 || greyPalette(image);
     } else {
         TJPEGImage jpeg;
         applyJpegOptions(jpeg, o);

@@ -17,6 +17,10 @@ class QRectF;
 // The error of an invalid operation on a graphic.
 QV_DECLARE_ERROR(EInvalidGraphicOperation);
 
+// How the picture container lists this graphic: its extensions and description.
+inline constexpr const char* kJpegImageExtensions[] = {"jpg", "jpeg"};
+inline constexpr const char* kJpegImageDescription = "JPEG Image File";
+
 enum TJPEGPixelFormat { jf24Bit, jf8Bit };
 enum TJPEGPerformance { jpBestQuality, jpBestSpeed };
 enum TJPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };

@@ -5,7 +5,6 @@
 #include "support/testutil.h"
 
 #include <QBuffer>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -74,10 +73,7 @@ TEST(TJPEGImage, DefaultsAndDecodingPropertiesNotifyOnlyOnChange)
     EXPECT_TRUE(jpeg.Bitmap().isNull());
 
     int changes = 0;
-    jpeg.OnChange = [&](TJPEGImage& sender) {
-        EXPECT_EQ(&sender, &jpeg);
-        ++changes;
-    };
+    jpeg.OnChange = [&](TJPEGImage& sender) { changes += &sender == &jpeg; };
     jpeg.LoadFromData(encode(makePicture(203, 101)));
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(jpeg.Width(), 203); // known from the header before decoding
@@ -104,11 +100,6 @@ TEST(TJPEGImage, DefaultsAndDecodingPropertiesNotifyOnlyOnChange)
     jpeg.setPerformance(jpBestSpeed);
     jpeg.setSmoothing(false);
     EXPECT_EQ(changes, 5);
-
-    jpeg.setCompressionQuality(0);
-    EXPECT_EQ(jpeg.CompressionQuality(), 1);
-    jpeg.setCompressionQuality(250);
-    EXPECT_EQ(jpeg.CompressionQuality(), 100);
 
     for (auto set : {&TJPEGImage::setWidth, &TJPEGImage::setHeight}) {
         try {
@@ -229,11 +220,13 @@ TEST(TJPEGImage, ProgressiveDisplayShowsEveryScanAndEndsWithTheNormalPicture)
     }
 }
 
-TEST(TJPEGImage, ProgressCallbackErrorsPropagateAndTheImageStaysUsable)
+TEST(TJPEGImage, ProgressHandlerErrorsPropagateAndTheImageStaysUsable)
 {
     TJPEGImage jpeg;
     jpeg.LoadFromData(encode(makePicture(40, 40), false, true));
     jpeg.OnProgress = [](TJPEGImage&, int, const QImage*) { throw std::runtime_error("stop"); };
+    EXPECT_THROW(jpeg.Bitmap(), std::runtime_error);
+    jpeg.setProgressiveDisplay(true);
     EXPECT_THROW(jpeg.Bitmap(), std::runtime_error);
     jpeg.OnProgress = nullptr;
     EXPECT_EQ(jpeg.Bitmap().size(), QSize(40, 40));
@@ -300,16 +293,4 @@ TEST(TJPEGImage, TruncatedFilesDecodeOrFailCleanly)
         }
         EXPECT_GT(decoded, 0);
     }
-}
-
-TEST(TJPEGImage, DrawPaintsTheDecodedPicture)
-{
-    TJPEGImage jpeg;
-    jpeg.Assign(makePicture(20, 20));
-    QImage canvas(40, 40, QImage::Format_RGB32);
-    canvas.fill(Qt::black);
-    QPainter p(&canvas);
-    jpeg.Draw(p, QRectF(0, 0, 40, 40));
-    p.end();
-    EXPECT_EQ(canvas.pixel(0, 0), makePicture(20, 20).pixel(0, 0) | 0xff000000u);
 }

@@ -25,8 +25,6 @@ TEST(QvtoolJpeg, DecodesAsDjpegAndEncodesRoundTrip)
     };
     for (const Case& c : {Case{{}, {}},
                           Case{{"--scale", "2", "--colori", "1"}, {"-scale", "1/2", "-colors", "236"}},
-                          Case{{"--colori", "2", "--quant", "0", "--dither", "1"},
-                               {"-grayscale", "-colors", "236", "-dct", "fast", "-onepass", "-dither", "ordered"}},
                           Case{{"--thumbnail"}, {"-scale", "1/4", "-dct", "fast"}}}) {
         SCOPED_TRACE(c.ours.join(' ').toStdString());
         const qvtest::ToolResult r = runQvtool(QStringList{"jpeg-decode", jpg, out} + c.ours);

@@ -1,0 +1,57 @@
+// The JPEG options of the settings applied to the JPEG adapter: full-picture
+// set-up, the quarter-scale thumbnail decoder and saving a picture as JPEG.
+#pragma once
+#include "formats/jpeg_codec.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+class TJPEGImage;
+
+// The four values of the "OpzioniJPG" settings key, as stored.
+struct JpegOptions {
+    int Colori = 0;          // 0 full colour, 1 256 colours, 2 greyscale
+    int Quantizzazione = 1;  // 0 one pass, 1 two passes
+    int Dithering = 2;       // 0 none, 1 ordered, 2 Floyd-Steinberg
+    int Qualita = 90;        // compression quality in percent
+};
+
+// Colour mode from Colori (another value keeps the image's own), quality from
+// the low byte of Qualita, and the fast mode when Quantizzazione is 0 and
+// Dithering is not 2. Scale is left alone.
+void applyJpegOptions(TJPEGImage& image, const JpegOptions& options);
+
+// True when the options ask for the fast decoding mode.
+bool jpegFastMode(const JpegOptions& options);
+
+struct JpegThumbnail {
+    QImage image;   // decoded at a quarter of the size
+    QSize fileSize; // the picture's true size, from its header
+};
+
+// Decodes pictures for thumbnails: quarter scale, fast mode, colour mode from
+// Colori. One object per thread; it keeps its library object and file buffer
+// between pictures. Throws EJPEG.
+class JpegThumbnailDecoder {
+public:
+    explicit JpegThumbnailDecoder(int colori = 0) : m_colori(colori) {}
+    void setColori(int colori) { m_colori = colori; }
+
+    JpegThumbnail decodeFile(const QString& path);
+    JpegThumbnail decode(const QByteArray& bytes);
+    JpegThumbnail decode(const unsigned char* data, std::size_t size);
+
+    qv::jpeg::Limits limits;
+
+private:
+    int m_colori;
+    qv::jpeg::Decompressor m_decompressor;
+    QByteArray m_fileBuffer;
+};
+
+// Writes the picture as a JPEG file with the options (greyscale one-component
+// file for Colori 2, quality from Qualita), through a temporary file renamed
+// over the old one. Throws EJPEG.
+void saveJpegPicture(const QImage& picture, const QString& path, const JpegOptions& options);

@@ -2,8 +2,11 @@
 // the message that replaces any failure of that reader.
 #include "formats/picture_loader.h"
 #include "formats/dib_image.h"
+#include "formats/jpeg_image.h"
+#include "formats/jpeg_options.h"
 #include "formats/packed_bitmap.h"
 #include "platform/limits.h"
+#include "platform/settings.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -64,11 +67,24 @@ TPicture readBmpWithQt(const QString& fileName)
 
 // Tested in this order. Formats whose readers live elsewhere join with one row
 // each, e.g. {"gif", readGifPicture, kPictureReadErrorText}.
+// JPEG through the adapter, set up from the JPEG options of the settings and
+// decoded at full size into a plain bitmap.
+TPicture readJpegPicture(const QString& fileName)
+{
+    TJPEGImage jpeg;
+    applyJpegOptions(jpeg, {Configurazione.Colori, Configurazione.Quantizzazione, Configurazione.Dithering,
+                            Configurazione.Qualita});
+    jpeg.LoadFromFile(fileName);
+    return TPicture(jpeg.Bitmap());
+}
+
 const PictureFormatRow kPictureFormats[] = {
     {"pcx", readPackedPicture, kPictureUnsupportedText},
     {"tga", readPackedPicture, kPictureUnsupportedText},
     {"rle", readPackedPicture, kPictureUnsupportedText},
     {"dib", readPackedPicture, kPictureUnsupportedText},
+    {"jpg", readJpegPicture, kPictureReadErrorText},
+    {"jpeg", readJpegPicture, kPictureReadErrorText},
     {"bmp", readBmpWithQt, kPictureReadErrorText},
 };
 

@@ -27,6 +27,10 @@ void writeFile(const QString& path, const QByteArray& bytes)
 ToolResult runQvtool(const QStringList& args)
 {
     QProcess p;
+    // Settings of the person running the tests must not change what qvtool does.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", binaryDir() + "/qvtool-test-config");
+    p.setProcessEnvironment(env);
     p.start(binaryDir() + "/qvtool", args);
     ToolResult r;
     if (!p.waitForFinished(120000)) {

@@ -1,7 +1,10 @@
 // qvtool convert and info: load a picture through the loading dispatch, then
 // write it by the output's extension or print its size and depth.
 #include "command.h"
+#include "formats/jpeg_image.h"
+#include "formats/jpeg_options.h"
 #include "formats/picture_loader.h"
+#include "platform/settings.h"
 
 #include <QImageWriter>
 #include <QSaveFile>
@@ -27,10 +30,23 @@ PictureWriter qtWriter(const char* format)
     };
 }
 
+// JPEG with the JPEG options of the settings: quality, and one grey
+// component when Colori asks for greyscale.
+void writeJpeg(const TPicture& picture, QIODevice& device)
+{
+    TJPEGImage jpeg;
+    applyJpegOptions(jpeg, {Configurazione.Colori, Configurazione.Quantizzazione, Configurazione.Dithering,
+                            Configurazione.Qualita});
+    jpeg.Assign(picture.image());
+    jpeg.SaveToStream(device);
+}
+
 // One row per output format, e.g. {"jpg", writeJpegPicture}.
 const PictureWriterRow kWriters[] = {
     {"bmp", qtWriter("bmp")},
     {"png", qtWriter("png")},
+    {"jpg", writeJpeg},
+    {"jpeg", writeJpeg},
 };
 
 const PictureWriterRow* writerFor(const QString& fileName)

@@ -1,6 +1,8 @@
 // qvtool: Quorvel's formats, codec and cache for terminals and scripts.
 #include "command.h"
 
+#include "platform/settings.h"
+
 #include <QGuiApplication>
 #include <cstdio>
 
@@ -53,8 +55,19 @@ static void printHelp()
         qvOut("  (none)");
 }
 
+// Qt's notes about the environment (no runtime folder on a server, and the
+// like) are not the tool's output; real warnings still go to standard error.
+static void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& msg)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg || msg.startsWith(QLatin1String("QStandardPaths:")))
+        return;
+    const QByteArray b = msg.toUtf8();
+    std::fprintf(stderr, "%s\n", b.constData());
+}
+
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(quietMessages);
     // A GUI application object without a display: fonts and image plugins work,
     // no window is ever shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -71,6 +84,8 @@ int main(int argc, char** argv)
         qvOut(QStringLiteral("qvtool (Quorvel) " QV_VERSION));
         return ExitOk;
     }
+    // The user's settings (JPEG options and the like), as the window has them.
+    LeggiConfigurazione();
     const QString name = args.takeFirst();
     for (const QvtoolCommand* c : qvtoolCommands()) {
         if (name == QLatin1String(c->name)) {

@@ -502,6 +502,7 @@ QByteArray compress(const QByteArray& data, TCompressMode mode)
     in.setData(data);
     in.open(QIODevice::ReadOnly);
     QByteArray result;
+    result.reserve(data.size() + data.size() / 16 + 64); // no regrowth, even for noise
     QBuffer out(&result);
     out.open(QIODevice::WriteOnly);
     Lzrw1Codec codec;
@@ -520,6 +521,11 @@ QByteArray decompress(const QByteArray& stream)
     in.setData(stream);
     in.open(QIODevice::ReadOnly);
     QByteArray result;
+    if (stream.size() >= kHeaderSize) {
+        // Room for the stored size, as far as this much input can justify it.
+        const qint64 stored = getLe32(reinterpret_cast<const std::uint8_t*>(stream.constData()) + 4);
+        result.reserve(qsizetype(std::min({stored, qint64(stream.size()) * 64, qint64(256) << 20})));
+    }
     QBuffer out(&result);
     out.open(QIODevice::WriteOnly);
     Lzrw1Codec codec;

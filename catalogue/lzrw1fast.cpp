@@ -2,6 +2,7 @@
 #include "lzrw1fast.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace lzrw1 {
@@ -24,6 +25,15 @@ inline std::uint64_t load64(const std::uint8_t* p)
 
 inline void store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
 
+// Index of the first differing byte of two loaded words (diff != 0).
+inline int firstDifference(std::uint64_t diff)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_ctzll(diff) / 8;
+    else
+        return __builtin_clzll(diff) / 8;
+}
+
 inline unsigned hashAt(const std::uint8_t* p)
 {
     const unsigned v = ((unsigned(p[0]) << 4 ^ p[1]) << 4) ^ p[2];
@@ -41,7 +51,7 @@ inline int runLength(const std::uint8_t* p, int limit)
     while (limit - r >= 8) {
         const std::uint64_t diff = load64(p + r) ^ pattern;
         if (diff)
-            return r + __builtin_ctzll(diff) / 8;
+            return r + firstDifference(diff);
         r += 8;
     }
     while (r < limit && p[r] == c)
@@ -56,7 +66,7 @@ inline int matchLength(const std::uint8_t* a, const std::uint8_t* b, int limit)
     while (limit - m >= 8) {
         const std::uint64_t diff = load64(a + m) ^ load64(b + m);
         if (diff)
-            return m + __builtin_ctzll(diff) / 8;
+            return m + firstDifference(diff);
         m += 8;
     }
     while (m < limit && a[m] == b[m])
@@ -76,6 +86,24 @@ int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint
     unsigned control = 0;
     int items = 0;
     int x = 0;
+    auto putRun = [&](int run) {
+        const unsigned count = unsigned(run - kMinRun);
+        dst[y] = 0;
+        dst[y + 1] = std::uint8_t(count >> 8);
+        dst[y + 2] = std::uint8_t(count);
+        dst[y + 3] = src[x];
+        y += 4;
+        x += run;
+        control = control << 1 | 1;
+    };
+    auto putCopy = [&](unsigned offset, int m) {
+        const unsigned v = offset << 4 | unsigned(m - kMinCopy);
+        dst[y] = std::uint8_t(v >> 8);
+        dst[y + 1] = std::uint8_t(v);
+        y += 2;
+        x += m;
+        control = control << 1 | 1;
+    };
     while (x < n && y <= n) {
         if (items == 16) {
             dst[controlAt] = std::uint8_t(control >> 8);
@@ -86,16 +114,40 @@ int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint
         }
         ++items;
         const int left = n - x;
+        if (left >= kMaxCopy) {
+            // Every load below stays inside the block. A run needs its first
+            // 16 bytes equal; the table's empty mark fails the distance test.
+            const std::uint64_t w = load64(src + x);
+            const std::uint64_t same = 0x0101010101010101ull * src[x];
+            if (w == same && load64(src + x + 8) == same) {
+                const int run = runLength(src + x, std::min(left, kMaxRun));
+                putRun(run);
+                continue;
+            }
+            const unsigned h = hashAt(src + x);
+            const unsigned p = table[h];
+            table[h] = std::uint16_t(x);
+            if (unsigned(x) - p <= unsigned(kMaxOffset)) {
+                int m;
+                if (const std::uint64_t d = w ^ load64(src + p))
+                    m = firstDifference(d);
+                else if (const std::uint64_t d2 = load64(src + x + 8) ^ load64(src + p + 8))
+                    m = 8 + firstDifference(d2);
+                else
+                    m = src[x + 16] != src[p + 16] ? 16 : src[x + 17] != src[p + 17] ? 17 : 18;
+                if (m >= kMinCopy) {
+                    putCopy(unsigned(x) - p, m);
+                    continue;
+                }
+            }
+            dst[y++] = src[x++];
+            control <<= 1;
+            continue;
+        }
+        // The last 17 bytes of the block, with every bound tested.
         const int run = runLength(src + x, std::min(left, kMaxRun));
         if (run >= kMinRun) {
-            const unsigned count = unsigned(run - kMinRun);
-            dst[y] = 0;
-            dst[y + 1] = std::uint8_t(count >> 8);
-            dst[y + 2] = std::uint8_t(count);
-            dst[y + 3] = src[x];
-            y += 4;
-            x += run;
-            control = control << 1 | 1;
+            putRun(run);
             continue;
         }
         // Fewer than 3 bytes left can never match; the table is not needed
@@ -107,12 +159,7 @@ int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint
             if (p != kEmpty && unsigned(x) - p <= unsigned(kMaxOffset)) {
                 const int m = matchLength(src + x, src + p, std::min(left, kMaxCopy));
                 if (m >= kMinCopy) {
-                    const unsigned v = (unsigned(x) - p) << 4 | unsigned(m - kMinCopy);
-                    dst[y] = std::uint8_t(v >> 8);
-                    dst[y + 1] = std::uint8_t(v);
-                    y += 2;
-                    x += m;
-                    control = control << 1 | 1;
+                    putCopy(unsigned(x) - p, m);
                     continue;
                 }
             }
@@ -198,25 +245,29 @@ int decodeFastBlock(const std::uint8_t* src, int len, std::uint8_t* dst)
         i += 2;
         if (len - i >= 64) {
             // The whole group's input (at most 4 bytes an item) is in the
-            // block: only the output needs checks.
+            // block: only the output needs checks. The control bits sit at
+            // the top of bits, with a stop bit after the last item.
+            std::uint32_t bits = control << 16 | 0x8000;
             for (int k = 0; k < 16;) {
-                if ((control & 0xFF00) == 0 && k <= 8 && outEnd - out >= 8) {
-                    std::memcpy(out, src + i, 8); // eight literals
-                    out += 8;
-                    i += 8;
-                    k += 8;
-                    control <<= 8;
-                    continue;
-                }
-                if (!(control & 0x8000)) {
-                    if (out == outEnd)
+                const int literals = __builtin_clz(bits);
+                if (literals > 0) {
+                    if (literals > outEnd - out)
                         return -1;
-                    *out++ = src[i++];
-                } else if (!item(i)) {
-                    return -1;
+                    if (len - i >= 16 && outEnd - out >= 16)
+                        std::memcpy(out, src + i, 16); // a run of literals at once
+                    else
+                        std::memcpy(out, src + i, size_t(literals));
+                    out += literals;
+                    i += literals;
+                    k += literals;
+                    bits <<= literals;
+                    if (k == 16)
+                        break;
                 }
+                if (!item(i))
+                    return -1;
                 ++k;
-                control <<= 1;
+                bits <<= 1;
             }
         } else {
             for (int k = 0; k < 16 && i < len; ++k, control <<= 1) {

@@ -273,14 +273,9 @@ struct LzhufEncoder::State {
                     return;
                 }
             }
-            const std::uint8_t* other = &text[p];
-            int i = 1;
-            cmp = 0;
-            for (; i < F; ++i) {
-                cmp = int(key[i]) - int(other[i]);
-                if (cmp != 0)
-                    break;
-            }
+            const std::uint8_t* candidate = &text[p];
+            const int i = commonLength(key, candidate);
+            cmp = i < F ? int(key[i]) - int(candidate[i]) : 0;
             if (i > kThreshold) {
                 const int distance = ((r - p) & (N - 1)) - 1;
                 if (i > matchLength) {
@@ -304,6 +299,22 @@ struct LzhufEncoder::State {
         else
             lson[dad[p]] = r;
         dad[p] = NIL;
+    }
+
+    // Bytes 1 to F - 1 of two keys: the index of the first that differs, or F.
+    static int commonLength(const std::uint8_t* a, const std::uint8_t* b)
+    {
+        int i = 1;
+        for (; i + 8 <= F; i += 8) {
+            std::uint64_t x, y;
+            std::memcpy(&x, a + i, 8);
+            std::memcpy(&y, b + i, 8);
+            if (x != y)
+                break;
+        }
+        while (i < F && a[i] == b[i])
+            ++i;
+        return i;
     }
 
     void deleteNode(int p)

@@ -71,17 +71,40 @@ QString hexByte(std::uint8_t v)
     return QString::number(v, 16).toUpper().rightJustified(2, QLatin1Char('0'));
 }
 
+// What reading may keep in memory; exceeding it ends the reading.
+class MemoryBudget {
+public:
+    explicit MemoryBudget(std::int64_t bytes) : m_left(bytes) {}
+    void charge(std::int64_t bytes)
+    {
+        m_left -= bytes;
+        if (m_left < 0)
+            throw EGifException(QStringLiteral("Picture too large"));
+    }
+
+private:
+    std::int64_t m_left;
+};
+
+// Rough sizes of the objects kept per image, extension and data block.
+constexpr std::int64_t kImageCost = 1024;
+constexpr std::int64_t kExtensionCost = 64;
+constexpr std::int64_t kBlockCost = 32;
+
 // Data sub-blocks: a length byte, that many bytes, until a length of 0.
-QList<QByteArray> readSubBlocks(Cursor& in)
+QList<QByteArray> readSubBlocks(Cursor& in, MemoryBudget& budget)
 {
     QList<QByteArray> blocks;
-    for (std::uint8_t n = in.byte(); n != 0; n = in.byte())
+    for (std::uint8_t n = in.byte(); n != 0; n = in.byte()) {
+        budget.charge(kBlockCost + n);
         blocks.append(QByteArray(reinterpret_cast<const char*>(in.take(n)), n));
+    }
     return blocks;
 }
 
-TExtension readExtension(Cursor& in)
+TExtension readExtension(Cursor& in, MemoryBudget& budget)
 {
+    budget.charge(kExtensionCost);
     TExtension ext;
     const std::uint8_t label = in.byte();
     auto fixed = [&](std::size_t n) { ext.header = QByteArray(reinterpret_cast<const char*>(in.take(n)), qsizetype(n)); };
@@ -93,16 +116,16 @@ TExtension readExtension(Cursor& in)
     case 0x01:
         ext.kind = TExtension::PlainText;
         fixed(13);
-        ext.subBlocks = readSubBlocks(in);
+        ext.subBlocks = readSubBlocks(in, budget);
         break;
     case 0xFF:
         ext.kind = TExtension::Application;
         fixed(12);
-        ext.subBlocks = readSubBlocks(in);
+        ext.subBlocks = readSubBlocks(in, budget);
         break;
     case 0xFE:
         ext.kind = TExtension::Comment;
-        ext.subBlocks = readSubBlocks(in);
+        ext.subBlocks = readSubBlocks(in, budget);
         break;
     default:
         throw EGifException(QStringLiteral("Unrecognized extension block.\r\nCode = $") + hexByte(label));
@@ -229,12 +252,12 @@ void TGifFile::LoadFromBytes(const QByteArray& data)
     if (globalColorTableFlag)
         readColorTable(in, globalColorTable, globalColorTable.count);
 
-    std::int64_t pixelsKept = 0;
+    MemoryBudget budget(m_memoryBudget);
     std::uint8_t introducer = in.byte();
     while (introducer != ';') { // each pass consumes bytes, so the data ends it
         std::vector<TExtension> extensions;
         while (introducer == '!') {
-            extensions.push_back(readExtension(in));
+            extensions.push_back(readExtension(in, budget));
             introducer = in.byte();
         }
         if (introducer == ';')
@@ -250,9 +273,9 @@ void TGifFile::LoadFromBytes(const QByteArray& data)
         image->height = in.word();
         image->packedFields = in.byte();
         const std::int64_t area = std::int64_t(image->width) * image->height;
-        pixelsKept += area;
-        if (area > qv::kMaxPicturePixels || pixelsKept > m_pixelBudget)
+        if (area > qv::kMaxPicturePixels)
             throw EGifException(QStringLiteral("Picture too large"));
+        budget.charge(kImageCost + area);
         image->localColorTable = image->packedFields & 0x80;
         image->interlaced = image->packedFields & 0x40;
         image->bitsPerPixel = std::uint8_t((image->packedFields & 7) + 1);
@@ -260,8 +283,10 @@ void TGifFile::LoadFromBytes(const QByteArray& data)
             readColorTable(in, image->colorTable, 1 << image->bitsPerPixel);
 
         image->lzwMinCodeSize = in.byte();
-        for (std::uint8_t n = in.byte(); n != 0; n = in.byte())
+        for (std::uint8_t n = in.byte(); n != 0; n = in.byte()) {
+            budget.charge(n);
             image->encodedData.append(in.take(n), n);
+        }
 
         image->pixels = TByteArray2D(image->width, image->height);
         LzwDecode(image->encodedData, image->lzwMinCodeSize, image->interlaced, image->pixels,

@@ -94,9 +94,11 @@ public:
     // than 2, 16 or 256.
     std::uint8_t computePackedFields() const;
 
-    // Total pixels that the images of one file may hold together.
-    static constexpr std::int64_t kDefaultPixelBudget = std::int64_t(1) << 30;
-    void setPixelBudget(std::int64_t pixels) { m_pixelBudget = pixels; }
+    // Memory that reading one file may keep, in bytes: the pixels of all its
+    // images plus the bookkeeping of each image, extension and data block, so
+    // that a file of many tiny blocks cannot blow up either.
+    static constexpr std::int64_t kDefaultMemoryBudget = std::int64_t(1) << 30;
+    void setMemoryBudget(std::int64_t bytes) { m_memoryBudget = bytes; }
 
     QByteArray signature{"GIF"};
     QByteArray version{"87a"};
@@ -110,7 +112,7 @@ public:
     std::vector<std::unique_ptr<TGifSubImage>> images;
 
 private:
-    std::int64_t m_pixelBudget = kDefaultPixelBudget;
+    std::int64_t m_memoryBudget = kDefaultMemoryBudget;
 };
 
 // Reduces a picture to a colour table (in order of first appearance, padded

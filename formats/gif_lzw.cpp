@@ -91,6 +91,8 @@ int TCodeTable::find(int prefixCode, std::uint8_t suffixByte) const
 void LzwEncode(const std::uint8_t* pixels, std::size_t count, int minCodeSize, TByteBuffer& out,
                const std::function<void(double)>& progress)
 {
+    if (minCodeSize < 2 || minCodeSize > 9)
+        throw EGifException(QStringLiteral("Bad code Size"));
     const unsigned clear = 1u << minCodeSize;
     const unsigned end = clear + 1;
     for (std::size_t i = 0; i < count; ++i)

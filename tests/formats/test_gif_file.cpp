@@ -333,13 +333,20 @@ TEST(GifFile, SizesBeyondTheLimitsAreRefusedBeforeDecoding)
     putWord(big, 4097);
     big.append('\0');
     EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(big); }), "Picture too large");
-    // The images of one file share a budget.
+    // The images, extensions and blocks of one file share a memory budget.
+    const QByteArray twoImages = header() + imageBlock(4, 2, kPixels) + imageBlock(4, 2, kPixels) + ";";
     TGifFile file;
-    file.setPixelBudget(12);
-    EXPECT_EQ(messageOf<EGifException>([&] {
-                  file.LoadFromBytes(header() + imageBlock(4, 2, kPixels) + imageBlock(4, 2, kPixels) + ";");
-              }),
-              "Picture too large");
+    file.setMemoryBudget(2 * (1024 + 8) + 2 * 100); // two images, their pixels and coded data
+    EXPECT_NO_THROW(file.LoadFromBytes(twoImages));
+    file.setMemoryBudget(2 * 1024 + 15); // the second image's pixels do not fit
+    EXPECT_EQ(messageOf<EGifException>([&] { file.LoadFromBytes(twoImages); }), "Picture too large");
+    QByteArray comments = header();
+    for (int i = 0; i < 100000; ++i) // 5 bytes each in the file, far more in memory
+        comments += QByteArray("!\xFE\x01x\x00", 5);
+    comments += imageBlock(4, 2, kPixels) + ";";
+    TGifFile many;
+    many.setMemoryBudget(1 << 20);
+    EXPECT_EQ(messageOf<EGifException>([&] { many.LoadFromBytes(comments); }), "Picture too large");
 }
 
 TEST(GifFile, EveryTruncationIsAnError)

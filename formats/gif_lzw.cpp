@@ -63,8 +63,9 @@ void TCodeTable::add(int prefixCode, std::uint8_t suffixByte)
         return; // never reached: a full table is reset before the next entry
     prefix[nextFree] = std::uint16_t(prefixCode);
     suffix[nextFree] = suffixByte;
+    // At most 4096 of the 8192 slots are taken, so a free one is always found.
     unsigned h = hashOf(prefixCode, suffixByte);
-    while (m_hash[h] != kNoCode) // at most 4096 of 8192 slots are used
+    for (int probes = 0; probes < kHashSize && m_hash[h] != kNoCode; ++probes)
         h = (h + 1) & (kHashSize - 1);
     m_hash[h] = std::uint16_t(nextFree);
     ++nextFree;

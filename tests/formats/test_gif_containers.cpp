@@ -80,13 +80,11 @@ TEST(GifColorTable, StandardTables)
     EXPECT_EQ(ColorIndex(t, gifColor(255, 255, 255)), 1);
 
     SetStandardColors(t, 16);
-    const std::uint8_t expected[16][3] = {
-        {0, 0, 0}, {128, 0, 0}, {0, 128, 0}, {128, 128, 0}, {0, 0, 128}, {128, 0, 128}, {0, 128, 128},
-        {128, 128, 128}, {192, 192, 192}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0}, {0, 0, 255},
-        {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
-    for (int i = 0; i < 16; ++i)
-        for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(t.entries[i][c], expected[i][c]) << i;
+    EXPECT_EQ(t.count, 16);
+    EXPECT_EQ(ColorIndex(t, gifColor(128, 0, 0)), 1);
+    EXPECT_EQ(ColorIndex(t, gifColor(192, 192, 192)), 8); // silver before the bright colours
+    EXPECT_EQ(ColorIndex(t, gifColor(255, 0, 0)), 9);
+    EXPECT_EQ(ColorIndex(t, gifColor(255, 255, 255)), 15);
 
     SetStandardColors(t, 256);
     EXPECT_EQ(t.entries[200][0], 200);

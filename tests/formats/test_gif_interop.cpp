@@ -148,8 +148,9 @@ TEST_F(GifInterop, ImageMagickFilesDecodeAsIndependentReadersDo)
         EXPECT_EQ(gif.version, c.version);
         ASSERT_EQ(gif.images.size(), 1u);
         EXPECT_EQ(gif.images[0]->interlaced, c.interlaced);
-        if (QByteArray(c.name).startsWith("full-table")) // more codes than the table holds
+        if (QByteArray(c.name).startsWith("full-table")) { // more codes than the table holds
             EXPECT_GT(gif.images[0]->encodedData.count(), 4096u * 12 / 8);
+        }
         expectMatchesReferences(file);
         expectSamePicture(gif.GetBitmap(), src); // few enough colours to be kept exactly
     }

@@ -169,8 +169,9 @@ TEST(GifLzwEncoder, ClearsExactlyWhenTheTableIsFullAndRoundTrips)
                 EXPECT_EQ(nf, 4096u) << "s=" << minCodeSize << " n=" << n;
             EXPECT_EQ(reports.size(), clears.size() + 2);
             EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
-            if (n == 70000)
+            if (n == 70000) {
                 EXPECT_GE(clears.size(), 1u) << minCodeSize;
+            }
             TByteArray2D m(n, 1);
             LzwDecode(data, minCodeSize, false, m, {});
             EXPECT_EQ(0, std::memcmp(m.bytes().data(), px.data(), n));

@@ -62,8 +62,9 @@ TEST(ProgressForm, ShapeAndProgressProcedure)
     form.Progress(0.0);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.gauge()->size(), QSize(267, 130));
-    if (const QScreen* s = QGuiApplication::primaryScreen())
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
         EXPECT_LE((form.frameGeometry().center() - s->geometry().center()).manhattanLength(), 2);
+    }
     form.Progress(0.334);
     EXPECT_EQ(form.gauge()->value(), 33);
     form.Progress(0.9999); // not above the threshold: still shown, rounded up

@@ -592,15 +592,27 @@ void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
     if (!QFile::exists(imagesName) || !QFile::exists(textsName))
         return;
 
+    QFile images(imagesName);
+    if (!images.open(QIODevice::ReadOnly))
+        throw ECacheError(QStringLiteral("Cannot read %1").arg(imagesName));
+    QFile texts(textsName);
+    if (!texts.open(QIODevice::ReadOnly))
+        throw ECacheError(QStringLiteral("Cannot read %1").arg(textsName));
+    // Ten thousand records take a few megabytes; far more is not a cache of ours.
+    constexpr qint64 kMaxTextBytes = qint64(256) << 20;
+    if (texts.size() > kMaxTextBytes)
+        throw ECacheError(QStringLiteral("%1 is too large").arg(textsName));
+    caricaDa(images, texts.readAll());
+}
+
+void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
+{
     QByteArray bmp;
     {
-        QFile in(imagesName);
-        if (!in.open(QIODevice::ReadOnly))
-            throw ECacheError(QStringLiteral("Cannot read %1").arg(imagesName));
         QBuffer out(&bmp);
         out.open(QIODevice::WriteOnly);
         m_compressore.setUseStream(true);
-        m_compressore.setInputStream(&in);
+        m_compressore.setInputStream(&images);
         m_compressore.setOutputStream(&out);
         struct Detach {
             Lzrw1Codec& c;
@@ -613,12 +625,7 @@ void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
         m_compressore.Decompress();
     }
     const StripReader strip(std::move(bmp));
-
-    QFile tf(textsName);
-    if (!tf.open(QIODevice::ReadOnly))
-        throw ECacheError(QStringLiteral("Cannot read %1").arg(textsName));
-    CacheTextReader text(tf.readAll());
-    tf.close();
+    CacheTextReader text(texts);
 
     const qint64 code = text.number();
     Configurazione.Dimensione = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));

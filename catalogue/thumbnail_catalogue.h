@@ -63,6 +63,9 @@ public:
     void Cancellalalista();
     void SalvaMiniature(const QString& folder);
     void CaricaMiniature(const QString& folder);
+    // The reading half of CaricaMiniature, from an open strip stream and the
+    // bytes of the text file.
+    void caricaDa(QIODevice& images, const QByteArray& texts);
 
     // Adds an item for one picture file of the folder (the item of a scan),
     // with a thumbnail to be made. Returns its row.

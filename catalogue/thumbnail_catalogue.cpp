@@ -19,6 +19,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QtEndian>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -34,47 +36,93 @@ QString fileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLati
 
 QString sizeText(QSize s) { return QStringLiteral("%1x%2").arg(s.width()).arg(s.height()); }
 
-// The strip of the cache: 4 thumbnails a row, one BMP file of 24 bits.
-QByteArray encodeStrip(const ImageList* list)
-{
-    const int n = list ? list->count() : 0;
-    const int s = list ? list->size() : 0;
-    const int width = n > 0 ? 4 * s : 0;
-    const int height = n > 0 ? s * ((n + 3) / 4) : 0;
-    const int stride = (width * 3 + 3) & ~3;
-    const qint64 pixels = qint64(stride) * height;
-    QByteArray bmp;
-    bmp.resize(qsizetype(54 + pixels));
-    uchar* p = reinterpret_cast<uchar*>(bmp.data());
-    std::memset(p, 0, 54);
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(quint32(54 + pixels), p + 2);
-    qToLittleEndian<quint32>(54, p + 10);
-    qToLittleEndian<quint32>(40, p + 14);
-    qToLittleEndian<qint32>(width, p + 18);
-    qToLittleEndian<qint32>(height, p + 22);
-    qToLittleEndian<quint16>(1, p + 26);
-    qToLittleEndian<quint16>(24, p + 28);
-    qToLittleEndian<quint32>(quint32(pixels), p + 34);
-    qToLittleEndian<qint32>(3780, p + 38);
-    qToLittleEndian<qint32>(3780, p + 42);
-    std::memset(p + 54, 0, size_t(pixels));
-    for (int i = 0; i < n; ++i) {
-        const QImage cell = list->at(i).convertToFormat(QImage::Format_RGB32);
-        const int x0 = s * (i % 4), y0 = s * (i / 4);
-        for (int y = 0; y < s && y < cell.height(); ++y) {
-            const QRgb* src = reinterpret_cast<const QRgb*>(cell.constScanLine(y));
-            uchar* dst = p + 54 + qint64(height - 1 - (y0 + y)) * stride + x0 * 3;
-            for (int x = 0; x < s && x < cell.width(); ++x) {
+// The strip of the cache, 4 thumbnails a row, as the bytes of one 24-bit BMP
+// file made row by row while the compressor reads them: ten thousand
+// thumbnails would take hundreds of megabytes as a whole file in memory.
+class StripDevice : public QIODevice {
+public:
+    explicit StripDevice(const ImageList* list)
+        : m_list(list), m_count(list ? list->count() : 0), m_side(list ? list->size() : 0)
+    {
+        const int width = m_count > 0 ? 4 * m_side : 0;
+        m_height = m_count > 0 ? m_side * ((m_count + 3) / 4) : 0;
+        m_stride = (width * 3 + 3) & ~3;
+        const qint64 pixels = qint64(m_stride) * m_height;
+        uchar* p = m_header;
+        std::memset(p, 0, sizeof m_header);
+        p[0] = 'B';
+        p[1] = 'M';
+        qToLittleEndian<quint32>(quint32(54 + pixels), p + 2);
+        qToLittleEndian<quint32>(54, p + 10);
+        qToLittleEndian<quint32>(40, p + 14);
+        qToLittleEndian<qint32>(width, p + 18);
+        qToLittleEndian<qint32>(m_height, p + 22);
+        qToLittleEndian<quint16>(1, p + 26);
+        qToLittleEndian<quint16>(24, p + 28);
+        qToLittleEndian<quint32>(quint32(pixels), p + 34);
+        qToLittleEndian<qint32>(3780, p + 38);
+        qToLittleEndian<qint32>(3780, p + 42);
+        m_row.resize(size_t(m_stride));
+    }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return 54 + qint64(m_stride) * m_height; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        qint64 pos = this->pos(), done = 0;
+        while (done < maxSize && pos < size()) {
+            qint64 n;
+            if (pos < 54) {
+                n = std::min(maxSize - done, 54 - pos);
+                std::memcpy(data + done, m_header + pos, size_t(n));
+            } else {
+                const int fileRow = int((pos - 54) / m_stride);
+                const int offset = int((pos - 54) % m_stride);
+                makeRow(m_height - 1 - fileRow); // bottom-up
+                n = std::min<qint64>(maxSize - done, m_stride - offset);
+                std::memcpy(data + done, m_row.data() + offset, size_t(n));
+            }
+            done += n;
+            pos += n;
+        }
+        return done;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    // Picture row y of the strip, blue-green-red, padded with zeros.
+    void makeRow(int y)
+    {
+        if (y == m_rowY)
+            return;
+        m_rowY = y;
+        std::fill(m_row.begin(), m_row.end(), uchar(0));
+        const int cellRow = y / m_side, line = y % m_side;
+        for (int col = 0; col < 4; ++col) {
+            const int i = 4 * cellRow + col;
+            if (i >= m_count)
+                break;
+            const QImage cell = m_list->at(i).convertToFormat(QImage::Format_RGB32);
+            if (line >= cell.height())
+                continue;
+            const QRgb* src = reinterpret_cast<const QRgb*>(cell.constScanLine(line));
+            uchar* dst = m_row.data() + col * m_side * 3;
+            for (int x = 0; x < m_side && x < cell.width(); ++x) {
                 dst[3 * x] = uchar(qBlue(src[x]));
                 dst[3 * x + 1] = uchar(qGreen(src[x]));
                 dst[3 * x + 2] = uchar(qRed(src[x]));
             }
         }
     }
-    return bmp;
-}
+
+    const ImageList* m_list;
+    int m_count, m_side, m_height, m_stride;
+    uchar m_header[54];
+    std::vector<uchar> m_row;
+    int m_rowY = -1;
+};
 
 // Reads cells straight out of the BMP bytes of a strip, without making one
 // huge picture: a strip of ten thousand thumbnails is hundreds of megabytes.
@@ -262,10 +310,12 @@ bool ThumbnailCatalogue::scegliListaImmagini(int dimensione)
     return true;
 }
 
-bool ThumbnailCatalogue::LeggiDirectory(const QString& folder)
+bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
 {
-    if (!folderExists(folder))
+    if (!folderExists(given))
         return false;
+    // Once it is the current directory, a relative name would mean another folder.
+    const QString folder = QDir::isRelativePath(given) ? QDir::cleanPath(QDir::current().absoluteFilePath(given)) : given;
     if (!QDir::setCurrent(folder))
         throw ECacheError(QStringLiteral("Cannot change to the folder %1").arg(folder));
     m_host->setMonitoredFolder(folder);
@@ -297,9 +347,13 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& folder)
 
 int ThumbnailCatalogue::aggiungiElemento(const QString& path, int imageIndex)
 {
-    const QFileInfo fi(path);
+    return aggiungiElemento(path, QFileInfo(path), imageIndex);
+}
+
+int ThumbnailCatalogue::aggiungiElemento(const QString& path, const QFileInfo& fi, int imageIndex)
+{
     ThumbnailRecord rec;
-    rec.Caption = thumbs::upperAscii(fi.fileName());
+    rec.Caption = thumbs::upperAscii(fileNameOf(path));
     rec.ImageIndex = imageIndex;
     rec.SubItems = {path,
                     thumbs::formatText(thumbs::extensionKey(path), italian()),
@@ -319,17 +373,19 @@ void ThumbnailCatalogue::enumerate(const QString& folder, bool completing, bool 
         const QString path = it.next();
         if (completing)
             m_host->processEvents();
+        // The extension first: it needs no file-system call.
+        if (!IsPictureExtension(thumbs::extensionKey(path)))
+            continue;
+        // The iterator's own information: one stat per file for the whole listing.
         const QFileInfo fi = it.fileInfo();
         if (fi.isDir() || fi.isHidden())
-            continue;
-        if (!IsPictureExtension(thumbs::extensionKey(path)))
             continue;
         if (ListaCaricate.contains(path) || m_model.hasPath(path))
             continue;
         int index = list ? list->frameIndex : -1;
         if (freshFrame && list)
             index = list->add(startupObjects().frames[slot]);
-        aggiungiElemento(path, index);
+        aggiungiElemento(path, fi, index);
     }
 }
 
@@ -544,22 +600,30 @@ void ThumbnailCatalogue::SalvaMiniature(const QString& folder)
         ~MonitorBack() { host->setMonitorActive(true); }
     } monitorBack{m_host};
 
-    // The strip, compressed into memory, then both files replaced atomically.
-    QByteArray bmp = encodeStrip(list);
-    QBuffer in(&bmp);
-    in.open(QIODevice::ReadOnly);
-    QByteArray packed;
-    QBuffer out(&packed);
-    out.open(QIODevice::WriteOnly);
+    // The strip goes from the list through the compressor into a temporary
+    // file that replaces the old one only once it is complete.
+    // A copy shares the pictures and keeps them as they are while the
+    // compressor lets the interface run.
+    const ImageList snapshot = list ? *list : ImageList(0);
+    StripDevice strip(list ? &snapshot : nullptr);
+    strip.open(QIODevice::ReadOnly);
+    QSaveFile images(cacheImagesName(folder));
+    if (!images.open(QIODevice::WriteOnly))
+        throw ECacheError(QStringLiteral("Cannot write %1").arg(images.fileName()));
     m_compressore.setUseStream(true);
-    m_compressore.setInputStream(&in);
-    m_compressore.setOutputStream(&out);
+    m_compressore.setInputStream(&strip);
+    m_compressore.setOutputStream(&images);
+    struct Detach {
+        Lzrw1Codec& c;
+        ~Detach()
+        {
+            c.setInputStream(nullptr);
+            c.setOutputStream(nullptr);
+        }
+    } detach{m_compressore};
     m_compressore.Compress();
-    m_compressore.setInputStream(nullptr);
-    m_compressore.setOutputStream(nullptr);
-    bmp.clear();
-    writeAtomically(cacheImagesName(folder), packed);
-    packed.clear();
+    if (!images.commit())
+        throw ECacheError(QStringLiteral("Cannot write %1").arg(images.fileName()));
 
     QString text;
     const QString crlf = QStringLiteral("\r\n");

@@ -9,6 +9,7 @@
 #include "formats/picture.h"
 #include "platform/errors.h"
 
+#include <QFileInfo>
 #include <QObject>
 #include <memory>
 
@@ -70,6 +71,7 @@ public:
     // Adds an item for one picture file of the folder (the item of a scan),
     // with a thumbnail to be made. Returns its row.
     int aggiungiElemento(const QString& path, int imageIndex);
+    int aggiungiElemento(const QString& path, const QFileInfo& info, int imageIndex);
     // Makes the thumbnail of one item now and marks it loaded (used by the
     // folder refresh for files that appear).
     void creaMiniaturaElemento(int row);

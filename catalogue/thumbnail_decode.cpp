@@ -2,6 +2,7 @@
 #include "catalogue/thumbnail_decode.h"
 
 #include "catalogue/startup_objects.h"
+#include "catalogue/thumbnail_scale.h"
 #include "formats/jpeg_options.h"
 #include "formats/picture_loader.h"
 
@@ -35,7 +36,7 @@ DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori
     d.rect = thumbs::fitRect(img.width(), img.height(), thumbs::boxSize(dimensione));
     const int w = std::max(1, d.rect.right - d.rect.left);
     const int h = std::max(1, d.rect.bottom - d.rect.top);
-    d.scaled = img.size() == QSize(w, h) ? img : img.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    d.scaled = thumbs::scaleForThumbnail(img, w, h);
     return d;
 }
 

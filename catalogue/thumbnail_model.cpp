@@ -83,12 +83,25 @@ int ThumbnailListModel::sortedPosition(const QCollatorSortKey& key) const
     return int(it - m_items.begin());
 }
 
-void ThumbnailListModel::notePath(const QString& path, int delta)
+int ThumbnailListModel::rowOf(const Entry* e) const
 {
-    int& n = m_pathCount[path];
-    n += delta;
-    if (n <= 0)
-        m_pathCount.remove(path);
+    auto it = std::lower_bound(m_items.begin(), m_items.end(), e->key,
+                               [](const std::unique_ptr<Entry>& x, const QCollatorSortKey& k) {
+                                   return x->key.compare(k) < 0;
+                               });
+    // Equal captions sit side by side.
+    for (; it != m_items.end(); ++it)
+        if (it->get() == e)
+            return int(it - m_items.begin());
+    return -1;
+}
+
+void ThumbnailListModel::notePath(const QString& path, Entry* e, bool add)
+{
+    if (add)
+        m_byPath.insert(path, e);
+    else
+        m_byPath.remove(path, e);
 }
 
 int ThumbnailListModel::addItem(const ThumbnailRecord& rec)
@@ -98,7 +111,7 @@ int ThumbnailListModel::addItem(const ThumbnailRecord& rec)
         e->rec.SubItems.append(QString());
     const int row = sortedPosition(e->key);
     beginInsertRows({}, row, row);
-    notePath(e->rec.SubItems[SubPath], +1);
+    notePath(e->rec.SubItems[SubPath], e.get(), true);
     m_items.insert(m_items.begin() + row, std::move(e));
     endInsertRows();
     return row;
@@ -111,6 +124,13 @@ int ThumbnailListModel::setCaption(int row, const QString& caption)
     Entry& e = *m_items[size_t(row)];
     e.rec.Caption = caption;
     e.key = m_collator.sortKey(caption);
+    // Usually the item keeps its place: its neighbours tell without a search.
+    const bool afterPrevious = row == 0 || m_items[size_t(row) - 1]->key.compare(e.key) <= 0;
+    const bool beforeNext = row + 1 == count() || e.key.compare(m_items[size_t(row) + 1]->key) < 0;
+    if (afterPrevious && beforeNext) {
+        emit dataChanged(index(row), index(row), {Qt::DisplayRole});
+        return row;
+    }
     // Find the new place among the other items.
     auto moving = std::move(m_items[size_t(row)]);
     m_items.erase(m_items.begin() + row);
@@ -143,8 +163,8 @@ void ThumbnailListModel::setSubItem(int row, int sub, const QString& text)
         return;
     ThumbnailRecord& r = m_items[size_t(row)]->rec;
     if (sub == SubPath) {
-        notePath(r.SubItems[SubPath], -1);
-        notePath(text, +1);
+        notePath(r.SubItems[SubPath], m_items[size_t(row)].get(), false);
+        notePath(text, m_items[size_t(row)].get(), true);
     }
     r.SubItems[sub] = text;
     emit dataChanged(index(row), index(row), {SubItemRole + sub});
@@ -155,7 +175,7 @@ void ThumbnailListModel::removeItem(int row)
     if (row < 0 || row >= count())
         return;
     beginRemoveRows({}, row, row);
-    notePath(m_items[size_t(row)]->rec.SubItems[SubPath], -1);
+    notePath(m_items[size_t(row)]->rec.SubItems[SubPath], m_items[size_t(row)].get(), false);
     m_items.erase(m_items.begin() + row);
     endRemoveRows();
 }
@@ -174,7 +194,7 @@ void ThumbnailListModel::removeIf(const std::function<bool(const ThumbnailRecord
             --first;
         beginRemoveRows({}, first, row);
         for (int i = first; i <= row; ++i)
-            notePath(m_items[size_t(i)]->rec.SubItems[SubPath], -1);
+            notePath(m_items[size_t(i)]->rec.SubItems[SubPath], m_items[size_t(i)].get(), false);
         m_items.erase(m_items.begin() + first, m_items.begin() + row + 1);
         endRemoveRows();
         row = first - 1;
@@ -185,18 +205,19 @@ void ThumbnailListModel::clear()
 {
     beginResetModel();
     m_items.clear();
-    m_pathCount.clear();
+    m_byPath.clear();
     endResetModel();
 }
 
 int ThumbnailListModel::rowOfPath(const QString& path) const
 {
-    if (!hasPath(path))
-        return -1;
-    for (int i = 0; i < count(); ++i)
-        if (m_items[size_t(i)]->rec.SubItems[SubPath] == path)
-            return i;
-    return -1;
+    int first = -1;
+    for (auto it = m_byPath.constFind(path); it != m_byPath.cend() && it.key() == path; ++it) {
+        const int row = rowOf(it.value());
+        if (row >= 0 && (first < 0 || row < first))
+            first = row;
+    }
+    return first;
 }
 
 QStringList ThumbnailListModel::paths() const

@@ -57,8 +57,9 @@ public:
     void imagesChanged();
 
     // True when some item's path (sub-text 0) is exactly `path`.
-    bool hasPath(const QString& path) const { return m_pathCount.contains(path); }
-    // The row of the first item with that path, or -1.
+    bool hasPath(const QString& path) const { return m_byPath.contains(path); }
+    // The row of the first item with that path, or -1. Logarithmic: the scan
+    // asks for every item's row several times.
     int rowOfPath(const QString& path) const;
     // The paths of all items in list order.
     QStringList paths() const;
@@ -69,10 +70,12 @@ private:
         QCollatorSortKey key;
     };
     int sortedPosition(const QCollatorSortKey& key) const;
-    void notePath(const QString& path, int delta);
+    // The row of an entry, found by its sort key.
+    int rowOf(const Entry* e) const;
+    void notePath(const QString& path, Entry* e, bool add);
 
     QCollator m_collator;
-    std::vector<std::unique_ptr<Entry>> m_items;
-    QHash<QString, int> m_pathCount;
+    std::vector<std::unique_ptr<Entry>> m_items; // always in sort-key order
+    QMultiHash<QString, Entry*> m_byPath;
     ImageList* m_images = nullptr;
 };

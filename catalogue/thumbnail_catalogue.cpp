@@ -109,7 +109,8 @@ private:
                 continue;
             const QRgb* src = reinterpret_cast<const QRgb*>(cell.constScanLine(line));
             uchar* dst = m_row.data() + col * m_side * 3;
-            for (int x = 0; x < m_side && x < cell.width(); ++x) {
+            const int width = std::min(m_side, cell.width());
+            for (int x = 0; x < width; ++x) {
                 dst[3 * x] = uchar(qBlue(src[x]));
                 dst[3 * x + 1] = uchar(qGreen(src[x]));
                 dst[3 * x + 2] = uchar(qRed(src[x]));
@@ -146,17 +147,16 @@ public:
         out.fill(Qt::black);
         const auto* base = reinterpret_cast<const uchar*>(m_bytes.constData()) + m_offset;
         const int bpp = m_bits / 8;
+        // The columns of the square inside the strip.
+        const int xFirst = std::max(0, -x0), xEnd = int(std::clamp<qint64>(qint64(m_width) - x0, 0, s));
         for (int y = 0; y < s; ++y) {
             const int sy = y0 + y;
             if (sy < 0 || sy >= m_height)
                 continue;
             const uchar* row = base + (m_bottomUp ? qint64(m_height - 1 - sy) : qint64(sy)) * m_stride;
             QRgb* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-            for (int x = 0; x < s; ++x) {
-                const int sx = x0 + x;
-                if (sx < 0 || sx >= m_width)
-                    continue;
-                const uchar* px = row + qint64(sx) * bpp;
+            for (int x = xFirst; x < xEnd; ++x) {
+                const uchar* px = row + qint64(x0 + x) * bpp;
                 dst[x] = qRgb(px[2], px[1], px[0]);
             }
         }
@@ -673,6 +673,15 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
 {
     QByteArray bmp;
     {
+        // The size the stream announces, as room made at once rather than by
+        // growing a few hundred megabytes step by step; no more than sixteen
+        // times what is left of the input, so a false header costs little.
+        const QByteArray head = images.peek(lzrw1::kHeaderSize);
+        if (head.size() == lzrw1::kHeaderSize && !images.isSequential()) {
+            const qint64 announced = qFromLittleEndian<quint32>(head.constData() + 4);
+            const qint64 left = images.size() - images.pos();
+            bmp.reserve(qsizetype(std::clamp<qint64>(announced, 0, 16 * std::max<qint64>(left, 0))));
+        }
         QBuffer out(&bmp);
         out.open(QIODevice::WriteOnly);
         m_compressore.setUseStream(true);

@@ -57,8 +57,9 @@ QImage shrinkRows(int W, int H, int w, int h, RowAt rowAt)
     // (sum + total / 2) / total, rounded to nearest, as a multiplication by
     // a 64-bit reciprocal: exact while total <= 2^28, since every sum is below
     // 256 * total and the reciprocal errs by less than 2^-64.
-    const bool reciprocal = total <= (std::uint64_t(1) << 28);
-    const std::uint64_t m = ~std::uint64_t(0) / total + 1;
+    // (A total of 1 would need 2^64 itself.)
+    const bool reciprocal = total >= 2 && total <= (std::uint64_t(1) << 28);
+    const std::uint64_t m = reciprocal ? ~std::uint64_t(0) / total + 1 : 0;
     auto divide = [&](std::uint64_t sum) {
         const std::uint64_t biased = sum + total / 2;
         if (reciprocal)

@@ -374,3 +374,40 @@ TEST_F(CatalogueTest, ReadFolderUsesTheCacheOnlyWhenBothFilesExist)
     cat->CaricaMiniature(dir);
     EXPECT_EQ(cat->model().count(), 0);
 }
+
+TEST_F(CatalogueTest, ARelativeFolderIsReadAsTheFolderItNamedBeforehand)
+{
+    QDir(dir).mkdir("sub");
+    saveBmp(dir + "/sub/r.bmp", solid(16, 16, Qt::red));
+    QDir::setCurrent(dir);
+    ASSERT_TRUE(cat->LeggiDirectory("sub"));
+    ASSERT_EQ(cat->model().count(), 1);
+    EXPECT_EQ(cat->model().item(0).SubItems[SubPath], QDir(dir).absoluteFilePath("sub/r.bmp"));
+    EXPECT_EQ(cat->model().item(0).SubItems[SubLoaded], QString("1"));
+    EXPECT_EQ(QDir::current().absolutePath(), QDir(dir + "/sub").absolutePath());
+}
+
+TEST_F(CatalogueTest, StripOfSeveralRowsKeepsEveryThumbnailInItsCell)
+{
+    // Nine thumbnails: three rows of cells, the last one short; written row by
+    // row from the bottom, read back by record.
+    QList<QRgb> colours;
+    for (int i = 0; i < 9; ++i) {
+        colours << QColor::fromHsv(i * 40, 255, 200).rgb();
+        saveBmp(file(QString("c%1.bmp").arg(i)), solid(100, 100, QColor(colours.last())));
+    }
+    cat->LeggiDirectory(dir);
+    cat->SalvaMiniature(dir);
+    const QImage strip = QImage::fromData(expand(qvtest::readFile(dir + "/qvthimgs.thi")), "BMP");
+    ASSERT_EQ(strip.size(), QSize(360, 270));
+    for (int r = 0; r < 9; ++r) {
+        const int index = cat->model().item(r).ImageIndex;
+        EXPECT_EQ(strip.pixel(90 * (index % 4) + 45, 90 * (index / 4) + 45), colours[r]) << r;
+    }
+    EXPECT_EQ(strip.pixel(90 * 2 + 45, 90 * 2 + 45), qRgb(0, 0, 0)); // past the last cell
+
+    cat->CaricaMiniature(dir);
+    ASSERT_EQ(cat->model().count(), 9);
+    for (int r = 0; r < 9; ++r)
+        EXPECT_EQ(cat->currentList()->at(cat->model().item(r).ImageIndex).pixel(45, 45), colours[r]) << r;
+}

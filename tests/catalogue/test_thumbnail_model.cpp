@@ -6,6 +6,7 @@
 #include <QAbstractItemModelTester>
 #include <QMimeData>
 #include <QUrl>
+#include <cstdint>
 #include <gtest/gtest.h>
 
 using thumbs::fitRect;
@@ -120,4 +121,36 @@ TEST(ThumbnailModel, ShowsImagesAndDragsFileUrls)
     // An index outside the image list shows nothing rather than failing.
     m.setImageIndex(0, 7);
     EXPECT_TRUE(m.data(m.index(0), Qt::DecorationRole).value<QImage>().isNull());
+}
+
+TEST(ThumbnailModel, RowOfPathAgreesWithAWalkThroughTheList)
+{
+    // Many items, equal captions, a path listed twice, captions changed both
+    // ways and removals: the row found by sort key is the first one a plain
+    // walk finds.
+    ThumbnailListModel m;
+    auto walk = [&](const QString& path) {
+        for (int i = 0; i < m.count(); ++i)
+            if (m.item(i).SubItems[SubPath] == path)
+                return i;
+        return -1;
+    };
+    std::uint32_t seed = 99;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u, int(seed >> 8); };
+    QStringList paths;
+    for (int i = 0; i < 300; ++i) {
+        const QString path = QString("/p/f%1.jpg").arg(next() % 200); // some paths twice
+        m.addItem(rec(QString("F%1.JPG").arg(next() % 40), path));  // many equal captions
+        paths << path;
+    }
+    for (int i = 0; i < 300; ++i) {
+        const int row = next() % m.count();
+        m.setCaption(row, QString("F%1.JPG\r1x1 1Kb").arg(next() % 60));
+        if (i % 7 == 0)
+            m.removeItem(next() % m.count());
+    }
+    m.removeIf([&](const ThumbnailRecord& r) { return r.Caption.startsWith("F1"); });
+    paths << "/p/none.jpg";
+    for (const QString& p : paths)
+        ASSERT_EQ(m.rowOfPath(p), walk(p)) << qPrintable(p);
 }

@@ -4,12 +4,15 @@
 #
 # usage: bench/thumbs.sh [large] [medium] [small]     (default: all three)
 # QV_BENCH_DATA (default /tmp/quorvel-bench) holds the folders, made when
-# missing; QV_BENCH_REPS (default 3) repetitions, medians reported.
+# missing; QV_BENCH_REPS (default 3) repetitions, medians reported;
+# QV_BENCH_VIPS=0 leaves vipsthumbnail out (its 10,000-picture runs are long);
+# QV_QVTOOL names another qvtool build to time instead of this tree's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QV_BENCH_BUILD:-build-bench}
 data=${QV_BENCH_DATA:-/tmp/quorvel-bench}
 reps=${QV_BENCH_REPS:-3}
+with_vips=${QV_BENCH_VIPS:-1}
 sets=("$@")
 [ ${#sets[@]} -eq 0 ] && sets=(large medium small)
 
@@ -19,20 +22,13 @@ done
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_BENCH=ON -DQV_TESTS=OFF >/dev/null
 ninja -C "$build" -j2 make_photos qvtool >/dev/null
-qvtool=${QV_QVTOOL:-$PWD/$build/qvtool} # another build to compare with
+qvtool=${QV_QVTOOL:-$PWD/$build/qvtool}
 export QT_QPA_PLATFORM=offscreen
 
 vt=$(mktemp -d /tmp/vt.XXXXXX)
 trap 'rm -rf "$vt"' EXIT
 
-# Runs a command under /usr/bin/time; prints "wall user+sys maxrss_kb".
-timed() {
-  /usr/bin/time -o "$vt/time" -f '%e %U %S %M' "$@" >/dev/null 2>"$vt/stderr" \
-    || { echo "thumbs.sh: failed: $*" >&2; cat "$vt/stderr" >&2; exit 1; }
-  awk '{ printf "%.3f %.3f %d\n", $1, $2 + $3, $4 }' "$vt/time"
-}
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Reads every picture once, so each run below starts from a warm page cache.
 warm() { find "$1" -maxdepth 1 -type f -print0 | xargs -0 cat >/dev/null; }
@@ -51,36 +47,50 @@ for set in "${sets[@]}"; do
   half=$(( (n + 1) / 2 ))
   echo
   echo "== $set: $n pictures, $(du -sh --exclude='qvth*' "$dir" | cut -f1); load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-  printf '%-4s %-28s %9s %9s %10s %12s\n' rep run wall_s cpu_s pics_per_s max_rss_MiB
+  printf '%-4s %-20s %9s %9s %10s %9s %12s\n' rep run wall_s cpu_s pics_per_s inproc_s max_rss_MiB
   : >"$vt/results"
+
+  # run NAME COMMAND...: one timed run from a warm cache; "inproc" is the
+  # reading time qvtool thumbs measures itself (no process start, no saving).
+  run() {
+    local name=$1; shift
+    warm "$dir"
+    rm -rf "$vt/out" && mkdir "$vt/out"
+    /usr/bin/time -o "$vt/time" -f '%e %U %S %M' "$@" >"$vt/stdout" 2>"$vt/stderr" \
+      || { echo "thumbs.sh: failed: $*" >&2; cat "$vt/stderr" >&2; exit 1; }
+    local inproc
+    inproc=$(awk '/^read [0-9.]+ s,/ { print $2 }' "$vt/stdout")
+    awk -v r="$rep" -v name="$name" -v p="$n" -v i="${inproc:--}" '{
+      printf "%-4s %-20s %9.2f %9.2f %10.1f %9s %12.0f\n", r, name, $1, $2 + $3, p / $1, i, $4 / 1024
+      printf "%s %s %s %s %s\n", name, $1, $2 + $3, $4, i >> "'"$vt/results"'"
+    }' "$vt/time"
+  }
+
   for rep in $(seq "$reps"); do
-    run() {
-      local name=$1; shift
-      warm "$dir"
-      rm -rf "$vt/out" && mkdir "$vt/out"
-      read -r wall cpu rss < <(timed "$@")
-      awk -v r="$rep" -v n="$name" -v w="$wall" -v c="$cpu" -v k="$rss" -v p="$n" \
-        'BEGIN { printf "%-4s %-28s %9.3f %9.3f %10.1f %12.1f\n", r, n, w, c, p / w, k / 1024 }'
-      echo "$name $wall $rss" >>"$vt/results"
-    }
     run scan "$qvtool" thumbs --rebuild "$dir"
-    run vips-1proc vipsthumbnail --size 88 -o "$vt/out/%s.jpg" "${files[@]}"
-    run vips-xargs-P2 bash -c 'printf "%s\0" "${@:3}" | xargs -0 -P2 -n "$1" vipsthumbnail --size 88 -o "$2/%s.jpg"' \
-      _ "$half" "$vt/out" "${files[@]}"
-    run cache-read+complete+save "$qvtool" thumbs "$dir"
-    run cache-read "$qvtool" cache "$dir"
+    if [ "$with_vips" = 1 ]; then
+      # One process over every file, as a user types it; then two processes
+      # over half the files each, which is what xargs -P2 gives on two cores.
+      run vips-1proc vipsthumbnail --size 88 -o "$vt/out/%s.jpg" "${files[@]}"
+      run vips-xargs-P2 bash -c 'printf "%s\0" "${@:3}" | xargs -0 -P2 -n "$1" vipsthumbnail --size 88 -o "$2/%s.jpg"' \
+        _ "$half" "$vt/out" "${files[@]}"
+    fi
+    run cache-thumbs "$qvtool" thumbs "$dir"
+    run cache-list "$qvtool" cache "$dir"
   done
+
+  col() { awk -v n="$1" -v c="$2" '$1 == n { print $c }' "$vt/results" | median; }
   echo "-- medians of $reps (load after: $(cut -d' ' -f1-3 /proc/loadavg))"
-  med() { awk -v n="$1" '$1 == n { print $2 }' "$vt/results" | median; }
-  medrss() { awk -v n="$1" '$1 == n { print $3 }' "$vt/results" | median; }
-  scan=$(med scan); v1=$(med vips-1proc); v2=$(med vips-xargs-P2)
-  full=$(med cache-read+complete+save); cache=$(med cache-read)
-  awk -v n="$n" -v s="$scan" -v a="$v1" -v b="$v2" -v f="$full" -v c="$cache" \
-      -v rs="$(medrss scan)" -v rc="$(medrss cache-read)" -v rf="$(medrss cache-read+complete+save)" 'BEGIN {
-    printf "scan %.1f pictures/s; vipsthumbnail one process %.1f/s (scan %.2fx), xargs -P2 %.1f/s (scan %.2fx)\n",
-           n / s, n / a, a / s, n / b, b / s
-    printf "cache read %.3f s (%.0fx faster than the scan); read, complete and save again %.3f s (%.0fx)\n",
-           c, s / c, f, s / f
-    printf "peak memory: scan %.0f MiB, cache read %.0f MiB, read+complete+save %.0f MiB\n", rs / 1024, rc / 1024, rf / 1024
+  awk -v n="$n" -v s="$(col scan 2)" -v sc="$(col scan 3)" -v si="$(col scan 5)" -v a="$(col vips-1proc 2)" \
+      -v ac="$(col vips-1proc 3)" -v b="$(col vips-xargs-P2 2)" -v ci="$(col cache-thumbs 5)" -v cw="$(col cache-thumbs 2)" \
+      -v lw="$(col cache-list 2)" -v rs="$(col scan 4)" -v rc="$(col cache-thumbs 4)" 'BEGIN {
+    printf "scan: %.1f pictures/s, %.1f ms CPU each\n", n / s, 1000 * sc / n
+    if (a != "nan")
+      printf "vipsthumbnail: one process %.1f/s (scan %.2fx), %.1f ms CPU each (%.2fx ours); xargs -P2 %.1f/s (scan %.2fx)\n",
+             n / a, a / s, 1000 * ac / n, ac / sc, n / b, b / s
+    printf "cache: read and completed in %.3f s inside qvtool, %.0fx faster than the scan'"'"'s %.3f s;\n", ci, si / ci, si
+    printf "       whole processes: qvtool cache %.2f s (%.0fx the scan), qvtool thumbs with its cache and saving %.2f s (%.0fx)\n",
+           lw, s / lw, cw, s / cw
+    printf "peak memory: scan %.0f MiB, read from the cache %.0f MiB\n", rs / 1024, rc / 1024
   }'
 done

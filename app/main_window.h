@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/help_window.h"
 #include "app/texts.h"
+#include "fs/system_tree_view.h" // SystemTreeView1 is used by the window's users
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,8 +17,7 @@ class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
-class QTreeView;
-class QFileSystemModel;
+class TSleeper;
 class QStandardItemModel;
 class QVBoxLayout;
 class TFileLabel;
@@ -120,6 +120,7 @@ private:
     QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
                          void (TfrmPrincipale::*slot)());
     bool selezionePresente() const;
+    void messaggioCartella(const QString& text);
 
     const TestiFinestra* m_testi = nullptr;
     bool m_resizeAttached = false;
@@ -132,8 +133,8 @@ public:
     TDock* Dock971 = nullptr;
     QToolBar* Toolbar971 = nullptr;
     QToolBar* tbElaborazioni = nullptr;
-    QTreeView* SystemTreeView1 = nullptr;
-    QFileSystemModel* m_treeModel = nullptr;
+    TSystemTreeView* SystemTreeView1 = nullptr;
+    TSleeper* Sleeper1 = nullptr;
     QSplitter* Splitter1 = nullptr;
     QListView* ListView1 = nullptr;
     QStandardItemModel* m_listModel = nullptr;

@@ -6,6 +6,8 @@
 #include "app/help_window.h"
 #include "platform/settings.h"
 #include "catalogue/startup_objects.h"
+#include "catalogue/thumbnail_geometry.h"
+#include "fs/file_sys_monitor.h"
 #include "fs/file_sys_monitor_sleeper.h"
 #include "fs/system_tree_view.h"
 #include "ui/file_label.h"
@@ -26,7 +28,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -113,8 +114,14 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     ListView1->setResizeMode(QListView::Adjust);
     ListView1->setMovement(QListView::Static);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_listModel = new QStandardItemModel(this);
-    ListView1->setModel(m_listModel);
+    ListView1->setUniformItemSizes(true);
+    ListView1->setLayoutMode(QListView::Batched);
+    ListView1->setBatchSize(200);
+    ListView1->setWordWrap(true);
+    ListView1->setTextElideMode(Qt::ElideMiddle);
+    ListView1->setSpacing(2);
+    m_catalogo = new ThumbnailCatalogue(this, this);
+    ListView1->setModel(&m_catalogo->model());
     collegaComando(ListView1, &QAbstractItemView::doubleClicked, [this] { ListView1DblClick(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mostraPopup(ListView1->viewport(), pos); });
@@ -140,6 +147,14 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mostraPopup(this, pos); });
 
+    FileSysMonitor2 = new TFileSysMonitor(this);
+    FileSysMonitor2->setObjectName("FileSysMonitor2");
+    FileSysMonitor2->setOnFileSysChange([this](QObject*, const QString& dir) {
+        runGuarded([&] { FileSysMonitor2FileSysChange(dir); });
+    });
+    // A watch that fails leaves the list as it is; the reason goes to the log.
+    FileSysMonitor2->setOnError([](const EFileSysMonitor& e) { qWarning("%s", e.what()); });
+
     qApp->installEventFilter(this); // the window sees its keys before its controls
     FormCreate();
     SystemTreeView1->Loaded(); // lists the desktop
@@ -162,6 +177,9 @@ void TfrmPrincipale::FormCreate()
 {
     ActiveViewer = nullptr;
     LeggiConfigurazione();
+    // The list starts on the image list of the thumbnail size (90 for an odd value).
+    m_catalogo->model().setImageList(&startupObjects().lists[StartupObjects::slot(Configurazione.Dimensione)]);
+    imageListChanged(m_catalogo->currentList());
     m_resizeAttached = true;
     ApplicaConfigurazione();
     m_helpFile = QCoreApplication::applicationDirPath() + '/'
@@ -407,14 +425,70 @@ void TfrmPrincipale::ApplicaConfigurazione()
 
     // 6. Frame colours.
     startupObjects().paintFrames(c.BkCol, c.BdCol);
+    m_catalogo->model().imagesChanged();
+
+    // 7. The image list of the thumbnail size; a new size remakes every thumbnail.
+    if (m_catalogo->scegliListaImmagini(c.Dimensione))
+        m_catalogo->RigeneraMiniature();
 }
 
-void TfrmPrincipale::AggiornaConteggio()
+void TfrmPrincipale::AggiornaConteggio() { m_catalogo->AggiornaConteggio(); }
+
+// ---- the catalogue's host ------------------------------------------------------
+
+void TfrmPrincipale::setStatusText(int panel, const QString& text)
 {
-    const int n = m_listModel ? m_listModel->rowCount() : 0;
-    m_panels[0]->setText(Configurazione.italianPrefix()
-                             ? QStringLiteral("La lista contiene %1 immagini").arg(n)
-                             : QStringLiteral("There are %1 pictures in the list").arg(n));
+    if (panel < 0 || panel > 2)
+        return;
+    m_panels[panel]->setText(text);
+    if (panel == 1)
+        m_panels[panel]->repaint(); // progress shows at once, even inside long work
+}
+
+QString TfrmPrincipale::shortenPath(const QString& path, int width)
+{
+    const int old = FLabelConvert->width();
+    FLabelConvert->resize(width, FLabelConvert->height());
+    FLabelConvert->setFileName(path);
+    const QString out = FLabelConvert->caption();
+    FLabelConvert->resize(old, FLabelConvert->height());
+    return out;
+}
+
+void TfrmPrincipale::processEvents() { QCoreApplication::processEvents(); }
+
+void TfrmPrincipale::setWaitCursor(bool on)
+{
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        ++m_waitCursors;
+    } else if (m_waitCursors > 0) {
+        QGuiApplication::restoreOverrideCursor();
+        --m_waitCursors;
+    }
+}
+
+void TfrmPrincipale::setMonitorActive(bool on)
+{
+    // Nothing to switch back on before a folder was read.
+    if (on && !m_monitorPointed)
+        return;
+    FileSysMonitor2->setActive(on);
+}
+
+void TfrmPrincipale::setMonitoredFolder(const QString& folder)
+{
+    FileSysMonitor2->setMonitoredDirectory(folder);
+    FileSysMonitor2->setActive(true);
+    m_monitorPointed = true;
+}
+
+void TfrmPrincipale::imageListChanged(ImageList* list)
+{
+    const int s = list ? list->size() : 90;
+    ListView1->setIconSize(QSize(s, s));
+    const int line = ListView1->fontMetrics().height();
+    ListView1->setGridSize(QSize(std::max(s + 24, 112), s + 2 * line + 12));
 }
 
 QString TfrmPrincipale::shortPath(const QString& path)
@@ -456,7 +530,11 @@ void TfrmPrincipale::moveEvent(QMoveEvent* e)
 
 void TfrmPrincipale::SystemTreeView1Change(const QString& newPath)
 {
+    const QString old = CartellaCorrente;
     CartellaCorrente = newPath;
+    // Leaving a folder keeps its thumbnails, when the options say so.
+    if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !old.isEmpty())
+        m_catalogo->SalvaMiniature(old);
 }
 
 bool TfrmPrincipale::selezionePresente() const
@@ -529,7 +607,7 @@ bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
         ListView1DblClick();
         return true;
     case Qt::Key_Escape:
-        Interrompi = true;
+        m_catalogo->Interrompi = true;
         return true;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
@@ -579,6 +657,10 @@ void TfrmPrincipale::EscidaQuorvel1Click()
     if (m_exiting)
         return;
     m_exiting = true;
+    m_catalogo->Interrompi = true; // a scan still running stops at the next file
+    setMonitorActive(false);
+    if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !CartellaCorrente.isEmpty())
+        m_catalogo->SalvaMiniature(CartellaCorrente);
     // Viewer windows are closed from the last created to the first.
     const QWidgetList tops = QApplication::topLevelWidgets();
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
@@ -597,18 +679,35 @@ void TfrmPrincipale::closeEvent(QCloseEvent* e)
     e->accept();
 }
 
-void TfrmPrincipale::Cancellalalista1Click()
+void TfrmPrincipale::Cancellalalista1Click() { m_catalogo->Cancellalalista(); }
+
+void TfrmPrincipale::TransparentButton1Click()
 {
-    m_listModel->clear();
-    StartupObjects& so = startupObjects();
-    for (int i = 0; i < 3; ++i)
-        so.resetList(i);
+    m_catalogo->LeggiDirectory(CartellaCorrente);
+}
+
+void TfrmPrincipale::CompletaLista()
+{
+    if (ThumbnailCatalogue::folderExists(CartellaCorrente))
+        m_catalogo->CompletaLista(CartellaCorrente);
+}
+
+void TfrmPrincipale::tastoF11(bool shift)
+{
+    setMonitorActive(false);
+    if (shift)
+        m_catalogo->CaricaMiniature(CartellaCorrente);
+    else
+        m_catalogo->SalvaMiniature(CartellaCorrente);
+    setMonitorActive(true);
     AggiornaConteggio();
 }
 
+// The folder refresh after outside changes joins with drag and drop.
+void TfrmPrincipale::FileSysMonitor2FileSysChange(const QString&) {}
+
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).
-void TfrmPrincipale::TransparentButton1Click() {}
 void TfrmPrincipale::ListView1DblClick() {}
 void TfrmPrincipale::SpeedButton7Click() {}
 void TfrmPrincipale::tbRinominaClick() {}
@@ -618,9 +717,6 @@ void TfrmPrincipale::Impostasfondo1Click() {}
 void TfrmPrincipale::btSlideshowClick() {}
 void TfrmPrincipale::Confrontaimmagini1Click() {}
 void TfrmPrincipale::Visualizza1Click() {}
-void TfrmPrincipale::CompletaLista() {}
-void TfrmPrincipale::tastoF11(bool) {}
-
 // ---- folder commands (popup menu of the tree) -------------------------------------------
 
 void TfrmPrincipale::messaggioCartella(const QString& text)

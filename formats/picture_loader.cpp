@@ -2,6 +2,7 @@
 // the message that replaces any failure of that reader.
 #include "formats/picture_loader.h"
 #include "formats/dib_image.h"
+#include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
 #include "formats/jpeg_options.h"
 #include "formats/packed_bitmap.h"
@@ -83,6 +84,7 @@ const PictureFormatRow kPictureFormats[] = {
     {"tga", readPackedPicture, kPictureUnsupportedText},
     {"rle", readPackedPicture, kPictureUnsupportedText},
     {"dib", readPackedPicture, kPictureUnsupportedText},
+    {"gif", [](const QString& f) { return TPicture(LoadGifPicture(f)); }, kPictureReadErrorText},
     {"jpg", readJpegPicture, kPictureReadErrorText},
     {"jpeg", readJpegPicture, kPictureReadErrorText},
     {"bmp", readBmpWithQt, kPictureReadErrorText},

@@ -176,6 +176,7 @@ TSystemTreeView::TSystemTreeView(QWidget* parent) : QTreeWidget(parent)
     setAnimated(false);
     setAutoScroll(false); // DoAutoScroll does it, by lines
     setMouseTracking(true);
+    viewport()->setMouseTracking(true); // DoAutoScroll sees every move, buttons up or down
     setItemDelegate(new TFolderLabelDelegate(this));
     m_images = &TSystemImageList::instance();
     connect(this, &QTreeWidget::itemExpanded, this, &TSystemTreeView::nodeExpanded);

@@ -11,6 +11,7 @@
 #include "fs/file_sys_monitor_sleeper.h"
 #include "fs/system_tree_view.h"
 #include "ui/file_label.h"
+#include "ui/thumbnail_delegate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -115,6 +116,8 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     ListView1->setMovement(QListView::Static);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->setUniformItemSizes(true);
+    m_thumbDelegate = new ThumbnailDelegate(ListView1);
+    ListView1->setItemDelegate(m_thumbDelegate);
     ListView1->setLayoutMode(QListView::Batched);
     ListView1->setBatchSize(200);
     ListView1->setWordWrap(true);
@@ -417,8 +420,8 @@ void TfrmPrincipale::ApplicaConfigurazione()
 
     // 3. Tree scrolling while dragging, and hot tracking of the list.
     SystemTreeView1->setAutoscroll(c.FTreeScroll);
-    ListView1->setAttribute(Qt::WA_Hover, c.HotTrack);
-    ListView1->setMouseTracking(c.HotTrack);
+    ListView1->viewport()->setAttribute(Qt::WA_Hover, c.HotTrack);
+    ListView1->viewport()->setMouseTracking(c.HotTrack);
 
     // 5. Dock background.
     Dock971->setBackground(c.ImgSfondoToolbar ? startupObjects().backTool : QPixmap());
@@ -487,8 +490,8 @@ void TfrmPrincipale::imageListChanged(ImageList* list)
 {
     const int s = list ? list->size() : 90;
     ListView1->setIconSize(QSize(s, s));
-    const int line = ListView1->fontMetrics().height();
-    ListView1->setGridSize(QSize(std::max(s + 24, 112), s + 2 * line + 12));
+    m_thumbDelegate->setThumbnailSize(s);
+    ListView1->setGridSize(m_thumbDelegate->cellSize(ListView1->fontMetrics()) + QSize(4, 4));
 }
 
 QString TfrmPrincipale::shortPath(const QString& path)

@@ -155,6 +155,7 @@ public:
     QSplitter* Splitter1 = nullptr;
     QListView* ListView1 = nullptr;
     ThumbnailCatalogue* m_catalogo = nullptr;
+    class ThumbnailDelegate* m_thumbDelegate = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[3] = {};
     TFileLabel* FLabelConvert = nullptr;

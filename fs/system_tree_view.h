@@ -175,7 +175,6 @@ private:
     void endUpdate();
     std::shared_ptr<qv::IShellFolder> desktop() const;
     bool isDesktopRoot(QTreeWidgetItem* node) const;
-    bool iconsAvailable() const { return m_images != nullptr; }
 
     TRootFolder m_rootFolder = rfDesktop;
     QString m_customDir;

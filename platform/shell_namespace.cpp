@@ -341,11 +341,10 @@ public:
             if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")))
                 return EINVAL;
             full = QDir::cleanPath(joinPath(m_at.path, relative));
-            for (const QString& c : pathComponents(relative))
-                items.append(encodeItem(c));
+            if (relative != QLatin1String("."))
+                for (const QString& c : pathComponents(relative))
+                    items.append(encodeItem(c));
         }
-        if (items.isEmpty())
-            return EINVAL; // the folder itself
         if (!existsNoFollow(full))
             return ENOENT;
         return makeList(items, list);

@@ -106,7 +106,7 @@ public:
     virtual ~IShellFolder() = default;
 
     // A path (absolute, or relative to this folder) to an existing item as a list relative
-    // to this folder.
+    // to this folder; the folder's own path gives an empty list.
     virtual ShellResult ParseDisplayName(const QString& name, ItemIDList** list) = 0;
     virtual ShellResult EnumObjects(std::uint32_t flags, std::unique_ptr<IEnumIDList>* items) = 0;
     virtual ShellResult BindToObject(const ItemIDList* item, std::shared_ptr<IShellFolder>* folder) = 0;

@@ -342,6 +342,8 @@ TEST_F(TreeTest, SelectionPathsAndFolderTests)
     EXPECT_EQ(tree.Selection(), m_root + "/a");
     tree.setSelection(m_root + "/missing"); // nothing to parse: no change
     EXPECT_EQ(tree.Selection(), m_root + "/a");
+    tree.setSelection(m_root); // the root itself
+    EXPECT_EQ(tree.currentItem(), root());
 
     EXPECT_TRUE(TSystemTreeView::FolderExists(m_root + "/a/"));
     EXPECT_TRUE(TSystemTreeView::FolderExists("/"));

@@ -227,6 +227,9 @@ TEST_F(NamespaceTest, ParsingPathsFollowsTheNearestAnchor)
     ASSERT_EQ(homeFolder->ParseDisplayName(m_home + "/Pictures", &list), kShellOk);
     UniqueIDList abs(list);
     EXPECT_EQ(IDListItems(list), QList<QByteArray>{"Pictures"});
+    ASSERT_EQ(homeFolder->ParseDisplayName(m_home + "/", &list), kShellOk); // the folder itself
+    EXPECT_TRUE(IsEmptyIDList(list));
+    FreeIDList(list);
     EXPECT_NE(homeFolder->ParseDisplayName("../", &list), kShellOk);
     EXPECT_NE(homeFolder->ParseDisplayName(m_dir.path(), &list), kShellOk);
 }

@@ -200,11 +200,32 @@ TifDirectory readDirectory(TifSource& src)
 
 using Palette = std::array<std::array<uchar, 3>, 256>; // red, green, blue
 
-// A colour-map value as a byte: the high byte of a value that only uses its
-// high byte, else the low byte (right for maps scaled by 257).
-uchar colourByte(quint32 v)
+// How the 16-bit values of a colour map become bytes, judged on the whole
+// map: some writers store bytes, some bytes shifted left by 8, most 16-bit
+// levels (0..65535, often the byte times 257).
+enum class MapScale { Bytes, HighBytes, Levels };
+
+MapScale colourMapScale(const TifSource& src, const TifEntry& map)
 {
-    return (v >= 256 && (v & 0xFF) == 0) ? uchar(v >> 8) : uchar(v & 0xFF);
+    bool small = true, lowZero = true;
+    for (quint32 i = 0; i < map.count; ++i) {
+        const quint32 v = map.item(src, i);
+        small = small && v < 256;
+        lowZero = lowZero && (v & 0xFF) == 0;
+    }
+    return small ? MapScale::Bytes : lowZero ? MapScale::HighBytes : MapScale::Levels;
+}
+
+uchar colourByte(quint32 v, MapScale scale)
+{
+    switch (scale) {
+    case MapScale::Bytes:
+        return uchar(v);
+    case MapScale::HighBytes:
+        return uchar(v >> 8);
+    default:
+        return uchar(v / 257); // 65535 = 255 x 257
+    }
 }
 
 // The decoded picture: rows finished one by one, written straight into the
@@ -484,11 +505,12 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
     Palette palette{};
     const int colours = bits <= 8 ? 1 << bits : 0;
     if (dir.colorMap.present() && colours > 0) {
+        const MapScale scale = colourMapScale(src, dir.colorMap);
         const quint32 perChannel = dir.colorMap.count / 3;
         const quint32 n = std::min<quint32>(perChannel, quint32(colours));
         for (quint32 i = 0; i < n; ++i)
             for (quint32 c = 0; c < 3; ++c)
-                palette[i][c] = colourByte(dir.colorMap.item(src, c * perChannel + i));
+                palette[i][c] = colourByte(dir.colorMap.item(src, c * perChannel + i), scale);
     } else if (colours > 2) {
         for (int i = 0; i < colours; ++i) {
             const int level = i * 255 / (colours - 1);

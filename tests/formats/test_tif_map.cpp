@@ -68,14 +68,14 @@ TEST(TifBitmapFile, HeaderPaletteAndBottomUpPaddedRows)
 {
     TifBuilder t;
     t.picture(3, 2, 8, 1, 1, 3, {QByteArray::fromHex("000102"), QByteArray::fromHex("020100")}, 1);
-    // Colour map of 256 entries; entry i = (i*257, 0x1100*i & 0xFF00, 0x00FF).
+    // Colour map of 256 entries; entry i is (i, i / 2, 255) in 16-bit levels.
     std::vector<quint32> map;
     for (int i = 0; i < 256; ++i)
         map.push_back(quint32(i) * 257);
     for (int i = 0; i < 256; ++i)
-        map.push_back((quint32(i) << 8) & 0xFF00);
+        map.push_back(quint32(i / 2) * 257);
     for (int i = 0; i < 256; ++i)
-        map.push_back(0x00FF);
+        map.push_back(0xFFFF);
     t.setArray(320, TifShort, map);
     const QByteArray bmp = TifToBitmapFile(t.build());
 
@@ -94,34 +94,42 @@ TEST(TifBitmapFile, HeaderPaletteAndBottomUpPaddedRows)
     EXPECT_EQ(le32At(bmp, 42), 143u);
     EXPECT_EQ(le32At(bmp, 46), 0u);
     EXPECT_EQ(le32At(bmp, 50), 0u);
-    // Blue, green, red, 0; the map's 16-bit values become bytes.
-    EXPECT_EQ(bmp.mid(54 + 4 * 2, 4), QByteArray::fromHex("ff020200"));
-    EXPECT_EQ(bmp.mid(54 + 4 * 255, 4), QByteArray::fromHex("ffffff00"));
+    // Blue, green, red, 0.
+    EXPECT_EQ(bmp.mid(54 + 4 * 2, 4), QByteArray::fromHex("ff010200"));
+    EXPECT_EQ(bmp.mid(54 + 4 * 255, 4), QByteArray::fromHex("ff7fff00"));
     // Last decoded row first, each padded to 4 bytes.
     EXPECT_EQ(bmp.mid(54 + 1024), QByteArray::fromHex("0201000000010200"));
 }
 
 TEST(TifBitmapFile, ColourMapValuesAndGreyRamps)
 {
-    // v >= 256 with a zero low byte gives its high byte, anything else its low byte.
-    TifBuilder t;
-    t.picture(4, 1, 4, 1, 1, 3, {QByteArray::fromHex("0123")}, 1);
-    std::vector<quint32> map(48, 0);
-    map[0] = 0x1234;
-    map[1] = 0xAB00;
-    map[2] = 0x00FF;
-    map[3] = 0x0100;
-    t.setArray(320, TifShort, map);
-    QImage image = decode(t.build());
-    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
-    EXPECT_EQ(image.colorCount(), 16);
-    EXPECT_EQ(image.pixel(0, 0), qRgb(0x34, 0, 0));
-    EXPECT_EQ(image.pixel(1, 0), qRgb(0xAB, 0, 0));
-    EXPECT_EQ(image.pixel(2, 0), qRgb(0xFF, 0, 0));
-    EXPECT_EQ(image.pixel(3, 0), qRgb(0x01, 0, 0));
+    // The map's values are read as bytes when all are below 256, as high
+    // bytes when all low bytes are 0, else as 16-bit levels (the byte level below).
+    const struct {
+        std::vector<quint32> reds;
+        std::vector<int> expected;
+    } maps[] = {
+        {{0x12, 0xAB, 0xFF, 0x01}, {0x12, 0xAB, 0xFF, 0x01}},
+        {{0x1200, 0xAB00, 0xFF00, 0x0100}, {0x12, 0xAB, 0xFF, 0x01}},
+        {{0x1212, 0xABAB, 0xFFFF, 0x0101}, {0x12, 0xAB, 0xFF, 0x01}},
+        {{1807, 0x1234, 0x8000, 0x00FF}, {7, 18, 127, 0}},
+    };
+    for (const auto& m : maps) {
+        SCOPED_TRACE(m.reds[0]);
+        TifBuilder t;
+        t.picture(4, 1, 4, 1, 1, 3, {QByteArray::fromHex("0123")}, 1);
+        std::vector<quint32> map(48, 0);
+        std::copy(m.reds.begin(), m.reds.end(), map.begin());
+        t.setArray(320, TifShort, map);
+        const QImage image = decode(t.build());
+        ASSERT_EQ(image.format(), QImage::Format_Indexed8);
+        EXPECT_EQ(image.colorCount(), 16);
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(image.pixel(x, 0), qRgb(m.expected[std::size_t(x)], 0, 0)) << x;
+    }
 
     // 8 bits without a map: the grey ramp; white is zero under photometric 0.
-    image = decode(greyFile(3, {QByteArray::fromHex("0080ff")}, 1));
+    QImage image = decode(greyFile(3, {QByteArray::fromHex("0080ff")}, 1));
     EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(1, 0), qRgb(128, 128, 128));
     EXPECT_EQ(image.pixel(2, 0), qRgb(255, 255, 255));

@@ -26,6 +26,9 @@ int chooseIcon(QByteArrayView ico)
     long bestScore = -1;
     for (int i = 0; i < count && 6 + 16 * qsizetype(i + 1) <= ico.size(); ++i) {
         const uchar* e = d + 6 + 16 * i;
+        const quint32 offset = quint32(e[12]) | (quint32(e[13]) << 8) | (quint32(e[14]) << 16) | (quint32(e[15]) << 24);
+        if (offset >= quint64(ico.size()))
+            continue; // an image the file does not hold
         const int w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256;
         int depth = e[6] | (e[7] << 8);
         if (depth == 0)

@@ -38,6 +38,10 @@ void TCdrMap::LoadFromBytes(QByteArrayView drawing)
     const std::uint64_t tableBytes = bits <= 8 ? std::uint64_t(4) << bits : 0;
     const std::uint64_t stride = (std::uint64_t(width) * std::uint64_t(bits) + 31) / 32 * 4;
     const std::uint64_t wanted = tableBytes + stride * std::uint64_t(height);
+    // Past 64 data blocks less than 1/64 of the preview could be shown: such a
+    // header is refused rather than given a huge, nearly empty bitmap.
+    if (wanted > std::uint64_t(kDataBlockSize) * 64)
+        throw EInvalidGraphic(QString::fromLatin1(kInvalidPreview));
     const std::uint64_t available = std::uint64_t(drawing.size() - kDataOffset);
     const qsizetype taken = qsizetype(std::min({wanted, std::uint64_t(kDataBlockSize), available}));
 

@@ -23,7 +23,8 @@ public:
     static constexpr int kDataBlockSize = 20004;
 
     // Each throws EInvalidGraphic and leaves the previous picture when it fails.
-    // Rows beyond the data block (or the file's end) stay at colour 0.
+    // Rows beyond the data block (or the file's end) stay at colour 0; a
+    // preview of more than 64 blocks' worth of table and rows is refused.
     void LoadFromBytes(QByteArrayView drawing);
     void LoadFromStream(QIODevice& stream);
     void LoadFromFile(const QString& fileName);

@@ -41,6 +41,7 @@ const char* const kTifMessages[] = {
 // Rows are decoded into a fixed buffer of this size at most.
 constexpr std::uint64_t kMaxRowBytes = 7200;
 constexpr int kBitmapFileHeader = 14;
+constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 constexpr int kBitmapInfoHeader = 40;
 
 enum Compression : quint32 { NoCompression = 1, Lzw = 5, PackBits = 32773 };
@@ -174,8 +175,14 @@ TifDirectory readDirectory(TifSource& src)
             || tag == 284 || tag == 317 || tag == 320;
         if (!used || !e.present())
             continue;
-        if (!src.holds(e.values, bytes))
+        // Arrays must lie whole in the file; of the other tags only the first
+        // value is read. Strip byte counts only bound the strips: bad ones are ignored.
+        const bool array = tag == 273 || tag == 279 || tag == 320;
+        if (!src.holds(e.values, array ? bytes : std::uint64_t(e.itemSize))) {
+            if (tag == 279)
+                continue;
             raise(BadData);
+        }
         const quint32 first = e.item(src, 0);
         switch (tag) {
         case 256: dir.width = first; break;
@@ -608,13 +615,9 @@ void TTifmap::LoadFromFile(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         raise(TifNotFound);
-    // A mapped file is read only where the directory and strips point.
-    const qint64 size = file.size();
-    if (size > 0) {
-        if (const uchar* mapped = file.map(0, size)) {
-            LoadFromBytes(QByteArrayView(mapped, size));
-            return;
-        }
-    }
+    // The file is read whole into memory; beyond 1 GiB that is refused rather
+    // than risked (the largest picture accepted holds under 500 MB of rows).
+    if (file.size() > kMaxFileBytes)
+        raise(FileTooBig);
     LoadFromStream(file);
 }

@@ -156,10 +156,15 @@ TEST(TCdrMap, NoPreviewGivesAnError)
     QByteArray notBitmap = drawing(infoHeader(4, 4, 8), previewData(4, 4, 8));
     notBitmap[34] = 12; // an info header of another size
     QByteArray tooWide = drawing(infoHeader(70000, 1, 1), QByteArray(8, '\0'));
+    // 1024 x 1251 at 8 bits is just over 64 data blocks; 1024 x 1249 just under.
+    QByteArray tooLarge = drawing(infoHeader(1024, 1251, 8), previewData(16, 16, 8));
+    EXPECT_NO_THROW(map.LoadFromBytes(drawing(infoHeader(1024, 1249, 8), previewData(16, 16, 8))));
+    EXPECT_EQ(map.Height(), 1249);
+    map.LoadFromBytes(drawing(infoHeader(4, 4, 8), previewData(4, 4, 8)));
     QByteArray noDepth = drawing(infoHeader(4, 4, 0), QByteArray(64, '\0'));
     QByteArray tableCut = drawing(infoHeader(4, 4, 8), QByteArray(100, '\0')).left(74 + 100);
     for (const QByteArray& bytes : {QByteArray(), QByteArray("RIFF"), QByteArray(73, 'x'), notBitmap, tooWide,
-                                    noDepth, tableCut}) {
+                                    tooLarge, noDepth, tableCut}) {
         EXPECT_THROW(map.LoadFromBytes(bytes), EInvalidGraphic) << bytes.size();
         EXPECT_EQ(map.Width(), 4); // the previous picture stays
     }

@@ -423,6 +423,14 @@ TEST(TifBitmapFile, DamagedFilesFailCleanly)
     huge.picture(2400, 30000, 8, 3, 5, 2, {lzwLiterals("abc")}, 30000);
     EXPECT_EQ(tifFailure(huge.build()), "Unexpected EOF");
 
+    // Strip byte counts that are zero or lie outside the file are not used.
+    TifBuilder counts;
+    counts.picture(2, 2, 8, 1, 5, 1, {lzwLiterals("\x01\x02"), lzwLiterals("\x03\x04")}, 1);
+    counts.setArray(279, TifLong, {0, 0});
+    EXPECT_EQ(tifFailure(counts.build()), "");
+    counts.offsetEntry(279, TifLong, 2, 0x7FFFFFF0);
+    EXPECT_EQ(tifFailure(counts.build()), "");
+
     // Fewer strips than the rows need.
     TifBuilder fewStrips;
     fewStrips.picture(2, 4, 8, 1, 1, 1, {QByteArray(2, '\0'), QByteArray(2, '\0')}, 1);

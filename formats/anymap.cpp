@@ -8,11 +8,34 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
 const char kInvalidIcon[] = "The file holds no valid icon";
 constexpr qint64 kMaxIconFileBytes = 64 << 20;
+
+// True when the file holds an image header at `offset` (a bitmap info header
+// or a PNG header) whose sides are those of an icon, at most 256: Qt's reader
+// would otherwise allocate whatever a damaged header asks for.
+bool imageHeaderFits(QByteArrayView ico, quint32 offset)
+{
+    const auto le32 = [](const uchar* p) {
+        return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
+    };
+    if (offset > quint64(ico.size()) || ico.size() - offset < 24)
+        return false;
+    const auto* h = reinterpret_cast<const uchar*>(ico.data()) + offset;
+    if (std::memcmp(h, "\x89PNG", 4) == 0) {
+        const quint32 w = qFromBigEndian<quint32>(h + 16), ht = qFromBigEndian<quint32>(h + 20);
+        return w >= 1 && w <= 256 && ht >= 1 && ht <= 256;
+    }
+    // The bitmap's height counts the colour rows and the mask rows.
+    const qint32 w = qint32(le32(h + 4)), ht = qint32(le32(h + 8));
+    return le32(h) == 40 && w >= 1 && w <= 256 && ht >= 1 && ht <= 512;
+}
 
 // The directory entry to show: 32 x 32 first (the standard icon size), else
 // the largest; between equals, the most bits per pixel.
@@ -27,8 +50,8 @@ int chooseIcon(QByteArrayView ico)
     for (int i = 0; i < count && 6 + 16 * qsizetype(i + 1) <= ico.size(); ++i) {
         const uchar* e = d + 6 + 16 * i;
         const quint32 offset = quint32(e[12]) | (quint32(e[13]) << 8) | (quint32(e[14]) << 16) | (quint32(e[15]) << 24);
-        if (offset >= quint64(ico.size()))
-            continue; // an image the file does not hold
+        if (!imageHeaderFits(ico, offset))
+            continue;
         const int w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256;
         int depth = e[6] | (e[7] << 8);
         if (depth == 0)

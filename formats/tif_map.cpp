@@ -33,15 +33,15 @@ const char* const kTifMessages[] = {
     "Unexpected EOF",     "Bad code size",  "Bad code",     "Bad bit size", "Bad bitmap",
 };
 
-[[noreturn]] void raise(TifError error)
+[[noreturn]] void fail(TifError error)
 {
     throw ETifException(QString::fromLatin1(kTifMessages[error - 1]));
 }
 
-// Rows are decoded into a fixed buffer of this size at most.
+// The longest row the reader takes ("File Too big" beyond).
 constexpr std::uint64_t kMaxRowBytes = 7200;
-constexpr int kBitmapFileHeader = 14;
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+constexpr int kBitmapFileHeader = 14;
 constexpr int kBitmapInfoHeader = 40;
 
 enum Compression : quint32 { NoCompression = 1, Lzw = 5, PackBits = 32773 };
@@ -141,23 +141,23 @@ int itemSizeOfType(quint16 type)
 TifDirectory readDirectory(TifSource& src)
 {
     if (src.size() < 2)
-        raise(NotATif);
+        fail(NotATif);
     const uchar* mark = src.at(0);
     if (mark[0] == 'I' && mark[1] == 'I')
         src.setBigEndian(false);
     else if (mark[0] == 'M' && mark[1] == 'M')
         src.setBigEndian(true);
     else
-        raise(NotATif);
+        fail(NotATif);
     if (!src.holds(0, 8))
-        raise(UnexpectedEof);
+        fail(UnexpectedEof);
     // The version word is not tested; only the first directory is read.
     const std::uint64_t ifd = src.u32(4);
     if (!src.holds(ifd, 2))
-        raise(BadData);
+        fail(BadData);
     const quint32 entries = src.u16(ifd);
     if (!src.holds(ifd + 2, std::uint64_t(entries) * 12))
-        raise(UnexpectedEof);
+        fail(UnexpectedEof);
 
     TifDirectory dir;
     for (quint32 i = 0; i < entries; ++i) {
@@ -181,7 +181,7 @@ TifDirectory readDirectory(TifSource& src)
         if (!src.holds(e.values, array ? bytes : std::uint64_t(e.itemSize))) {
             if (tag == 279)
                 continue;
-            raise(BadData);
+            fail(BadData);
         }
         const quint32 first = e.item(src, 0);
         switch (tag) {
@@ -288,7 +288,7 @@ void readPlainStrip(const TifSource& src, std::uint64_t offset, quint32 rows, Ro
 {
     for (quint32 i = 0; i < rows && !sink.complete(); ++i) {
         if (!src.holds(offset, sink.rowBytes()))
-            raise(UnexpectedEof);
+            fail(UnexpectedEof);
         std::memcpy(sink.row(), src.at(offset), sink.rowBytes());
         offset += sink.rowBytes();
         sink.finish();
@@ -304,19 +304,19 @@ void readPackBitsStrip(const TifSource& src, std::uint64_t offset, quint32 rows,
         std::size_t filled = 0;
         while (filled < rowBytes) {
             if (!src.holds(offset, 1))
-                raise(UnexpectedEof);
+                fail(UnexpectedEof);
             const uchar n = *src.at(offset++);
             if (n < 128) {
                 const std::size_t count = std::size_t(n) + 1;
                 if (!src.holds(offset, count))
-                    raise(UnexpectedEof);
+                    fail(UnexpectedEof);
                 const std::size_t used = std::min(count, rowBytes - filled);
                 std::memcpy(row + filled, src.at(offset), used);
                 filled += used;
                 offset += count;
             } else if (n > 128) {
                 if (!src.holds(offset, 1))
-                    raise(UnexpectedEof);
+                    fail(UnexpectedEof);
                 const std::size_t used = std::min<std::size_t>(257 - n, rowBytes - filled);
                 std::memset(row + filled, *src.at(offset++), used);
                 filled += used;
@@ -361,14 +361,14 @@ public:
                 if (code == kEnd)
                     return;
                 if (code >= kClear)
-                    raise(BadCode);
+                    fail(BadCode);
                 output(code);
                 old = code;
                 continue;
             }
             if (old < 0) { // no clear code first: the table is fresh anyway
                 if (code >= kClear)
-                    raise(BadCode);
+                    fail(BadCode);
                 output(code);
                 old = code;
                 continue;
@@ -380,7 +380,7 @@ public:
                 add(old, m_first[old]);
                 output(code);
             } else {
-                raise(BadCode);
+                fail(BadCode);
             }
             old = code;
         }
@@ -397,7 +397,7 @@ private:
     {
         while (m_bitCount < m_width) {
             if (!m_src.holds(m_pos, 1))
-                raise(UnexpectedEof);
+                fail(UnexpectedEof);
             m_bits = (m_bits << 8) | *m_src.at(m_pos++);
             m_bitCount += 8;
         }
@@ -408,7 +408,7 @@ private:
     void add(int prefix, uchar last)
     {
         if (m_next >= kTableSize)
-            raise(BadCode);
+            fail(BadCode);
         m_prefix[m_next] = quint16(prefix);
         m_suffix[m_next] = last;
         m_first[m_next] = m_first[prefix];
@@ -494,17 +494,20 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
     const TifDirectory dir = readDirectory(src);
 
     if (dir.width == 0 || dir.height == 0 || !dir.stripOffsets.present() || dir.stripOffsets.item(src, 0) == 0)
-        raise(BadData);
+        fail(BadData);
     const std::uint64_t bitsPerPixel = std::uint64_t(dir.bitsPerSample) * dir.samplesPerPixel;
-    const std::uint64_t rowBytes = (bitsPerPixel * dir.width + 7) / 8;
+    std::uint64_t bitsPerRow = 0;
+    if (__builtin_mul_overflow(bitsPerPixel, std::uint64_t(dir.width), &bitsPerRow))
+        fail(FileTooBig);
+    const std::uint64_t rowBytes = (bitsPerRow + 7) / 8;
     if (rowBytes > kMaxRowBytes || !qv::pictureSizeAllowed(dir.width, dir.height))
-        raise(FileTooBig);
+        fail(FileTooBig);
     if (dir.compression != NoCompression && dir.compression != PackBits && dir.compression != Lzw)
-        raise(UnsupportedFormat);
+        fail(UnsupportedFormat);
     // Other depths and separate colour planes would give a garbled picture.
     if ((bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24)
         || (dir.planarConfiguration == 2 && dir.samplesPerPixel > 1))
-        raise(UnsupportedFormat);
+        fail(UnsupportedFormat);
     const int bits = int(bitsPerPixel);
 
     // Palette: the colour map, or a grey ramp that follows the photometric
@@ -531,14 +534,14 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
         palette[1] = {255, 255, 255};
     }
 
-    const std::uint64_t stride = (bitsPerPixel * dir.width + 31) / 32 * 4;
+    const std::uint64_t stride = (bitsPerRow + 31) / 32 * 4;
     const std::uint64_t paletteBytes = 4 * std::uint64_t(colours);
     const std::uint64_t pixelBytes = stride * dir.height;
     const std::uint64_t fileSize = kBitmapFileHeader + kBitmapInfoHeader + paletteBytes + pixelBytes;
     if (rowBytes * dir.height > src.size() * maxExpansion(dir.compression))
-        raise(UnexpectedEof); // the file cannot hold that many rows
+        fail(UnexpectedEof); // the file cannot hold that many rows
     if (fileSize > quint32(0xFFFFFFFF) || fileSize > std::uint64_t(std::numeric_limits<qsizetype>::max()))
-        raise(FileTooBig);
+        fail(FileTooBig);
 
     QByteArray out(qsizetype(fileSize), '\0');
     auto* file = reinterpret_cast<uchar*>(out.data());
@@ -570,7 +573,7 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
         const quint32 rows = std::min(perStrip, dir.height - sink.done());
         const quint32 before = sink.done();
         if (offset > src.size())
-            raise(UnexpectedEof);
+            fail(UnexpectedEof);
         // A compressed strip ends at its byte count, so that a damaged stream
         // never runs on into whatever follows it; without a usable count it
         // ends at the end of the file.
@@ -588,10 +591,10 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
         else
             LzwStrip(strip, 0, rows, sink).run();
         if (sink.done() - before < rows)
-            raise(UnexpectedEof); // a strip short of its rows would shift the rest
+            fail(UnexpectedEof); // a strip short of its rows would shift the rest
     }
     if (!sink.complete())
-        raise(UnexpectedEof);
+        fail(UnexpectedEof);
     return out;
 }
 
@@ -600,7 +603,7 @@ void TTifmap::LoadFromBytes(QByteArrayView tif)
     const QByteArray file = TifToBitmapFile(tif);
     QImage image = DibToImage(QByteArrayView(file).sliced(kBitmapFileHeader));
     if (image.isNull())
-        raise(BadBitmap);
+        fail(BadBitmap);
     m_bitsPerPixel = reinterpret_cast<const uchar*>(file.constData())[kBitmapFileHeader + 14];
     m_bitmap = std::move(image);
 }
@@ -614,10 +617,10 @@ void TTifmap::LoadFromFile(const QString& fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        raise(TifNotFound);
+        fail(TifNotFound);
     // The file is read whole into memory; beyond 1 GiB that is refused rather
     // than risked (the largest picture accepted holds under 500 MB of rows).
     if (file.size() > kMaxFileBytes)
-        raise(FileTooBig);
+        fail(FileTooBig);
     LoadFromStream(file);
 }

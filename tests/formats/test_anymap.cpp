@@ -75,6 +75,11 @@ TEST(TAnymap, ReaderByExtensionAndDispatchRows)
     writeFile(dir.filePath("bad.ico"), QByteArray::fromHex("000001000100202000000100200000010000ffff0000"));
     EXPECT_THROW(map.LoadFromFile(dir.filePath("bad.tif")), ETifException);
     EXPECT_THROW(map.LoadFromFile(dir.filePath("bad.ico")), EInvalidGraphic);
+    // An image header asking for more than an icon's 256 x 256 is not handed to Qt.
+    writeFile(dir.filePath("huge.ico"), QByteArray::fromHex("000001000100202000000100200028000000160000002800000088130000"
+                                                             "10270000010020000000000000000000")
+                                            + QByteArray(40, '\0'));
+    EXPECT_THROW(map.LoadFromFile(dir.filePath("huge.ico")), EInvalidGraphic);
     EXPECT_THROW(map.LoadFromFile(dir.filePath("missing.ico")), EInvalidGraphic);
     EXPECT_EQ(map.Bitmap().size(), QSize(2, 1));
 

@@ -3,6 +3,8 @@
 #include "app/main_window.h"
 #include "app/splash_screen.h"
 #include "catalogue/startup_objects.h"
+#include "formats/gif_progress.h"
+#include "ui/progress_form.h"
 
 #include <QThread>
 
@@ -24,6 +26,14 @@ int main(int argc, char** argv)
     // 3. The windows; the main window first.
     auto* main = new TfrmPrincipale;
 
+    // The GIF coder reports its progress to a small window; decoding on the
+    // thumbnail workers reports nothing.
+    auto* gifProgress = new TProgressForm;
+    SetGifProgressProc([gifProgress, ui = QThread::currentThread()](double f) {
+        if (QThread::currentThread() == ui)
+            gifProgress->Progress(f);
+    });
+
     // 4. Wait until the splash agrees to close (its 1500 ms have passed).
     while (!splash->close())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20), QThread::msleep(10);
@@ -33,5 +43,7 @@ int main(int argc, char** argv)
     // 5. The message loop; the main window's destruction saves the settings.
     const int rc = app.exec();
     delete main;
+    SetGifProgressProc({});
+    delete gifProgress;
     return rc;
 }

@@ -6,6 +6,10 @@
 #include "app/help_window.h"
 #include "platform/settings.h"
 #include "catalogue/startup_objects.h"
+#include "catalogue/thumbnail_geometry.h"
+#include "fs/file_sys_monitor.h"
+#include "fs/file_sys_monitor_sleeper.h"
+#include "fs/system_tree_view.h"
 #include "ui/file_label.h"
 
 #include <QAction>
@@ -13,7 +17,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,14 +24,13 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 QString formatS(const QString& message, const QString& arg)
@@ -96,25 +98,14 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     Splitter1->setChildrenCollapsible(false);
     column->addWidget(Splitter1, 1);
 
-    SystemTreeView1 = new QTreeView(Splitter1);
+    SystemTreeView1 = new TSystemTreeView(Splitter1);
     SystemTreeView1->setObjectName("SystemTreeView1");
     SystemTreeView1->setCursor(Qt::PointingHandCursor);
-    SystemTreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    SystemTreeView1->setHeaderHidden(true);
     SystemTreeView1->setIndentation(19);
-    m_treeModel = new QFileSystemModel(this);
-    m_treeModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    m_treeModel->setRootPath(QDir::rootPath());
-    SystemTreeView1->setModel(m_treeModel);
-    for (int c = 1; c < m_treeModel->columnCount(); ++c)
-        SystemTreeView1->hideColumn(c);
-    SystemTreeView1->setCurrentIndex(m_treeModel->index(QDir::homePath()));
-    connect(SystemTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                runGuarded([&] { SystemTreeView1Change(m_treeModel->filePath(current)); });
-            });
-    connect(SystemTreeView1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { mostraPopup(SystemTreeView1->viewport(), pos); });
+    SystemTreeView1->setOnError([](const QString& message) { handleUncaughtError(message); });
+    connect(SystemTreeView1, &TSystemTreeView::Change, this, [this](QTreeWidgetItem* node) {
+        runGuarded([&] { SystemTreeView1Change(SystemTreeView1->GetNodePath(node)); });
+    });
 
     ListView1 = new QListView(Splitter1);
     ListView1->setObjectName("ListView1");
@@ -123,8 +114,14 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     ListView1->setResizeMode(QListView::Adjust);
     ListView1->setMovement(QListView::Static);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_listModel = new QStandardItemModel(this);
-    ListView1->setModel(m_listModel);
+    ListView1->setUniformItemSizes(true);
+    ListView1->setLayoutMode(QListView::Batched);
+    ListView1->setBatchSize(200);
+    ListView1->setWordWrap(true);
+    ListView1->setTextElideMode(Qt::ElideMiddle);
+    ListView1->setSpacing(2);
+    m_catalogo = new ThumbnailCatalogue(this, this);
+    ListView1->setModel(&m_catalogo->model());
     collegaComando(ListView1, &QAbstractItemView::doubleClicked, [this] { ListView1DblClick(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mostraPopup(ListView1->viewport(), pos); });
@@ -133,7 +130,10 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
 
     setCentralWidget(central);
     creaMenu();
+    SystemTreeView1->setPopupMenu(PopupMenu981);
     creaStatusBar();
+    Sleeper1 = new TSleeper(this);
+    Sleeper1->setInterval(1000);
 
     // Measuring device for the status-bar texts; never shown.
     FLabelConvert = new TFileLabel(this);
@@ -147,8 +147,17 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mostraPopup(this, pos); });
 
+    FileSysMonitor2 = new TFileSysMonitor(this);
+    FileSysMonitor2->setObjectName("FileSysMonitor2");
+    FileSysMonitor2->setOnFileSysChange([this](QObject*, const QString& dir) {
+        runGuarded([&] { FileSysMonitor2FileSysChange(dir); });
+    });
+    // A watch that fails leaves the list as it is; the reason goes to the log.
+    FileSysMonitor2->setOnError([](const EFileSysMonitor& e) { qWarning("%s", e.what()); });
+
     qApp->installEventFilter(this); // the window sees its keys before its controls
     FormCreate();
+    SystemTreeView1->Loaded(); // lists the desktop
 }
 
 TfrmPrincipale::~TfrmPrincipale()
@@ -159,12 +168,18 @@ TfrmPrincipale::~TfrmPrincipale()
     if (m_help)
         m_help->close();
     delete m_help;
+    // The tree's nodes release their folder records while the window still exists.
+    delete std::exchange(SystemTreeView1, nullptr);
+    runGuarded(CheckFolderDataLeaks);
 }
 
 void TfrmPrincipale::FormCreate()
 {
     ActiveViewer = nullptr;
     LeggiConfigurazione();
+    // The list starts on the image list of the thumbnail size (90 for an odd value).
+    m_catalogo->model().setImageList(&startupObjects().lists[StartupObjects::slot(Configurazione.Dimensione)]);
+    imageListChanged(m_catalogo->currentList());
     m_resizeAttached = true;
     ApplicaConfigurazione();
     m_helpFile = QCoreApplication::applicationDirPath() + '/'
@@ -401,7 +416,7 @@ void TfrmPrincipale::ApplicaConfigurazione()
     m_resizeAttached = attached;
 
     // 3. Tree scrolling while dragging, and hot tracking of the list.
-    SystemTreeView1->setAutoScroll(c.FTreeScroll);
+    SystemTreeView1->setAutoscroll(c.FTreeScroll);
     ListView1->setAttribute(Qt::WA_Hover, c.HotTrack);
     ListView1->setMouseTracking(c.HotTrack);
 
@@ -410,14 +425,70 @@ void TfrmPrincipale::ApplicaConfigurazione()
 
     // 6. Frame colours.
     startupObjects().paintFrames(c.BkCol, c.BdCol);
+    m_catalogo->model().imagesChanged();
+
+    // 7. The image list of the thumbnail size; a new size remakes every thumbnail.
+    if (m_catalogo->scegliListaImmagini(c.Dimensione))
+        m_catalogo->RigeneraMiniature();
 }
 
-void TfrmPrincipale::AggiornaConteggio()
+void TfrmPrincipale::AggiornaConteggio() { m_catalogo->AggiornaConteggio(); }
+
+// ---- the catalogue's host ------------------------------------------------------
+
+void TfrmPrincipale::setStatusText(int panel, const QString& text)
 {
-    const int n = m_listModel ? m_listModel->rowCount() : 0;
-    m_panels[0]->setText(Configurazione.italianPrefix()
-                             ? QStringLiteral("La lista contiene %1 immagini").arg(n)
-                             : QStringLiteral("There are %1 pictures in the list").arg(n));
+    if (panel < 0 || panel > 2)
+        return;
+    m_panels[panel]->setText(text);
+    if (panel == 1)
+        m_panels[panel]->repaint(); // progress shows at once, even inside long work
+}
+
+QString TfrmPrincipale::shortenPath(const QString& path, int width)
+{
+    const int old = FLabelConvert->width();
+    FLabelConvert->resize(width, FLabelConvert->height());
+    FLabelConvert->setFileName(path);
+    const QString out = FLabelConvert->caption();
+    FLabelConvert->resize(old, FLabelConvert->height());
+    return out;
+}
+
+void TfrmPrincipale::processEvents() { QCoreApplication::processEvents(); }
+
+void TfrmPrincipale::setWaitCursor(bool on)
+{
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        ++m_waitCursors;
+    } else if (m_waitCursors > 0) {
+        QGuiApplication::restoreOverrideCursor();
+        --m_waitCursors;
+    }
+}
+
+void TfrmPrincipale::setMonitorActive(bool on)
+{
+    // Nothing to switch back on before a folder was read.
+    if (on && !m_monitorPointed)
+        return;
+    FileSysMonitor2->setActive(on);
+}
+
+void TfrmPrincipale::setMonitoredFolder(const QString& folder)
+{
+    FileSysMonitor2->setMonitoredDirectory(folder);
+    FileSysMonitor2->setActive(true);
+    m_monitorPointed = true;
+}
+
+void TfrmPrincipale::imageListChanged(ImageList* list)
+{
+    const int s = list ? list->size() : 90;
+    ListView1->setIconSize(QSize(s, s));
+    const int line = ListView1->fontMetrics().height();
+    ListView1->setGridSize(QSize(std::max(s + 24, 112), s + 2 * line + 12));
 }
 
 QString TfrmPrincipale::shortPath(const QString& path)
@@ -437,6 +508,8 @@ void TfrmPrincipale::memorizzaGeometria()
 
 void TfrmPrincipale::Splitter1Moved()
 {
+    if (!SystemTreeView1)
+        return;
     Configurazione.LarghezzaFTree = SystemTreeView1->width();
     Configurazione.AltezzaFTree = SystemTreeView1->height();
 }
@@ -457,7 +530,11 @@ void TfrmPrincipale::moveEvent(QMoveEvent* e)
 
 void TfrmPrincipale::SystemTreeView1Change(const QString& newPath)
 {
+    const QString old = CartellaCorrente;
     CartellaCorrente = newPath;
+    // Leaving a folder keeps its thumbnails, when the options say so.
+    if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !old.isEmpty())
+        m_catalogo->SalvaMiniature(old);
 }
 
 bool TfrmPrincipale::selezionePresente() const
@@ -530,7 +607,7 @@ bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
         ListView1DblClick();
         return true;
     case Qt::Key_Escape:
-        Interrompi = true;
+        m_catalogo->Interrompi = true;
         return true;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
@@ -580,6 +657,10 @@ void TfrmPrincipale::EscidaQuorvel1Click()
     if (m_exiting)
         return;
     m_exiting = true;
+    m_catalogo->Interrompi = true; // a scan still running stops at the next file
+    setMonitorActive(false);
+    if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !CartellaCorrente.isEmpty())
+        m_catalogo->SalvaMiniature(CartellaCorrente);
     // Viewer windows are closed from the last created to the first.
     const QWidgetList tops = QApplication::topLevelWidgets();
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
@@ -598,18 +679,35 @@ void TfrmPrincipale::closeEvent(QCloseEvent* e)
     e->accept();
 }
 
-void TfrmPrincipale::Cancellalalista1Click()
+void TfrmPrincipale::Cancellalalista1Click() { m_catalogo->Cancellalalista(); }
+
+void TfrmPrincipale::TransparentButton1Click()
 {
-    m_listModel->clear();
-    StartupObjects& so = startupObjects();
-    for (int i = 0; i < 3; ++i)
-        so.resetList(i);
+    m_catalogo->LeggiDirectory(CartellaCorrente);
+}
+
+void TfrmPrincipale::CompletaLista()
+{
+    if (ThumbnailCatalogue::folderExists(CartellaCorrente))
+        m_catalogo->CompletaLista(CartellaCorrente);
+}
+
+void TfrmPrincipale::tastoF11(bool shift)
+{
+    setMonitorActive(false);
+    if (shift)
+        m_catalogo->CaricaMiniature(CartellaCorrente);
+    else
+        m_catalogo->SalvaMiniature(CartellaCorrente);
+    setMonitorActive(true);
     AggiornaConteggio();
 }
 
+// The folder refresh after outside changes joins with drag and drop.
+void TfrmPrincipale::FileSysMonitor2FileSysChange(const QString&) {}
+
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).
-void TfrmPrincipale::TransparentButton1Click() {}
 void TfrmPrincipale::ListView1DblClick() {}
 void TfrmPrincipale::SpeedButton7Click() {}
 void TfrmPrincipale::tbRinominaClick() {}
@@ -618,9 +716,43 @@ void TfrmPrincipale::CopiaInAppuntiClick() {}
 void TfrmPrincipale::Impostasfondo1Click() {}
 void TfrmPrincipale::btSlideshowClick() {}
 void TfrmPrincipale::Confrontaimmagini1Click() {}
-void TfrmPrincipale::Nuovacartella1Click() {}
-void TfrmPrincipale::RinominaCartellaClick() {}
-void TfrmPrincipale::CancellacartellaClick() {}
 void TfrmPrincipale::Visualizza1Click() {}
-void TfrmPrincipale::CompletaLista() {}
-void TfrmPrincipale::tastoF11(bool) {}
+// ---- folder commands (popup menu of the tree) -------------------------------------------
+
+void TfrmPrincipale::messaggioCartella(const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvel"), QString(text).replace('\r', '\n'),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TfrmPrincipale::Nuovacartella1Click()
+{
+    QTreeWidgetItem* selected = SystemTreeView1->currentItem();
+    const QPersistentModelIndex before = SystemTreeView1->indexFromItem(selected);
+    if (!SystemTreeView1->CreateSubFolder(selected, testi().msgNuovaCartella, true)) {
+        messaggioCartella(testi().msgCartellaNonCreata);
+        return;
+    }
+    // The new folder's label is open for its name while the old folder is selected again.
+    SystemTreeView1->editItem(SystemTreeView1->currentItem());
+    Sleeper1->SleepFor(100);
+    if (before.isValid())
+        SystemTreeView1->SelectNode(SystemTreeView1->itemFromIndex(before));
+}
+
+void TfrmPrincipale::RinominaCartellaClick()
+{
+    // The tree renames the folder when the edit ends.
+    QTreeWidgetItem* node = SystemTreeView1->currentItem();
+    if (node && (node->flags() & Qt::ItemIsEditable))
+        SystemTreeView1->editItem(node);
+    Sleeper1->SleepFor(100);
+}
+
+void TfrmPrincipale::CancellacartellaClick()
+{
+    if (!SystemTreeView1->DeleteFolderNode(SystemTreeView1->currentItem()))
+        messaggioCartella(testi().msgCartellaNonCancellabile);
+    Sleeper1->SleepFor(100);
+}

@@ -3,6 +3,8 @@
 #include "app/application.h"
 #include "app/help_window.h"
 #include "app/texts.h"
+#include "catalogue/thumbnail_catalogue.h"
+#include "fs/system_tree_view.h" // SystemTreeView1 is used by the window's users
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,9 +18,7 @@ class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
-class QTreeView;
-class QFileSystemModel;
-class QStandardItemModel;
+class TSleeper;
 class QVBoxLayout;
 class TFileLabel;
 
@@ -40,7 +40,9 @@ private:
     QPixmap m_background;
 };
 
-class TfrmPrincipale : public QMainWindow {
+class TFileSysMonitor;
+
+class TfrmPrincipale : public QMainWindow, public CatalogueHost {
     Q_OBJECT
 public:
     explicit TfrmPrincipale(QWidget* parent = nullptr);
@@ -80,11 +82,24 @@ public:
 
     void AggiornaConteggio();
     void SystemTreeView1Change(const QString& newPath);
+    // A change reported by the monitor of the folder read last.
+    void FileSysMonitor2FileSysChange(const QString& directory);
 
     // Main-window state shared with the commands.
     QString CartellaCorrente;
-    bool Interrompi = false;
     QPointer<QWidget> ActiveViewer;
+    // The thumbnail list, its loaded paths and its stop flag (Interrompi).
+    ThumbnailCatalogue& catalogo() { return *m_catalogo; }
+    TFileSysMonitor* FileSysMonitor2 = nullptr;
+
+    // What the catalogue asks of the window.
+    void setStatusText(int panel, const QString& text) override;
+    QString shortenPath(const QString& path, int width) override;
+    void processEvents() override;
+    void setWaitCursor(bool on) override;
+    void setMonitorActive(bool on) override;
+    void setMonitoredFolder(const QString& folder) override;
+    void imageListChanged(ImageList* list) override;
 
     // Handles one key as the window's key preview does; true when consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
@@ -120,10 +135,13 @@ private:
     QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
                          void (TfrmPrincipale::*slot)());
     bool selezionePresente() const;
+    void messaggioCartella(const QString& text);
 
     const TestiFinestra* m_testi = nullptr;
     bool m_resizeAttached = false;
     bool m_exiting = false;
+    bool m_monitorPointed = false; // the monitor watches a folder that was read
+    int m_waitCursors = 0;
     QString m_helpFile;
     QPointer<THelpWindow> m_help;
 
@@ -132,11 +150,11 @@ public:
     TDock* Dock971 = nullptr;
     QToolBar* Toolbar971 = nullptr;
     QToolBar* tbElaborazioni = nullptr;
-    QTreeView* SystemTreeView1 = nullptr;
-    QFileSystemModel* m_treeModel = nullptr;
+    TSystemTreeView* SystemTreeView1 = nullptr;
+    TSleeper* Sleeper1 = nullptr;
     QSplitter* Splitter1 = nullptr;
     QListView* ListView1 = nullptr;
-    QStandardItemModel* m_listModel = nullptr;
+    ThumbnailCatalogue* m_catalogo = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[3] = {};
     TFileLabel* FLabelConvert = nullptr;

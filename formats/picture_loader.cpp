@@ -3,6 +3,7 @@
 #include "formats/picture_loader.h"
 #include "formats/anymap.h"
 #include "formats/dib_image.h"
+#include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
 #include "formats/jpeg_options.h"
 #include "formats/packed_bitmap.h"
@@ -97,6 +98,7 @@ const PictureFormatRow kPictureFormats[] = {
     {"tga", readPackedPicture, kPictureUnsupportedText},
     {"rle", readPackedPicture, kPictureUnsupportedText},
     {"dib", readPackedPicture, kPictureUnsupportedText},
+    {"gif", [](const QString& f) { return TPicture(LoadGifPicture(f)); }, kPictureReadErrorText},
     {"jpg", readJpegPicture, kPictureReadErrorText},
     {"jpeg", readJpegPicture, kPictureReadErrorText},
     {"bmp", readBmpWithQt, kPictureReadErrorText},

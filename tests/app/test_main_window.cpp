@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -31,6 +30,11 @@ QApplication* qvtestCreateApplication(int& argc, char** argv) { return new Quorv
 namespace {
 
 const QString kBase = "Software\\Morwenly\\Quorvel\\1.5\\";
+
+void addPicture(TfrmPrincipale& w, const QString& path)
+{
+    w.catalogo().model().addItem({path.section('/', -1).toUpper(), 0, {path, "", "", "0", "", "0"}});
+}
 
 // Each test gets its own settings file and a fresh record.
 class MainWindowTest : public ::testing::Test {
@@ -188,7 +192,7 @@ TEST_F(MainWindowTest, KeysTheWindowHandles)
     TfrmPrincipale& w = open();
     w.ListView1->setFocus();
     QTest::keyClick(w.ListView1, Qt::Key_Escape);
-    EXPECT_TRUE(w.Interrompi);
+    EXPECT_TRUE(w.catalogo().Interrompi);
 
     EXPECT_TRUE(w.FormKeyDown(Qt::Key_F5, {}));
     EXPECT_TRUE(w.FormKeyDown(Qt::Key_F11, Qt::ShiftModifier));
@@ -196,9 +200,8 @@ TEST_F(MainWindowTest, KeysTheWindowHandles)
     EXPECT_FALSE(w.FormKeyDown(Qt::Key_A, {}));
 
     // Page Down scrolls the list by the window's client height.
-    auto* model = qobject_cast<QStandardItemModel*>(w.ListView1->model());
     for (int i = 0; i < 400; ++i)
-        model->appendRow(new QStandardItem(QString("item %1").arg(i)));
+        addPicture(w, QString("/p/item%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
     w.resize(500, 300);
     QCoreApplication::processEvents();
     QScrollBar* bar = w.ListView1->verticalScrollBar();
@@ -224,8 +227,8 @@ TEST_F(MainWindowTest, F1ShowsTheHelpOfTheLanguage)
 TEST_F(MainWindowTest, MenusEnableByTheSelectionAndTheFocus)
 {
     TfrmPrincipale& w = open();
-    auto* model = qobject_cast<QStandardItemModel*>(w.ListView1->model());
-    model->appendRow(new QStandardItem("A.JPG"));
+    addPicture(w, "/p/a.jpg");
+    ThumbnailListModel* model = &w.catalogo().model();
     emit w.File1->aboutToShow();
     EXPECT_FALSE(w.Apriimmagine1->isEnabled());
     EXPECT_FALSE(w.Rinominaimmagine2->isEnabled());

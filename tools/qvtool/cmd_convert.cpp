@@ -1,6 +1,7 @@
 // qvtool convert and info: load a picture through the loading dispatch, then
 // write it by the output's extension or print its size and depth.
 #include "command.h"
+#include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
 #include "formats/jpeg_options.h"
 #include "formats/picture_loader.h"
@@ -45,6 +46,11 @@ void writeJpeg(const TPicture& picture, QIODevice& device)
 const PictureWriterRow kWriters[] = {
     {"bmp", qtWriter("bmp")},
     {"png", qtWriter("png")},
+    {"gif", [](const TPicture& picture, QIODevice& device) {
+         const QByteArray bytes = EncodeGifPicture(picture.image());
+         if (device.write(bytes) != bytes.size())
+             throw std::runtime_error("cannot write the GIF data");
+     }},
     {"jpg", writeJpeg},
     {"jpeg", writeJpeg},
 };

@@ -1,0 +1,662 @@
+// The folder scan, the thumbnail maker and the cache files.
+#include "catalogue/thumbnail_catalogue.h"
+
+#include "catalogue/thumbnail_decode.h"
+#include "catalogue/thumbnail_geometry.h"
+#include "formats/picture_loader.h"
+#include "platform/limits.h"
+#include "platform/settings.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLocale>
+#include <QPainter>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QtEndian>
+
+namespace {
+
+constexpr char kImagesFile[] = "qvthimgs.thi";
+constexpr char kTextsFile[] = "qvthtxts.tht";
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString fileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
+QString sizeText(QSize s) { return QStringLiteral("%1x%2").arg(s.width()).arg(s.height()); }
+
+// The strip of the cache: 4 thumbnails a row, one BMP file of 24 bits.
+QByteArray encodeStrip(const ImageList* list)
+{
+    const int n = list ? list->count() : 0;
+    const int s = list ? list->size() : 0;
+    const int width = n > 0 ? 4 * s : 0;
+    const int height = n > 0 ? s * ((n + 3) / 4) : 0;
+    const int stride = (width * 3 + 3) & ~3;
+    const qint64 pixels = qint64(stride) * height;
+    QByteArray bmp;
+    bmp.resize(qsizetype(54 + pixels));
+    uchar* p = reinterpret_cast<uchar*>(bmp.data());
+    std::memset(p, 0, 54);
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<quint32>(quint32(54 + pixels), p + 2);
+    qToLittleEndian<quint32>(54, p + 10);
+    qToLittleEndian<quint32>(40, p + 14);
+    qToLittleEndian<qint32>(width, p + 18);
+    qToLittleEndian<qint32>(height, p + 22);
+    qToLittleEndian<quint16>(1, p + 26);
+    qToLittleEndian<quint16>(24, p + 28);
+    qToLittleEndian<quint32>(quint32(pixels), p + 34);
+    qToLittleEndian<qint32>(3780, p + 38);
+    qToLittleEndian<qint32>(3780, p + 42);
+    std::memset(p + 54, 0, size_t(pixels));
+    for (int i = 0; i < n; ++i) {
+        const QImage cell = list->at(i).convertToFormat(QImage::Format_RGB32);
+        const int x0 = s * (i % 4), y0 = s * (i / 4);
+        for (int y = 0; y < s && y < cell.height(); ++y) {
+            const QRgb* src = reinterpret_cast<const QRgb*>(cell.constScanLine(y));
+            uchar* dst = p + 54 + qint64(height - 1 - (y0 + y)) * stride + x0 * 3;
+            for (int x = 0; x < s && x < cell.width(); ++x) {
+                dst[3 * x] = uchar(qBlue(src[x]));
+                dst[3 * x + 1] = uchar(qGreen(src[x]));
+                dst[3 * x + 2] = uchar(qRed(src[x]));
+            }
+        }
+    }
+    return bmp;
+}
+
+// Reads cells straight out of the BMP bytes of a strip, without making one
+// huge picture: a strip of ten thousand thumbnails is hundreds of megabytes.
+class StripReader {
+public:
+    explicit StripReader(QByteArray bytes) : m_bytes(std::move(bytes))
+    {
+        if (!parseDirect())
+            fallback();
+    }
+
+    int width() const { return m_direct ? m_width : m_image.width(); }
+    int height() const { return m_direct ? m_height : m_image.height(); }
+
+    // The s x s square at (x0, y0); parts outside the strip stay black.
+    QImage cell(int x0, int y0, int s) const
+    {
+        if (!m_direct)
+            return m_image.copy(x0, y0, s, s).convertToFormat(QImage::Format_RGB32);
+        QImage out(s, s, QImage::Format_RGB32);
+        out.fill(Qt::black);
+        const auto* base = reinterpret_cast<const uchar*>(m_bytes.constData()) + m_offset;
+        const int bpp = m_bits / 8;
+        for (int y = 0; y < s; ++y) {
+            const int sy = y0 + y;
+            if (sy < 0 || sy >= m_height)
+                continue;
+            const uchar* row = base + (m_bottomUp ? qint64(m_height - 1 - sy) : qint64(sy)) * m_stride;
+            QRgb* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < s; ++x) {
+                const int sx = x0 + x;
+                if (sx < 0 || sx >= m_width)
+                    continue;
+                const uchar* px = row + qint64(sx) * bpp;
+                dst[x] = qRgb(px[2], px[1], px[0]);
+            }
+        }
+        return out;
+    }
+
+private:
+    // 24- and 32-bit uncompressed strips, which is what the cache writes, are
+    // read in place; false for anything else.
+    bool parseDirect()
+    {
+        const auto* p = reinterpret_cast<const uchar*>(m_bytes.constData());
+        const qint64 size = m_bytes.size();
+        if (size < 54 || p[0] != 'B' || p[1] != 'M')
+            return false;
+        const quint32 offset = qFromLittleEndian<quint32>(p + 10);
+        const quint32 header = qFromLittleEndian<quint32>(p + 14);
+        const qint32 w = qFromLittleEndian<qint32>(p + 18);
+        const qint32 h = qFromLittleEndian<qint32>(p + 22);
+        const quint16 bits = qFromLittleEndian<quint16>(p + 28);
+        const quint32 compression = qFromLittleEndian<quint32>(p + 30);
+        if (header < 40 || (bits != 24 && bits != 32) || compression != 0 || w <= 0 || h == 0
+            || h == std::numeric_limits<qint32>::min())
+            return false;
+        const qint64 absH = h < 0 ? -qint64(h) : qint64(h);
+        const qint64 stride = ((qint64(w) * bits + 31) / 32) * 4;
+        if (qint64(w) * absH > qv::kMaxPicturePixels || offset > size || stride * absH > size - offset)
+            return false;
+        m_width = w;
+        m_height = int(absH);
+        m_bits = bits;
+        m_stride = stride;
+        m_offset = offset;
+        m_bottomUp = h > 0;
+        m_direct = true;
+        return true;
+    }
+
+    // Other depths are decoded whole by the platform's reader; they come only
+    // from other writers and are small.
+    void fallback()
+    {
+        QBuffer buf(&m_bytes);
+        buf.open(QIODevice::ReadOnly);
+        QImageReader reader(&buf, "bmp");
+        m_image = reader.read();
+    }
+
+    QByteArray m_bytes;
+    QImage m_image;
+    bool m_direct = false;
+    int m_width = 0, m_height = 0, m_bits = 0;
+    qint64 m_stride = 0, m_offset = 0;
+    bool m_bottomUp = true;
+};
+
+// The text file: lines end at CR LF only; a lone CR stays in the value.
+class CacheTextReader {
+public:
+    explicit CacheTextReader(const QByteArray& bytes) : m_text(QString::fromUtf8(bytes)) {}
+    bool atEnd() const { return m_pos >= m_text.size(); }
+    // A line past the end reads as empty.
+    QString line()
+    {
+        if (atEnd())
+            return {};
+        const qsizetype end = m_text.indexOf(QLatin1String("\r\n"), m_pos);
+        QString out;
+        if (end < 0) {
+            out = m_text.mid(m_pos);
+            m_pos = m_text.size();
+        } else {
+            out = m_text.mid(m_pos, end - m_pos);
+            m_pos = end + 2;
+        }
+        return out;
+    }
+    // A missing line reads as 0; a line that is not a number is an error.
+    qint64 number()
+    {
+        if (atEnd())
+            return 0;
+        const QString l = line();
+        bool ok = false;
+        const qint64 v = l.trimmed().toLongLong(&ok);
+        if (!ok)
+            throw ECacheError(QStringLiteral("Invalid numeric input"));
+        return v;
+    }
+
+private:
+    QString m_text;
+    qsizetype m_pos = 0;
+};
+
+} // namespace
+
+ThumbnailCatalogue::ThumbnailCatalogue(CatalogueHost* host, QObject* parent)
+    : QObject(parent), m_host(host ? host : &m_noHost), m_ahead(std::make_unique<ThumbnailDecodeAhead>())
+{
+    m_compressore.setCompressMode(TCompressMode::Fast);
+    m_compressore.setIdleHandler([this] { m_host->processEvents(); });
+    StartupObjects& so = startupObjects();
+    m_model.setImageList(&so.lists[StartupObjects::slot(Configurazione.Dimensione)]);
+}
+
+ThumbnailCatalogue::~ThumbnailCatalogue() = default;
+
+bool ThumbnailCatalogue::italian() const { return Configurazione.italianPrefix(); }
+
+QString ThumbnailCatalogue::cacheImagesName(const QString& folder) { return withSlash(folder) + kImagesFile; }
+QString ThumbnailCatalogue::cacheTextsName(const QString& folder) { return withSlash(folder) + kTextsFile; }
+
+bool ThumbnailCatalogue::folderExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    QString p = path;
+    if (p.size() > 1 && p.endsWith(QLatin1Char('/')))
+        p.chop(1);
+    return QFileInfo(p).isDir();
+}
+
+QString ThumbnailCatalogue::dateText(const QDateTime& when)
+{
+    const QLocale loc = QLocale::system();
+    return loc.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + loc.toString(when.time(), QLocale::LongFormat);
+}
+
+void ThumbnailCatalogue::AggiornaConteggio()
+{
+    const int n = m_model.count();
+    m_host->setStatusText(0, italian() ? QStringLiteral("La lista contiene %1 immagini").arg(n)
+                                       : QStringLiteral("There are %1 pictures in the list").arg(n));
+}
+
+bool ThumbnailCatalogue::scegliListaImmagini(int dimensione)
+{
+    if (dimensione < 1 || dimensione > 3)
+        return false;
+    StartupObjects& so = startupObjects();
+    ImageList* wanted = &so.lists[dimensione - 1];
+    if (wanted == m_model.imageList())
+        return false;
+    for (int i = 0; i < 3; ++i)
+        so.lists[i].clear();
+    so.resetList(dimensione - 1);
+    m_model.setImageList(wanted);
+    m_host->imageListChanged(wanted);
+    return true;
+}
+
+bool ThumbnailCatalogue::LeggiDirectory(const QString& folder)
+{
+    if (!folderExists(folder))
+        return false;
+    if (!QDir::setCurrent(folder))
+        throw ECacheError(QStringLiteral("Cannot change to the folder %1").arg(folder));
+    m_host->setMonitoredFolder(folder);
+    m_host->setStatusText(2, m_host->shortenPath(folder, 120));
+    if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && QFile::exists(cacheImagesName(folder))
+        && QFile::exists(cacheTextsName(folder))) {
+        m_model.clear();
+        ListaCaricate.clear();
+        CaricaMiniature(folder);
+        for (const QString& p : m_model.paths())
+            ListaCaricate.add(p);
+        CompletaLista(folder);
+        EliminaNonCaricate();
+        AggiornaConteggio();
+        return true;
+    }
+    if (Configurazione.SvuotaLista) {
+        m_model.clear();
+        StartupObjects& so = startupObjects();
+        for (int i = 0; i < 3; ++i)
+            so.resetList(i);
+        ListaCaricate.clear();
+        m_model.imagesChanged();
+    }
+    VisualizzaTutto(folder);
+    AggiornaConteggio();
+    return true;
+}
+
+int ThumbnailCatalogue::aggiungiElemento(const QString& path, int imageIndex)
+{
+    const QFileInfo fi(path);
+    ThumbnailRecord rec;
+    rec.Caption = thumbs::upperAscii(fi.fileName());
+    rec.ImageIndex = imageIndex;
+    rec.SubItems = {path,
+                    thumbs::formatText(thumbs::extensionKey(path), italian()),
+                    sizeText(holder.size()),
+                    QString::number(fi.size()),
+                    dateText(fi.lastModified()),
+                    QStringLiteral("0")};
+    return m_model.addItem(rec);
+}
+
+void ThumbnailCatalogue::enumerate(const QString& folder, bool completing, bool freshFrame)
+{
+    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+    ImageList* list = m_model.imageList();
+    const int slot = StartupObjects::slot(Configurazione.Dimensione);
+    while (it.hasNext() && !Interrompi) {
+        const QString path = it.next();
+        if (completing)
+            m_host->processEvents();
+        const QFileInfo fi = it.fileInfo();
+        if (fi.isDir() || fi.isHidden())
+            continue;
+        if (!IsPictureExtension(thumbs::extensionKey(path)))
+            continue;
+        if (ListaCaricate.contains(path) || m_model.hasPath(path))
+            continue;
+        int index = list ? list->frameIndex : -1;
+        if (freshFrame && list)
+            index = list->add(startupObjects().frames[slot]);
+        aggiungiElemento(path, index);
+    }
+}
+
+void ThumbnailCatalogue::VisualizzaTutto(const QString& folder)
+{
+    Interrompi = false;
+    enumerate(withSlash(folder), false, false);
+    AggiornaConteggio();
+    m_host->setStatusText(1, QString());
+    m_host->processEvents();
+    Interrompi = false;
+    thumbnailPass(false);
+}
+
+void ThumbnailCatalogue::CompletaLista(const QString& folder)
+{
+    Interrompi = false;
+    enumerate(withSlash(folder), true, true);
+    m_host->setStatusText(1, QString());
+    m_host->processEvents();
+    Interrompi = false;
+    thumbnailPass(true);
+}
+
+void ThumbnailCatalogue::thumbnailPass(bool completing)
+{
+    // The pictures to make, in list order; decoding runs ahead on worker
+    // threads while the list, the texts and Esc stay on this thread.
+    QStringList todo;
+    for (int row = 0; row < m_model.count(); ++row) {
+        const ThumbnailRecord& r = m_model.item(row);
+        const QString& path = r.SubItems[SubPath];
+        if (completing ? (ListaCaricate.contains(path) && r.SubItems[SubLoaded] != QLatin1String("0"))
+                       : ListaCaricate.contains(path))
+            continue;
+        todo << path;
+    }
+    m_ahead->start(todo, Configurazione.Dimensione, Configurazione.Colori);
+    for (const QString& path : todo) {
+        int row = m_model.rowOfPath(path);
+        if (row < 0) // gone while the interface ran
+            continue;
+        holder.clear();
+        const int index = CreaMiniatura(path, -1);
+        row = m_model.rowOfPath(path);
+        if (row < 0)
+            continue;
+        m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
+        m_model.setImageIndex(row, index);
+        ImpostaDidascalia(row);
+        row = m_model.rowOfPath(path);
+        if (completing) {
+            m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
+            m_host->processEvents();
+            if (Interrompi)
+                break;
+            ListaCaricate.add(path);
+        } else {
+            if (Interrompi)
+                break;
+            ListaCaricate.add(path);
+            m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
+            m_host->processEvents();
+        }
+    }
+    m_ahead->stop();
+}
+
+int ThumbnailCatalogue::CreaMiniatura(const QString& path, int replaceIndex)
+{
+    const int dim = Configurazione.Dimensione;
+    m_host->setStatusText(1, QString());
+    const QString msg = italian() ? QStringLiteral("Carico il file %1") : QStringLiteral("Loading file %1");
+    m_host->setStatusText(1, msg.arg(thumbs::upperAscii(m_host->shortenPath(path, 200))));
+
+    const DecodedThumbnail d = m_ahead->take(path, dim, Configurazione.Colori);
+    holder = d.picture;
+    StartupObjects& so = startupObjects();
+    const int slot = StartupObjects::slot(dim);
+    QImage& work = so.work[slot];
+    {
+        QPainter p(&work);
+        p.drawImage(0, 0, so.frames[slot]);
+        const thumbs::FitRect r = d.rect;
+        p.drawImage(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), d.scaled);
+    }
+    ImageList* list = m_model.imageList();
+    int result;
+    if (replaceIndex > list->frameIndex) {
+        list->replace(replaceIndex, work);
+        result = -2;
+    } else {
+        result = list->add(work);
+    }
+    m_host->setStatusText(1, QString());
+    return result;
+}
+
+void ThumbnailCatalogue::ImpostaDidascalia(int row)
+{
+    if (row < 0 || row >= m_model.count())
+        return;
+    const ThumbnailRecord& r = m_model.item(row);
+    m_model.setCaption(row, thumbs::caption(fileNameOf(r.SubItems[SubPath]), r.SubItems[SubPixels],
+                                            r.SubItems[SubBytes].toLongLong()));
+}
+
+void ThumbnailCatalogue::creaMiniaturaElemento(int row)
+{
+    const QString path = m_model.item(row).SubItems[SubPath];
+    m_ahead->start({path}, Configurazione.Dimensione, Configurazione.Colori);
+    holder.clear();
+    const int index = CreaMiniatura(path, -1);
+    m_ahead->stop();
+    row = m_model.rowOfPath(path);
+    if (row < 0)
+        return;
+    m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
+    m_model.setImageIndex(row, index);
+    ImpostaDidascalia(row);
+    row = m_model.rowOfPath(path);
+    m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
+    ListaCaricate.add(path);
+}
+
+void ThumbnailCatalogue::EliminaNonCaricate()
+{
+    if (ListaCaricate.isEmpty()) {
+        m_model.clear();
+    } else {
+        m_model.removeIf([this](const ThumbnailRecord& r) { return !ListaCaricate.contains(r.SubItems[SubPath]); });
+    }
+    AggiornaConteggio();
+}
+
+void ThumbnailCatalogue::RigeneraMiniature()
+{
+    ImageList* list = m_model.imageList();
+    for (int row = 0; row < m_model.count(); ++row) {
+        m_model.setImageIndex(row, list->frameIndex);
+        m_model.setSubItem(row, SubLoaded, QStringLiteral("0"));
+    }
+    Interrompi = false;
+    const QStringList todo = m_model.paths();
+    m_ahead->start(todo, Configurazione.Dimensione, Configurazione.Colori);
+    for (const QString& path : todo) {
+        int row = m_model.rowOfPath(path);
+        if (row < 0)
+            continue;
+        holder.clear();
+        const int index = CreaMiniatura(path, m_model.item(row).ImageIndex);
+        row = m_model.rowOfPath(path);
+        if (row < 0)
+            continue;
+        if (index != -2 && m_model.item(row).ImageIndex == list->frameIndex)
+            m_model.setImageIndex(row, index);
+        m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
+        if (Interrompi)
+            break;
+        m_host->processEvents();
+    }
+    m_ahead->stop();
+}
+
+void ThumbnailCatalogue::Cancellalalista()
+{
+    m_model.clear();
+    StartupObjects& so = startupObjects();
+    for (int i = 0; i < 3; ++i)
+        so.resetList(i);
+    ListaCaricate.clear();
+    m_model.imagesChanged();
+    AggiornaConteggio();
+}
+
+// ---- cache files -----------------------------------------------------------------
+
+namespace {
+
+// Replaces `name` with `bytes` through a temporary file in the same folder.
+void writeAtomically(const QString& name, const QByteArray& bytes)
+{
+    QSaveFile f(name);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
+        throw ECacheError(QStringLiteral("Cannot write %1").arg(name));
+}
+
+} // namespace
+
+void ThumbnailCatalogue::SalvaMiniature(const QString& folder)
+{
+    if (m_model.count() == 0)
+        return;
+    m_host->setWaitCursor(true);
+    m_host->setStatusText(1, italian() ? QStringLiteral("Salvo le miniature...") : QStringLiteral("Saving thumbnails..."));
+    struct Restore {
+        CatalogueHost* host;
+        ~Restore()
+        {
+            host->setWaitCursor(false);
+            host->setStatusText(1, QString());
+        }
+    } restore{m_host};
+
+    const int dim = Configurazione.Dimensione;
+    const ImageList* list = dim >= 1 && dim <= 3 ? &startupObjects().lists[dim - 1] : nullptr;
+    if (!folderExists(folder))
+        return;
+    m_host->setMonitorActive(false);
+    struct MonitorBack {
+        CatalogueHost* host;
+        ~MonitorBack() { host->setMonitorActive(true); }
+    } monitorBack{m_host};
+
+    // The strip, compressed into memory, then both files replaced atomically.
+    QByteArray bmp = encodeStrip(list);
+    QBuffer in(&bmp);
+    in.open(QIODevice::ReadOnly);
+    QByteArray packed;
+    QBuffer out(&packed);
+    out.open(QIODevice::WriteOnly);
+    m_compressore.setUseStream(true);
+    m_compressore.setInputStream(&in);
+    m_compressore.setOutputStream(&out);
+    m_compressore.Compress();
+    m_compressore.setInputStream(nullptr);
+    m_compressore.setOutputStream(nullptr);
+    bmp.clear();
+    writeAtomically(cacheImagesName(folder), packed);
+    packed.clear();
+
+    QString text;
+    const QString crlf = QStringLiteral("\r\n");
+    text += QString::number(dim) + crlf + QString::number(m_model.count()) + crlf;
+    for (int row = 0; row < m_model.count(); ++row) {
+        const ThumbnailRecord& r = m_model.item(row);
+        text += r.Caption + crlf + QString::number(r.ImageIndex) + crlf;
+        for (int i = 0; i < 6; ++i)
+            text += r.SubItems.value(i) + crlf;
+    }
+    writeAtomically(cacheTextsName(folder), text.toUtf8());
+}
+
+void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
+{
+    m_model.clear();
+    m_host->setWaitCursor(true);
+    m_host->setStatusText(1, italian() ? QStringLiteral("Carico le miniature...") : QStringLiteral("Loading thumbnails..."));
+    struct Restore {
+        CatalogueHost* host;
+        ~Restore()
+        {
+            host->setWaitCursor(false);
+            host->setStatusText(1, QString());
+        }
+    } restore{m_host};
+
+    const QString imagesName = cacheImagesName(folder);
+    const QString textsName = cacheTextsName(folder);
+    if (!QFile::exists(imagesName) || !QFile::exists(textsName))
+        return;
+
+    QFile images(imagesName);
+    if (!images.open(QIODevice::ReadOnly))
+        throw ECacheError(QStringLiteral("Cannot read %1").arg(imagesName));
+    QFile texts(textsName);
+    if (!texts.open(QIODevice::ReadOnly))
+        throw ECacheError(QStringLiteral("Cannot read %1").arg(textsName));
+    // Ten thousand records take a few megabytes; far more is not a cache of ours.
+    constexpr qint64 kMaxTextBytes = qint64(256) << 20;
+    if (texts.size() > kMaxTextBytes)
+        throw ECacheError(QStringLiteral("%1 is too large").arg(textsName));
+    caricaDa(images, texts.readAll());
+}
+
+void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
+{
+    QByteArray bmp;
+    {
+        QBuffer out(&bmp);
+        out.open(QIODevice::WriteOnly);
+        m_compressore.setUseStream(true);
+        m_compressore.setInputStream(&images);
+        m_compressore.setOutputStream(&out);
+        struct Detach {
+            Lzrw1Codec& c;
+            ~Detach()
+            {
+                c.setInputStream(nullptr);
+                c.setOutputStream(nullptr);
+            }
+        } detach{m_compressore};
+        m_compressore.Decompress();
+    }
+    const StripReader strip(std::move(bmp));
+    CacheTextReader text(texts);
+
+    const qint64 code = text.number();
+    Configurazione.Dimensione = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
+    const int slot = StartupObjects::slot(Configurazione.Dimensione);
+    StartupObjects& so = startupObjects();
+    const int s = so.lists[slot].size();
+    so.resetList(slot);
+    if (m_model.imageList() != &so.lists[slot]) {
+        m_model.setImageList(&so.lists[slot]);
+        m_host->imageListChanged(&so.lists[slot]);
+    }
+    const int perRow = strip.width() / s;
+    if (perRow == 0)
+        throw ECacheError(QStringLiteral("The thumbnail strip is narrower than one thumbnail"));
+    const qint64 n = text.number();
+    // A count larger than the file's lines stops at the end of the file.
+    for (qint64 k = 0; k < n && !text.atEnd(); ++k) {
+        ThumbnailRecord rec;
+        rec.Caption = text.line();
+        const qint64 i = text.number();
+        const qint64 r = i >= 0 ? i / perRow : -1;
+        const qint64 col = i - 4 * r;
+        QImage cell;
+        if (i >= 0 && r * s < strip.height() && col >= 0 && col < perRow)
+            cell = strip.cell(int(s * col), int(s * r), s);
+        else
+            cell = so.frames[slot]; // an index outside the strip: the frame
+        rec.ImageIndex = so.lists[slot].add(cell);
+        for (int sub = 0; sub < 6; ++sub)
+            rec.SubItems << text.line();
+        m_model.addItem(rec);
+        m_host->processEvents();
+    }
+}

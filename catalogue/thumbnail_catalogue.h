@@ -1,0 +1,98 @@
+// Reading a folder into the thumbnail list, making thumbnails, and the
+// per-folder cache files. No widgets: the window and qvtool drive it through
+// CatalogueHost.
+#pragma once
+#include "catalogue/lzrw1codec.h"
+#include "catalogue/path_list.h"
+#include "catalogue/startup_objects.h"
+#include "catalogue/thumbnail_model.h"
+#include "formats/picture.h"
+#include "platform/errors.h"
+
+#include <QObject>
+#include <memory>
+
+QV_DECLARE_ERROR(ECacheError);
+
+// What the catalogue needs from whoever shows it.
+class CatalogueHost {
+public:
+    virtual ~CatalogueHost() = default;
+    // Status-bar panels: 0 count, 1 progress, 2 folder.
+    virtual void setStatusText(int panel, const QString& text) { Q_UNUSED(panel) Q_UNUSED(text) }
+    // A path shortened to `width` pixels by the window's path label.
+    virtual QString shortenPath(const QString& path, int width) { Q_UNUSED(width) return path; }
+    // Lets the interface handle pending messages (Esc is seen here).
+    virtual void processEvents() {}
+    virtual void setWaitCursor(bool on) { Q_UNUSED(on) }
+    // The change monitor: switched off around our own writes, pointed at the folder read.
+    virtual void setMonitorActive(bool on) { Q_UNUSED(on) }
+    virtual void setMonitoredFolder(const QString& folder) { Q_UNUSED(folder) }
+    // The list view must show the pictures of another image list.
+    virtual void imageListChanged(ImageList* list) { Q_UNUSED(list) }
+};
+
+class ThumbnailDecodeAhead;
+
+class ThumbnailCatalogue : public QObject {
+    Q_OBJECT
+public:
+    explicit ThumbnailCatalogue(CatalogueHost* host = nullptr, QObject* parent = nullptr);
+    ~ThumbnailCatalogue() override;
+
+    void setHost(CatalogueHost* host) { m_host = host ? host : &m_noHost; }
+    ThumbnailListModel& model() { return m_model; }
+    ImageList* currentList() { return m_model.imageList(); }
+    // The compressor of the cache files (FAST mode).
+    Lzrw1Codec& compressore() { return m_compressore; }
+
+    PathList ListaCaricate;
+    bool Interrompi = false;
+    TPicture holder; // the picture each file is decoded into (JPEGImage1)
+
+    // The read-folder command on `folder` (does nothing for a folder that
+    // does not exist). Returns false in that case.
+    bool LeggiDirectory(const QString& folder);
+    void VisualizzaTutto(const QString& folder);
+    void CompletaLista(const QString& folder);
+    int CreaMiniatura(const QString& path, int replaceIndex);
+    void ImpostaDidascalia(int row);
+    void EliminaNonCaricate();
+    void AggiornaConteggio();
+    void RigeneraMiniature();
+    void Cancellalalista();
+    void SalvaMiniature(const QString& folder);
+    void CaricaMiniature(const QString& folder);
+    // The reading half of CaricaMiniature, from an open strip stream and the
+    // bytes of the text file.
+    void caricaDa(QIODevice& images, const QByteArray& texts);
+
+    // Adds an item for one picture file of the folder (the item of a scan),
+    // with a thumbnail to be made. Returns its row.
+    int aggiungiElemento(const QString& path, int imageIndex);
+    // Makes the thumbnail of one item now and marks it loaded (used by the
+    // folder refresh for files that appear).
+    void creaMiniaturaElemento(int row);
+
+    // Settings step: uses the image list of `dimensione` (1, 2, 3); another
+    // value keeps the current one. Returns true when the list changed (the
+    // caller then runs RigeneraMiniature).
+    bool scegliListaImmagini(int dimensione);
+
+    // A folder exists: one trailing separator ignored.
+    static bool folderExists(const QString& path);
+    static QString cacheImagesName(const QString& folder);
+    static QString cacheTextsName(const QString& folder);
+    static QString dateText(const QDateTime& when);
+
+private:
+    void thumbnailPass(bool skipLoadedFlag);
+    void enumerate(const QString& folder, bool processEachFile, bool freshFrame);
+    bool italian() const;
+
+    CatalogueHost m_noHost;
+    CatalogueHost* m_host;
+    ThumbnailListModel m_model;
+    Lzrw1Codec m_compressore;
+    std::unique_ptr<ThumbnailDecodeAhead> m_ahead;
+};

@@ -1,0 +1,49 @@
+// Decoding pictures for thumbnails, on worker threads ahead of the list pass.
+#pragma once
+#include "catalogue/thumbnail_geometry.h"
+#include "formats/picture.h"
+
+#include <QFuture>
+#include <QSize>
+#include <QStringList>
+#include <QThreadPool>
+#include <deque>
+
+struct DecodedThumbnail {
+    TPicture picture;      // what the picture holder shows afterwards
+    QImage scaled;         // the picture already sized for its box
+    thumbs::FitRect rect{1, 1, 1, 1};
+    QSize trueSize;        // the file's pixel size (JPEG: from its header)
+    bool failed = false;   // the no-picture bitmap stands in
+};
+
+// Decodes one file for a thumbnail of `dimensione`: JPEG at a quarter of its
+// size in fast mode with the colours of `colori`, any other format through the
+// loading dispatch; a file that cannot be read gives `noPicture`. Safe to call
+// from several threads at once.
+DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori, const QImage& noPicture);
+
+// Keeps a bounded number of decodes running ahead of the pass, in its order.
+class ThumbnailDecodeAhead {
+public:
+    ThumbnailDecodeAhead();
+    ~ThumbnailDecodeAhead();
+
+    void start(const QStringList& paths, int dimensione, int colori);
+    // The result for `path`: the one decoded ahead, or decoded now.
+    DecodedThumbnail take(const QString& path, int dimensione, int colori);
+    // Drops what is queued; decodes already running finish on their own.
+    void stop();
+    QSize lastTrueSize() const { return m_lastTrueSize; }
+
+private:
+    void refill();
+
+    QThreadPool m_pool;
+    QStringList m_paths;
+    qsizetype m_next = 0;
+    int m_dimensione = 2, m_colori = 0;
+    int m_depth;
+    std::deque<std::pair<QString, QFuture<DecodedThumbnail>>> m_inFlight;
+    QSize m_lastTrueSize;
+};

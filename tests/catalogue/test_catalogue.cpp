@@ -1,0 +1,376 @@
+// Reading folders into thumbnails and the cache pair, on real folders.
+#include "catalogue/lzrw1codec.h"
+#include "catalogue/thumbnail_catalogue.h"
+#include "catalogue/thumbnail_geometry.h"
+#include "formats/jpeg_options.h"
+#include "platform/settings.h"
+
+#include "testutil.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records what the catalogue shows and lets a test act inside processEvents.
+class TestHost : public CatalogueHost {
+public:
+    void setStatusText(int panel, const QString& text) override { panels[panel] = text; }
+    void processEvents() override
+    {
+        ++events;
+        if (onEvents)
+            onEvents(events);
+    }
+    void setMonitorActive(bool on) override { monitorSwitches << on; }
+    void setMonitoredFolder(const QString& folder) override { monitored = folder; }
+
+    QString panels[3];
+    int events = 0;
+    std::function<void(int)> onEvents;
+    QList<bool> monitorSwitches;
+    QString monitored;
+};
+
+QImage solid(int w, int h, QColor c)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    return img;
+}
+
+void saveBmp(const QString& path, const QImage& img) { ASSERT_TRUE(img.save(path, "BMP")); }
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Configurazione = TConfigurazione{};
+        startupObjects().paintFrames(Configurazione.BkCol, Configurazione.BdCol);
+        cat = std::make_unique<ThumbnailCatalogue>(&host);
+        cat->scegliListaImmagini(2);
+        cat->Cancellalalista();
+        dir = tmp.path();
+    }
+    void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
+    QString file(const QString& name) const { return dir + "/" + name; }
+    int row(const QString& name) const { return cat->model().rowOfPath(file(name)); }
+    const ThumbnailRecord& rec(const QString& name) const { return cat->model().item(row(name)); }
+
+    QTemporaryDir tmp;
+    QString dir;
+    TestHost host;
+    std::unique_ptr<ThumbnailCatalogue> cat;
+};
+
+} // namespace
+
+TEST_F(CatalogueTest, ReadFolderListsPicturesWithTheirTextsAndThumbnails)
+{
+    saveBmp(file("wide.bmp"), solid(352, 176, Qt::blue));
+    saveJpegPicture(solid(1601, 1199, Qt::green), file("holiday.jpeg"), {});
+    qvtest::writeFile(file("notes.txt"), "not a picture");
+    saveBmp(file(".hidden.bmp"), solid(4, 4, Qt::red));
+    QDir(dir).mkdir("folder.bmp");
+
+    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    EXPECT_EQ(cat->model().count(), 2);
+    EXPECT_EQ(host.monitored, dir);
+    EXPECT_EQ(host.panels[0], QString("There are 2 pictures in the list"));
+
+    const ThumbnailRecord& jpeg = rec("holiday.jpeg");
+    EXPECT_EQ(jpeg.SubItems[SubFormat], QString("File format jpeg"));
+    EXPECT_EQ(jpeg.SubItems[SubPixels], QString("1601x1199")); // the file's own size, not 4 x the decoded one
+    EXPECT_EQ(jpeg.SubItems[SubLoaded], QString("1"));
+    EXPECT_TRUE(jpeg.Caption.startsWith("HOLIDAY.JPEG\r1601x1199 "));
+    EXPECT_TRUE(cat->ListaCaricate.contains(file("holiday.jpeg")));
+
+    // The 352 x 176 picture sits in (1,22)-(88,66) of a red-bordered silver frame.
+    const ThumbnailRecord& wide = rec("wide.bmp");
+    EXPECT_NE(wide.ImageIndex, cat->currentList()->frameIndex);
+    const QImage t = cat->currentList()->at(wide.ImageIndex);
+    ASSERT_EQ(t.size(), QSize(90, 90));
+    EXPECT_EQ(QColor(t.pixel(0, 0)), QColor(Qt::red));
+    EXPECT_EQ(QColor(t.pixel(44, 10)), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(QColor(t.pixel(44, 44)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(t.pixel(44, 21)), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(QColor(t.pixel(44, 22)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(t.pixel(44, 65)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(t.pixel(44, 66)), QColor(0xC0, 0xC0, 0xC0));
+
+    // Italian format text.
+    Configurazione.Lingua = "ITALIANO";
+    cat->Cancellalalista();
+    cat->LeggiDirectory(dir);
+    EXPECT_EQ(rec("wide.bmp").SubItems[SubFormat], QString("File di tipo bmp"));
+    EXPECT_EQ(host.panels[0], QString("La lista contiene 2 immagini"));
+}
+
+TEST_F(CatalogueTest, DamagedFilesGetTheNoPictureThumbnailAndKilobytesRoundUp)
+{
+    qvtest::writeFile(file("k1.jpg"), QByteArray(1023, 'x'));
+    qvtest::writeFile(file("k2.jpg"), QByteArray(1024, 'x'));
+    qvtest::writeFile(file("bad.pcx"), QByteArray(5000, '\x0a'));
+    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    EXPECT_EQ(cat->model().count(), 3);
+    EXPECT_TRUE(rec("k1.jpg").Caption.endsWith(" 1Kb"));
+    EXPECT_TRUE(rec("k2.jpg").Caption.endsWith(" 2Kb"));
+    const QImage noPicture = startupObjects().noPicture[1];
+    const QImage t = cat->currentList()->at(rec("bad.pcx").ImageIndex);
+    EXPECT_EQ(t.pixel(45, 45), noPicture.scaled(88, 88).pixel(44, 44));
+    EXPECT_EQ(rec("bad.pcx").SubItems[SubLoaded], QString("1"));
+}
+
+TEST_F(CatalogueTest, EscStopsThePassAndALaterReadFinishesIt)
+{
+    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
+        saveBmp(file(n), solid(20, 10, Qt::darkGreen));
+    // The first event is after listing; Esc comes while the first thumbnail's event runs.
+    host.onEvents = [&](int n) {
+        if (n == 2)
+            cat->Interrompi = true;
+    };
+    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    ASSERT_EQ(cat->model().count(), 3);
+    EXPECT_EQ(rec("a.bmp").SubItems[SubLoaded], QString("1"));
+    EXPECT_TRUE(cat->ListaCaricate.contains(file("a.bmp")));
+    EXPECT_EQ(rec("b.bmp").SubItems[SubLoaded], QString("0"));
+    EXPECT_FALSE(cat->ListaCaricate.contains(file("b.bmp")));
+    EXPECT_EQ(rec("c.bmp").ImageIndex, cat->currentList()->frameIndex);
+
+    host.onEvents = nullptr;
+    Configurazione.SvuotaLista = false;
+    cat->LeggiDirectory(dir);
+    EXPECT_EQ(cat->model().count(), 3);
+    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) {
+        EXPECT_EQ(rec(n).SubItems[SubLoaded], QString("1")) << n;
+        EXPECT_TRUE(cat->ListaCaricate.contains(file(n))) << n;
+    }
+}
+
+TEST_F(CatalogueTest, KeepingTheListAddsOtherFoldersButNeverAPathTwice)
+{
+    saveBmp(file("one.bmp"), solid(8, 8, Qt::red));
+    QTemporaryDir other;
+    saveBmp(other.path() + "/two.bmp", solid(8, 8, Qt::red));
+    Configurazione.SvuotaLista = false;
+    cat->LeggiDirectory(dir);
+    cat->LeggiDirectory(dir);
+    EXPECT_EQ(cat->model().count(), 1);
+    cat->LeggiDirectory(other.path());
+    EXPECT_EQ(cat->model().count(), 2);
+    EXPECT_FALSE(cat->LeggiDirectory(dir + "/missing"));
+    EXPECT_EQ(cat->model().count(), 2);
+}
+
+TEST_F(CatalogueTest, SizeChangeRemakesEveryThumbnail)
+{
+    saveBmp(file("p.bmp"), solid(30, 30, Qt::yellow));
+    cat->LeggiDirectory(dir);
+    Configurazione.Dimensione = 1;
+    ASSERT_TRUE(cat->scegliListaImmagini(1));
+    cat->RigeneraMiniature();
+    EXPECT_EQ(cat->currentList()->size(), 60);
+    EXPECT_EQ(cat->currentList()->at(rec("p.bmp").ImageIndex).size(), QSize(60, 60));
+    EXPECT_FALSE(cat->scegliListaImmagini(7)); // an odd value keeps the list
+}
+
+namespace {
+
+// An independent reading of the text file: values end at CR LF only.
+QStringList cacheLines(const QByteArray& bytes)
+{
+    QStringList lines = QString::fromUtf8(bytes).split("\r\n");
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// A FAST stream of stored blocks, written from the stream format alone.
+QByteArray storedFastStream(const QByteArray& data)
+{
+    QByteArray out("WRZL");
+    char le[4];
+    qToLittleEndian<quint32>(quint32(data.size()), le);
+    out.append(le, 4);
+    qsizetype pos = 0;
+    for (;;) {
+        const QByteArray chunk = data.mid(pos, 32768);
+        pos += chunk.size();
+        char len[2];
+        qToLittleEndian<quint16>(quint16(chunk.size() + 1), len);
+        out.append(len, 2);
+        out.append(char(0x80));
+        out.append(chunk);
+        if (chunk.size() < 32768)
+            break;
+    }
+    return out;
+}
+
+QByteArray expand(const QByteArray& stream)
+{
+    QByteArray in = stream, out;
+    QBuffer bin(&in), bout(&out);
+    bin.open(QIODevice::ReadOnly);
+    bout.open(QIODevice::WriteOnly);
+    Lzrw1Codec codec;
+    codec.setUseStream(true);
+    codec.setInputStream(&bin);
+    codec.setOutputStream(&bout);
+    codec.Decompress();
+    return out;
+}
+
+} // namespace
+
+TEST_F(CatalogueTest, CachePairHasTheDocumentedLayoutAndReadsBack)
+{
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta};
+    for (int i = 0; i < 5; ++i)
+        saveBmp(file(QString("p%1.bmp").arg(i)), solid(640, 480, colours[i]));
+    cat->LeggiDirectory(dir);
+    cat->SalvaMiniature(dir);
+    EXPECT_EQ(host.monitorSwitches, QList<bool>({false, true}));
+
+    const QStringList lines = cacheLines(qvtest::readFile(dir + "/qvthtxts.tht"));
+    // Two header lines and eight per item: 2 + 8 x 5.
+    ASSERT_EQ(lines.size(), 42);
+    EXPECT_EQ(lines[0], "2");
+    EXPECT_EQ(lines[1], "5");
+    EXPECT_EQ(lines[2], "P0.BMP\r640x480 901Kb"); // the lone CR stays inside the caption
+    EXPECT_EQ(lines[3], "1");
+    EXPECT_EQ(lines[4], file("p0.bmp"));
+    EXPECT_EQ(lines[9], "1");
+
+    const QByteArray bmp = expand(qvtest::readFile(dir + "/qvthimgs.thi"));
+    ASSERT_GE(bmp.size(), 54);
+    const auto* h = reinterpret_cast<const uchar*>(bmp.constData());
+    EXPECT_EQ(bmp.left(2), QByteArray("BM"));
+    EXPECT_GE(qFromLittleEndian<qint32>(h + 18), 360);
+    EXPECT_GE(qFromLittleEndian<qint32>(h + 22), 180);
+    EXPECT_EQ(qFromLittleEndian<quint16>(h + 28), 24);
+    QImage strip = QImage::fromData(bmp, "BMP");
+    ASSERT_FALSE(strip.isNull());
+    EXPECT_EQ(QColor(strip.pixel(90 + 45, 45)), QColor(Qt::red)); // image 1 = p0
+
+    QStringList captions, paths;
+    for (int r = 0; r < cat->model().count(); ++r) {
+        captions << cat->model().item(r).Caption;
+        paths << cat->model().item(r).SubItems.join('|');
+    }
+    Configurazione.Dimensione = 1; // the cache decides the size
+    cat->CaricaMiniature(dir);
+    EXPECT_EQ(Configurazione.Dimensione, 2);
+    ASSERT_EQ(cat->model().count(), 5);
+    for (int r = 0; r < 5; ++r) {
+        const ThumbnailRecord& rr = cat->model().item(r);
+        EXPECT_EQ(rr.Caption, captions[r]);
+        EXPECT_EQ(rr.SubItems.join('|'), paths[r]);
+        EXPECT_EQ(rr.ImageIndex, cat->currentList()->frameIndex + 1 + r);
+        EXPECT_EQ(QColor(cat->currentList()->at(rr.ImageIndex).pixel(45, 45)), colours[r]);
+    }
+}
+
+TEST_F(CatalogueTest, CacheWrittenByAnotherWriterLoads)
+{
+    // A 120-pixel strip of 3 cells, 4 wide, 24 bits, each cell its own colour.
+    QImage strip(480, 120, QImage::Format_RGB888);
+    strip.fill(Qt::black);
+    const QColor colours[] = {Qt::white, Qt::red, Qt::blue};
+    for (int i = 0; i < 3; ++i)
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 120; ++x)
+                strip.setPixelColor(120 * i + x, y, colours[i]);
+    QByteArray bmp;
+    QBuffer b(&bmp);
+    b.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(strip.save(&b, "BMP"));
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
+    const QByteArray text = "3\r\n2\r\nFIRST.JPG\r640x480 57Kb\r\n2\r\n/x/first.jpg\r\nFile format jpg\r\n640x480\r\n"
+                            "58000\r\ndate\r\n1\r\nSECOND.BMP\r\n1\r\n/x/second.bmp\r\nFile format bmp\r\n1x1\r\n10\r\nd\r\n0\r\n";
+    qvtest::writeFile(dir + "/qvthtxts.tht", text);
+
+    cat->CaricaMiniature(dir);
+    EXPECT_EQ(Configurazione.Dimensione, 3);
+    EXPECT_EQ(cat->currentList()->size(), 120);
+    ASSERT_EQ(cat->model().count(), 2);
+    const ThumbnailRecord& first = cat->model().item(cat->model().rowOfPath("/x/first.jpg"));
+    EXPECT_EQ(first.Caption, QString("FIRST.JPG\r640x480 57Kb"));
+    EXPECT_EQ(first.SubItems[SubBytes], QString("58000"));
+    EXPECT_EQ(QColor(cat->currentList()->at(first.ImageIndex).pixel(60, 60)), QColor(Qt::blue));
+    const ThumbnailRecord& second = cat->model().item(cat->model().rowOfPath("/x/second.bmp"));
+    EXPECT_EQ(QColor(cat->currentList()->at(second.ImageIndex).pixel(60, 60)), QColor(Qt::red));
+    EXPECT_EQ(second.SubItems[SubLoaded], QString("0"));
+}
+
+TEST_F(CatalogueTest, DamagedCachePairsFailCleanly)
+{
+    QImage strip(360, 90, QImage::Format_RGB888);
+    strip.fill(Qt::green);
+    QByteArray bmp;
+    QBuffer b(&bmp);
+    b.open(QIODevice::WriteOnly);
+    strip.save(&b, "BMP");
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
+
+    // More records announced than written: stops at the end of the file.
+    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n1000\r\nA.JPG\r\n0\r\n/a.jpg\r\n\r\n\r\n\r\n\r\n1\r\n");
+    cat->CaricaMiniature(dir);
+    EXPECT_EQ(cat->model().count(), 1);
+
+    // An index outside the strip gives the frame, not a crash.
+    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n2\r\nA\r\n999999\r\n/a\r\n\r\n\r\n\r\n\r\n1\r\nB\r\n-5\r\n/b\r\n\r\n\r\n\r\n\r\n1\r\n");
+    cat->CaricaMiniature(dir);
+    ASSERT_EQ(cat->model().count(), 2);
+    EXPECT_EQ(cat->currentList()->at(cat->model().item(0).ImageIndex), startupObjects().frames[1]);
+
+    // A line that should be a number but is not.
+    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\nmany\r\n");
+    EXPECT_THROW(cat->CaricaMiniature(dir), ECacheError);
+
+    // A strip stream cut short.
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp).left(300));
+    EXPECT_THROW(cat->CaricaMiniature(dir), ELzrw1Exception);
+
+    // A strip narrower than a thumbnail.
+    QByteArray narrow;
+    QBuffer nb(&narrow);
+    nb.open(QIODevice::WriteOnly);
+    QImage(50, 50, QImage::Format_RGB888).save(&nb, "BMP");
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(narrow));
+    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n0\r\n");
+    EXPECT_THROW(cat->CaricaMiniature(dir), ECacheError);
+}
+
+TEST_F(CatalogueTest, ReadFolderUsesTheCacheOnlyWhenBothFilesExist)
+{
+    saveBmp(file("x.bmp"), solid(10, 10, Qt::red));
+    Configurazione.SalvaThumb = true;
+    cat->LeggiDirectory(dir);
+    cat->SalvaMiniature(dir);
+    // A picture added after the cache was written is completed; a vanished one stays.
+    saveBmp(file("y.bmp"), solid(10, 10, Qt::red));
+    cat->Cancellalalista();
+    cat->LeggiDirectory(dir);
+    EXPECT_EQ(cat->model().count(), 2);
+    EXPECT_EQ(rec("y.bmp").SubItems[SubLoaded], QString("1"));
+
+    // Only the strip present: a full scan, no error.
+    QFile::remove(dir + "/qvthtxts.tht");
+    QFile::remove(file("y.bmp"));
+    cat->Cancellalalista();
+    cat->LeggiDirectory(dir);
+    EXPECT_EQ(cat->model().count(), 1);
+
+    // Loading with no cache files empties the list without an error.
+    QFile::remove(dir + "/qvthimgs.thi");
+    cat->CaricaMiniature(dir);
+    EXPECT_EQ(cat->model().count(), 0);
+}

@@ -1,0 +1,508 @@
+// FAST streams: exact bytes of the edge cases, a decoder and two encoders
+// written here from the stream format alone, and hostile streams.
+#include "catalogue/lzrw1codec.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <optional>
+#include <random>
+#include <unordered_map>
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> list)
+{
+    QByteArray b;
+    for (int v : list)
+        b.append(char(v));
+    return b;
+}
+
+QByteArray le32(quint32 v)
+{
+    return bytes({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)});
+}
+
+QByteArray fastHeader(quint32 size) { return QByteArray("WRZL") + le32(size); }
+
+QByteArray withLength(const QByteArray& block)
+{
+    return bytes({int(block.size() & 0xFF), int(block.size() >> 8)}) + block;
+}
+
+// ---- an independent reader of the FAST format
+
+struct ItemCounts {
+    int literals = 0, copies = 0, runs = 0, stored = 0;
+};
+
+// Expands one FAST stream, checking every rule of the format; nothing when
+// the stream breaks one.
+std::optional<QByteArray> referenceExpand(const QByteArray& s, std::vector<int>* blockLengths = nullptr,
+                                          ItemCounts* counts = nullptr)
+{
+    auto at = [&](qsizetype i) { return quint8(s[i]); };
+    if (s.size() < 8 || s.left(4) != "WRZL")
+        return std::nullopt;
+    const quint32 size = at(4) | at(5) << 8 | at(6) << 16 | quint32(at(7)) << 24;
+    QByteArray out;
+    qsizetype pos = 8;
+    for (;;) {
+        if (pos + 2 > s.size())
+            return std::nullopt;
+        const int len = at(pos) | at(pos + 1) << 8;
+        pos += 2;
+        if (pos + len > s.size())
+            return std::nullopt;
+        if (blockLengths)
+            blockLengths->push_back(len);
+        const qsizetype end = pos + len;
+        QByteArray block;
+        if (len >= 2 && at(pos) == 0x80) {
+            block = s.mid(pos + 1, len - 1);
+            if (counts)
+                counts->stored++;
+        } else if (len > 3) {
+            qsizetype i = pos + 1;
+            int bitsLeft = 0;
+            unsigned control = 0;
+            while (i < end) {
+                if (bitsLeft == 0) {
+                    if (i + 2 > end)
+                        return std::nullopt;
+                    control = at(i) << 8 | at(i + 1);
+                    i += 2;
+                    bitsLeft = 16;
+                    continue;
+                }
+                const bool set = control & 0x8000;
+                control <<= 1;
+                --bitsLeft;
+                if (!set) {
+                    block.append(char(at(i++)));
+                    if (counts)
+                        counts->literals++;
+                    continue;
+                }
+                if (i + 2 > end)
+                    return std::nullopt;
+                const int offset = at(i) * 16 + (at(i + 1) >> 4);
+                if (offset == 0) {
+                    if (i + 4 > end)
+                        return std::nullopt;
+                    const int count = at(i + 1) * 256 + at(i + 2) + 16;
+                    block.append(QByteArray(count, char(at(i + 3))));
+                    i += 4;
+                    if (counts)
+                        counts->runs++;
+                } else {
+                    if (offset > block.size())
+                        return std::nullopt;
+                    const int n = (at(i + 1) & 15) + 3;
+                    for (int k = 0; k < n; ++k)
+                        block.append(block[block.size() - offset]);
+                    i += 2;
+                    if (counts)
+                        counts->copies++;
+                }
+            }
+        }
+        if (block.size() > 32768)
+            return std::nullopt;
+        out += block;
+        pos = end;
+        if (block.size() < 32768)
+            break;
+    }
+    if (out.size() != qsizetype(size))
+        return std::nullopt;
+    return out;
+}
+
+// ---- encoders written from the format
+
+// The block algorithm step by step, as plainly as it reads.
+QByteArray plainBlock(const QByteArray& src)
+{
+    const int n = int(src.size());
+    auto b = [&](int i) { return i < n ? unsigned(quint8(src[i])) : 0u; };
+    std::vector<int> table(4096, -1);
+    QByteArray dst(3, '\0');
+    dst[0] = char(0x40);
+    int controlAt = 1, items = 0, x = 0;
+    unsigned control = 0;
+    while (x < n && dst.size() <= n) {
+        if (items == 16) {
+            dst[controlAt] = char(control >> 8 & 0xFF);
+            dst[controlAt + 1] = char(control & 0xFF);
+            controlAt = int(dst.size());
+            dst.append(2, '\0');
+            items = 0;
+        }
+        int r = 1;
+        while (r < 4095 && x + r < n && src[x + r] == src[x])
+            ++r;
+        if (r >= 16) {
+            dst.append(bytes({0, (r - 16) >> 8, (r - 16) & 0xFF, int(b(x))}));
+            x += r;
+            control = control << 1 | 1;
+        } else {
+            const unsigned h = (((((b(x) << 4) ^ b(x + 1)) << 4 ^ b(x + 2)) * 40543u) & 0xFFFF) >> 4 & 0x0FFF;
+            const int p = table[h];
+            table[h] = x;
+            int m = 0;
+            if (p >= 0 && x - p < 4096)
+                while (m < 18 && x + m < n && src[x + m] == src[p + m])
+                    ++m;
+            if (m >= 3) {
+                const int v = (x - p) * 16 + (m - 3);
+                dst.append(bytes({v >> 8, v & 0xFF}));
+                x += m;
+                control = control << 1 | 1;
+            } else {
+                dst.append(src[x]);
+                x += 1;
+                control <<= 1;
+            }
+        }
+        ++items;
+    }
+    control = (control << (16 - items)) & 0xFFFF;
+    dst[controlAt] = char(control >> 8);
+    dst[controlAt + 1] = char(control & 0xFF);
+    if (dst.size() > n)
+        return char(0x80) + src;
+    return dst;
+}
+
+QByteArray plainStream(const QByteArray& data)
+{
+    QByteArray out = fastHeader(quint32(data.size()));
+    qsizetype pos = 0;
+    for (;;) {
+        const QByteArray chunk = data.mid(pos, 32768);
+        pos += chunk.size();
+        out += withLength(plainBlock(chunk));
+        if (chunk.size() < 32768)
+            return out;
+    }
+}
+
+// A different encoder: longest match anywhere in reach, found by brute
+// force, with random choices among the items the format allows, so the
+// decoder meets offsets, lengths and counts this project's encoder rarely writes.
+QByteArray greedyStream(const QByteArray& data, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    QByteArray out = fastHeader(quint32(data.size()));
+    qsizetype pos = 0;
+    for (;;) {
+        const QByteArray src = data.mid(pos, 32768);
+        pos += src.size();
+        const int n = int(src.size());
+        QByteArray body;
+        unsigned control = 0;
+        int items = 0;
+        QByteArray group;
+        auto flush = [&] {
+            control <<= 16 - items;
+            body += bytes({int(control >> 8 & 0xFF), int(control & 0xFF)}) + group;
+            group.clear();
+            control = 0;
+            items = 0;
+        };
+        // Earlier positions by their first 3 bytes, for the match search.
+        std::unordered_map<quint32, std::vector<int>> seen;
+        auto key = [&](int i) {
+            return quint32(quint8(src[i])) << 16 | quint32(quint8(src[i + 1])) << 8 | quint8(src[i + 2]);
+        };
+        for (int x = 0; x < n;) {
+            int r = 1;
+            while (r < 4095 && x + r < n && src[x + r] == src[x])
+                ++r;
+            int bestLen = 0, bestOff = 0;
+            std::vector<int> candidates = {x - 1, x - 4095};
+            if (x + 3 <= n) {
+                const auto& list = seen[key(x)];
+                for (size_t k = list.size(); k-- > 0 && list.size() - k <= 16;)
+                    candidates.push_back(list[k]);
+            }
+            for (int p : candidates) {
+                if (p < 0 || x - p > 4095)
+                    continue;
+                int m = 0;
+                while (m < 18 && x + m < n && src[x + m] == src[p + m])
+                    ++m;
+                if (m > bestLen || (m == bestLen && m > 0 && rng() % 2)) {
+                    bestLen = m;
+                    bestOff = x - p;
+                }
+            }
+            const int start = x;
+            if (r >= 16 && rng() % 4) {
+                const int count = 16 + int(rng() % unsigned(r - 15));
+                group += bytes({0, (count - 16) >> 8, (count - 16) & 0xFF, quint8(src[x])});
+                x += count;
+                control = control << 1 | 1;
+            } else if (bestLen >= 3 && rng() % 8) {
+                const int len = 3 + int(rng() % unsigned(bestLen - 2));
+                const int v = bestOff * 16 + len - 3;
+                group += bytes({v >> 8, v & 0xFF});
+                x += len;
+                control = control << 1 | 1;
+            } else {
+                group += src[x++];
+                control <<= 1;
+            }
+            for (int i = start; i < x && i + 3 <= n; ++i)
+                seen[key(i)].push_back(i);
+            if (++items == 16)
+                flush();
+        }
+        if (items > 0)
+            flush();
+        const bool store = n == 0 || body.size() + 1 > 32784 || rng() % 5 == 0;
+        const QByteArray block = store ? char(0x80) + src : char(0x40) + body;
+        out += withLength(block);
+        if (n < 32768)
+            return out;
+    }
+}
+
+// ---- test data
+
+QByteArray randomBytes(int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    QByteArray b(n, '\0');
+    for (auto& c : b)
+        c = char(rng());
+    return b;
+}
+
+// Runs, repeats at every distance, smooth ramps and noise, mixed.
+QByteArray mixedBytes(int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    QByteArray b;
+    while (b.size() < n) {
+        switch (rng() % 5) {
+        case 0: b.append(QByteArray(int(rng() % 5000), char(rng()))); break;
+        case 1: {
+            const qsizetype back = 1 + rng() % std::max<qsizetype>(1, std::min<qsizetype>(b.size(), 5000));
+            const int len = int(rng() % 40);
+            for (int k = 0; k < len && back <= b.size(); ++k)
+                b.append(b[b.size() - back]);
+            break;
+        }
+        case 2: for (int k = 0, v = int(rng()); k < 300; ++k) b.append(char(v + k / 3)); break;
+        case 3: b.append(randomBytes(int(rng() % 200), rng())); break;
+        default: b.append("the quick brown fox jumps over the lazy dog. ");
+        }
+    }
+    b.truncate(n);
+    return b;
+}
+
+std::vector<QByteArray> sampleInputs()
+{
+    return {QByteArray(), QByteArray(1, 'x'), QByteArray("abc"), QByteArray(17, 'a'),
+            mixedBytes(1000, 1), mixedBytes(32767, 2), mixedBytes(32768, 3), mixedBytes(32769, 4),
+            mixedBytes(200000, 5), randomBytes(70000, 6), QByteArray(100000, '\x07'),
+            QByteArray(65536, 'z')};
+}
+
+std::string expansionError(const QByteArray& stream)
+{
+    try {
+        lzrw1::decompress(stream);
+    } catch (const ELzrw1Exception& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+} // namespace
+
+TEST(Lzrw1Fast, EdgeCasesHaveTheirExactBytes)
+{
+    // Empty: one block that encodes nothing, the single byte 0x80.
+    const QByteArray empty = lzrw1::compress(QByteArray(), TCompressMode::Fast);
+    EXPECT_EQ(empty, fastHeader(0) + bytes({1, 0, 0x80}));
+    EXPECT_EQ(empty.size(), 11);
+    EXPECT_TRUE(lzrw1::decompress(empty).isEmpty());
+
+    // One byte: a stored block of length 2.
+    EXPECT_EQ(lzrw1::compress("Q", TCompressMode::Fast), fastHeader(1) + bytes({2, 0, 0x80, 'Q'}));
+
+    // A multiple of the block size ends with the empty block.
+    std::vector<int> lengths;
+    const QByteArray s = lzrw1::compress(QByteArray(65536, 'z'), TCompressMode::Fast);
+    ASSERT_TRUE(referenceExpand(s, &lengths));
+    ASSERT_EQ(lengths.size(), 3u);
+    EXPECT_EQ(s.right(3), bytes({1, 0, 0x80}));
+}
+
+TEST(Lzrw1Fast, EqualBytesBecomeRunItems)
+{
+    const QByteArray data(100000, '\x5A');
+    const QByteArray s = lzrw1::compress(data, TCompressMode::Fast);
+    std::vector<int> lengths;
+    ItemCounts counts;
+    ASSERT_EQ(referenceExpand(s, &lengths, &counts), data);
+    ASSERT_EQ(lengths.size(), 4u);
+    // 8 runs of 4095 bytes fill 32760 of each full block.
+    EXPECT_GE(counts.runs, 3 * 8);
+    EXPECT_LE(counts.literals + counts.copies, 4 * 3);
+    EXPECT_EQ(counts.stored, 0);
+    EXPECT_EQ(s.mid(8 + 2 + 3, 4), bytes({0, 0x0F, 0xEF, 0x5A})); // 4095 = 16 + 0x0FEF
+    EXPECT_EQ(lzrw1::decompress(s), data);
+}
+
+TEST(Lzrw1Fast, SameBytesAsTheBlockAlgorithmWrittenPlainly)
+{
+    for (const QByteArray& data : sampleInputs())
+        EXPECT_EQ(lzrw1::compress(data, TCompressMode::Fast), plainStream(data)) << data.size();
+}
+
+TEST(Lzrw1Fast, StreamsExpandWithAnIndependentReader)
+{
+    for (const QByteArray& data : sampleInputs()) {
+        const QByteArray s = lzrw1::compress(data, TCompressMode::Fast);
+        const auto expanded = referenceExpand(s);
+        ASSERT_TRUE(expanded) << data.size();
+        EXPECT_EQ(*expanded, data);
+        EXPECT_EQ(lzrw1::decompress(s), data);
+    }
+}
+
+TEST(Lzrw1Fast, CandidatesFromAnotherBlockAreNeverUsed)
+{
+    // Block 2 repeats block 1 exactly: a table kept across blocks would
+    // offer candidates from block 1 that the decoder cannot reach.
+    QByteArray data = mixedBytes(32768, 9);
+    data += data;
+    data += data.left(5000);
+    const QByteArray s = lzrw1::compress(data, TCompressMode::Fast);
+    EXPECT_EQ(referenceExpand(s), data);
+}
+
+TEST(Lzrw1Fast, StreamsOfOtherEncodersExpandHere)
+{
+    unsigned seed = 100;
+    for (const QByteArray& data : sampleInputs()) {
+        const QByteArray s = greedyStream(data, seed++);
+        ASSERT_EQ(referenceExpand(s), data) << "encoder under test is wrong";
+        EXPECT_EQ(lzrw1::decompress(s), data) << data.size();
+    }
+    // Offsets at both ends of the range, and a run of every count once.
+    QByteArray far = randomBytes(4095, 11);
+    far += far.left(18);
+    EXPECT_EQ(lzrw1::decompress(greedyStream(far, 1)), far);
+}
+
+TEST(Lzrw1Fast, HostileStreamsEndWithAnError)
+{
+    const std::string corrupt = "Lzrw1 (decompression LZRW1/KH) : corrupt block !";
+    const std::string mismatch = "Lzrw1 (decompression LZRW1/KH) : Original and compressed sizes do not match !";
+    const std::string readError = "Lzrw1 : Error reading from input stream !";
+    struct Case {
+        const char* what;
+        QByteArray stream;
+        std::string message;
+    };
+    QByteArray overlong = fastHeader(40000) + bytes({0x11, 0x80, 0x80}) + QByteArray(32784, 'a');
+    QByteArray nineRuns = bytes({0x40, 0xFF, 0x80});
+    for (int k = 0; k < 9; ++k)
+        nineRuns += bytes({0, 0x0F, 0xEF, 'r'});
+    const std::vector<Case> cases = {
+        {"copy before the block start", fastHeader(3) + withLength(bytes({0x40, 0x80, 0, 0x00, 0x50})), corrupt},
+        {"copy one past the output", fastHeader(9) + withLength(bytes({0x40, 0x40, 0, 'a', 0x00, 0x20})), corrupt},
+        {"block length over 32784", overlong, corrupt},
+        {"stored block over 32768", fastHeader(32783) + withLength(char(0x80) + QByteArray(32783, 'b')), corrupt},
+        {"runs past 32768 bytes", fastHeader(36855) + withLength(nineRuns), corrupt},
+        {"copy item cut short", fastHeader(4) + withLength(bytes({0x40, 0x40, 0, 'a', 0x00})), corrupt},
+        {"run item cut short", fastHeader(20) + withLength(bytes({0x40, 0x80, 0, 0, 0, 4})), corrupt},
+        {"control word cut short",
+         fastHeader(17) + withLength(bytes({0x40, 0, 0}) + QByteArray(16, 'c') + bytes({0x80})), corrupt},
+        {"stream ends inside a block", fastHeader(10) + bytes({20, 0, 0x80, 1, 2}), readError},
+        {"stream ends before a block length", fastHeader(32768) + withLength(char(0x80) + QByteArray(32768, 'd')),
+         readError},
+        {"no size", QByteArray("WRZL") + bytes({1, 2}), readError},
+        {"huge size, tiny payload", fastHeader(0xFFFFFFFF) + bytes({2, 0, 0x80, 'e'}), mismatch},
+        {"size smaller than the data", fastHeader(1) + withLength(bytes({0x80, 'f', 'g'})), mismatch},
+        {"more full blocks than the size", fastHeader(5) + withLength(char(0x80) + QByteArray(32768, 'h')),
+         mismatch},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(expansionError(c.stream), c.message) << c.what;
+}
+
+TEST(Lzrw1Fast, MutatedStreamsNeverBreakTheDecoder)
+{
+    // Under the sanitizers, any read or write outside a buffer stops the test.
+    std::mt19937 rng(77);
+    const QByteArray data = mixedBytes(80000, 12);
+    const QByteArray good = lzrw1::compress(data, TCompressMode::Fast);
+    int failures = 0;
+    for (int round = 0; round < 400; ++round) {
+        QByteArray s = good;
+        for (int k = 0, n = 1 + int(rng() % 8); k < n; ++k)
+            s[8 + qsizetype(rng() % quint32(s.size() - 8))] = char(rng());
+        if (round % 7 == 0)
+            s.truncate(qsizetype(rng() % quint32(s.size())));
+        try {
+            lzrw1::decompress(s);
+        } catch (const ELzrw1Exception&) {
+            ++failures;
+        }
+    }
+    EXPECT_GT(failures, 0);
+}
+
+TEST(Lzrw1Fast, SizeMismatchKeepsStreamOutputButRemovesTheFile)
+{
+    // Stored size 10, blocks give 5 bytes.
+    const QByteArray stream = fastHeader(10) + withLength(bytes({0x80, '1', '2', '3', '4', '5'}));
+    const std::string mismatch = "Lzrw1 (decompression LZRW1/KH) : Original and compressed sizes do not match !";
+
+    QBuffer in;
+    in.setData(stream);
+    in.open(QIODevice::ReadOnly);
+    QByteArray written = "prefix:";
+    QBuffer out(&written);
+    out.open(QIODevice::WriteOnly | QIODevice::Append);
+    Lzrw1Codec codec;
+    codec.setUseStream(true);
+    codec.setInputStream(&in);
+    codec.setOutputStream(&out);
+    try {
+        codec.Decompress();
+        ADD_FAILURE() << "no error";
+    } catch (const ELzrw1Exception& e) {
+        EXPECT_EQ(e.what(), mismatch);
+    }
+    EXPECT_EQ(written, "prefix:12345");
+
+    QTemporaryDir dir;
+    const QString inName = dir.filePath("in.lzw"), outName = dir.filePath("out.bin");
+    QFile f(inName);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(stream);
+    f.close();
+    Lzrw1Codec files;
+    files.setInputFile(inName);
+    files.setOutputFile(outName);
+    try {
+        files.Decompress();
+        ADD_FAILURE() << "no error";
+    } catch (const ELzrw1Exception& e) {
+        EXPECT_EQ(e.what(), mismatch);
+    }
+    EXPECT_FALSE(QFile::exists(outName));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"in.lzw"}); // no temporary left
+}

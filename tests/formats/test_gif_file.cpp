@@ -1,0 +1,384 @@
+// GIF file objects: creation state, reading (versions, extensions, limits,
+// truncation), writing (header bytes, tables, code sizes) and the reduction
+// of a picture to indices.
+#include "formats/gif_file.h"
+#include "formats/gif_image.h"
+#include "formats/gif_progress.h"
+#include "support/testutil.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+template <typename E, typename F>
+QString messageOf(F&& f)
+{
+    try {
+        f();
+    } catch (const E& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+void putWord(QByteArray& b, int v)
+{
+    b.append(char(v & 0xFF));
+    b.append(char(v >> 8 & 0xFF));
+}
+
+// A GIF header with a 2-colour global table (red, blue).
+QByteArray header(const char* version = "GIF89a", int w = 4, int h = 2)
+{
+    QByteArray b(version);
+    putWord(b, w);
+    putWord(b, h);
+    b.append(char(0x80));
+    b.append(2, '\0');
+    b.append("\xFF\x00\x00\x00\x00\xFF", 6);
+    return b;
+}
+
+// An image block coding the pixels with our own encoder.
+QByteArray imageBlock(int w, int h, const std::vector<std::uint8_t>& px, std::uint8_t packed = 0,
+                      const QByteArray& localTable = {}, int minCodeSize = 2)
+{
+    QByteArray b(",");
+    putWord(b, 0);
+    putWord(b, 0);
+    putWord(b, w);
+    putWord(b, h);
+    b.append(char(packed));
+    b.append(localTable);
+    b.append(char(minCodeSize));
+    TByteBuffer data;
+    LzwEncode(px.data(), px.size(), minCodeSize, data, {});
+    for (std::size_t i = 0; i < data.blockCount(); ++i) {
+        b.append(char(data.blockSize(i)));
+        b.append(reinterpret_cast<const char*>(data.blockData(i)), qsizetype(data.blockSize(i)));
+    }
+    b.append('\0');
+    return b;
+}
+
+const std::vector<std::uint8_t> kPixels{0, 1, 1, 0, 1, 1, 0, 0};
+
+QByteArray simpleGif(const char* version = "GIF89a")
+{
+    return header(version) + imageBlock(4, 2, kPixels) + ";";
+}
+
+// A picture of w x h using exactly n colours, every one of them.
+QImage pictureWithColours(int n, int w = 37, int h = 23)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int i = (y * w + x + (x * y) % 5) % n;
+            img.setPixel(x, y, qRgb(i * 37 % 256, i / 256 * 64 + 3, 255 - i % 256));
+        }
+    return img;
+}
+
+void expectSamePixels(const QImage& a, const QImage& b)
+{
+    ASSERT_EQ(a.size(), b.size());
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            ASSERT_EQ(a.pixel(x, y) | 0xFF000000, b.pixel(x, y) | 0xFF000000) << x << "," << y;
+}
+
+QImage readWithQt(const QByteArray& gif)
+{
+    QBuffer buf;
+    buf.setData(gif);
+    QImageReader reader(&buf, "gif");
+    return reader.read();
+}
+
+} // namespace
+
+TEST(GifFile, CreationState)
+{
+    TGifFile gif;
+    EXPECT_EQ(gif.signature, "GIF");
+    EXPECT_EQ(gif.version, "87a");
+    EXPECT_EQ(gif.screenWidth, 0);
+    EXPECT_EQ(gif.screenHeight, 0);
+    EXPECT_EQ(gif.packedFields, 0);
+    EXPECT_TRUE(gif.globalColorTableFlag);
+    EXPECT_EQ(gif.bitsPerPixel, 1);
+    EXPECT_EQ(gif.globalColorTable.count, 2);
+    EXPECT_EQ(gif.globalColorTable.entries[1][2], 255);
+    EXPECT_TRUE(gif.images.empty());
+
+    for (auto [n, bits, codeSize] : {std::tuple{2, 1, 2}, {4, 2, 2}, {8, 3, 3}, {128, 7, 7}, {256, 8, 8}}) {
+        TGifSubImage image(&gif, n);
+        EXPECT_EQ(image.bitsPerPixel, bits);
+        EXPECT_EQ(image.lzwMinCodeSize, codeSize);
+        EXPECT_EQ(image.colorTable.count, n);
+        EXPECT_EQ(image.packedFields, 0);
+    }
+    for (int n : {0, 1, 3, 100, 512})
+        EXPECT_EQ(messageOf<EGifException>([&] { TGifSubImage image(&gif, n); }),
+                  QString("Number of colors (%1) wrong; must be a power of 2").arg(n));
+}
+
+TEST(GifFile, SavedPicturesHaveTheHeaderTablesAndCodeSizesAndReadBack)
+{
+    struct Case {
+        int colours, table, packed, codeSize;
+    };
+    for (const Case c : {Case{1, 2, 0x80, 2}, Case{2, 2, 0x80, 2}, Case{5, 16, 0xB3, 4}, Case{16, 16, 0xB3, 4},
+                         Case{40, 256, 0xF7, 8}, Case{256, 256, 0xF7, 8}}) {
+        SCOPED_TRACE(c.colours);
+        const QImage picture = pictureWithColours(c.colours);
+        const QByteArray gif = EncodeGifPicture(picture);
+        const auto* u = reinterpret_cast<const std::uint8_t*>(gif.constData());
+        ASSERT_GT(gif.size(), 13 + c.table * 3 + 11);
+        EXPECT_EQ(gif.left(6), "GIF87a");
+        EXPECT_EQ(u[6] | u[7] << 8, 37);
+        EXPECT_EQ(u[8] | u[9] << 8, 23);
+        EXPECT_EQ(u[10], c.packed);
+        EXPECT_EQ(u[11], 0); // background
+        EXPECT_EQ(u[12], 0); // aspect
+        const int at = 13 + c.table * 3;
+        EXPECT_EQ(u[at], ',');
+        EXPECT_EQ(gif.mid(at + 1, 4), QByteArray(4, '\0')); // left 0, top 0
+        EXPECT_EQ(u[at + 9], 0);                            // image packed byte
+        EXPECT_EQ(u[at + 10], c.codeSize);
+        EXPECT_EQ(gif.back(), ';');
+        // The table starts with the colours in order of first appearance.
+        EXPECT_EQ(qRgb(u[13], u[14], u[15]), picture.pixel(0, 0));
+
+        expectSamePixels(DecodeGifPicture(gif), picture);
+        expectSamePixels(readWithQt(gif), picture);
+    }
+}
+
+TEST(GifFile, MoreThan256ColoursIsAConversionFailureAndWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("old.gif");
+    qvtest::writeFile(path, "previous content");
+    EXPECT_EQ(messageOf<EGifConversionError>([&] { SaveGifPicture(pictureWithColours(257, 40, 40), path); }),
+              "Too many colors for a Gif picture (more than 256)");
+    EXPECT_EQ(qvtest::readFile(path), "previous content");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.gif"}); // no temporary left behind
+
+    SaveGifPicture(pictureWithColours(256, 40, 40), path);
+    expectSamePixels(LoadGifPicture(path), pictureWithColours(256, 40, 40));
+    EXPECT_THROW(SaveGifPicture(pictureWithColours(3), dir.filePath("missing/x.gif")), EGifFileError);
+}
+
+TEST(GifFile, BitmapToIndexedNumbersColoursByFirstAppearanceAndReportsRows)
+{
+    QImage img(3, 2, QImage::Format_RGB32);
+    const QRgb c[3] = {qRgb(9, 8, 7), qRgb(1, 2, 3), qRgb(200, 100, 0)};
+    const int layout[2][3] = {{0, 1, 0}, {2, 2, 1}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            img.setPixel(x, y, c[layout[y][x]]);
+    std::vector<double> reports;
+    SetGifProgressProc([&](double f) { reports.push_back(f); });
+    TColorTable table;
+    TByteArray2D px;
+    BitmapToIndexed(img, table, px);
+    SetGifProgressProc({});
+    EXPECT_EQ(reports, (std::vector<double>{0.0, 0.5, 1.0}));
+    EXPECT_EQ(table.count, 16); // 3 colours padded
+    EXPECT_EQ(ColorIndex(table, gifColor(200, 100, 0)), 2);
+    EXPECT_EQ(px.get(3, 1), 0);
+    EXPECT_EQ(px.get(1, 2), 2);
+    EXPECT_EQ(px.get(3, 2), 1);
+}
+
+TEST(GifFile, AddSubImageTablesAndCounts)
+{
+    TGifFile gif;
+    TColorTable table;
+    SetStandardColors(table, 16);
+    TByteArray2D px(5, 3);
+    px.set(5, 3, 15);
+    gif.AddSubImage(table, px);
+    EXPECT_EQ(gif.bitsPerPixel, 4);
+    EXPECT_EQ(gif.packedFields, 0xB3);
+    EXPECT_EQ(gif.screenWidth, 5);
+    EXPECT_FALSE(gif.images[0]->localColorTable);
+
+    // A second, larger image carries its own table and widens the screen.
+    TColorTable four;
+    SetStandardColors(four, 4);
+    four.entries[3][0] = 77;
+    gif.AddSubImage(four, TByteArray2D(9, 2));
+    EXPECT_TRUE(gif.images[1]->localColorTable);
+    EXPECT_EQ(gif.images[1]->packedFields, 0x81);
+    EXPECT_EQ(gif.screenWidth, 9);
+    EXPECT_EQ(gif.screenHeight, 3);
+
+    TGifFile reread;
+    reread.LoadFromBytes(gif.SaveToBytes());
+    ASSERT_EQ(reread.images.size(), 2u);
+    EXPECT_EQ(reread.images[1]->colorTable.entries[3][0], 77);
+    EXPECT_EQ(reread.images[0]->pixels.get(5, 3), 15);
+    EXPECT_EQ(reread.GetBitmap().size(), QSize(5, 3)); // the first image is shown
+
+    for (int n : {1, 3, 0})
+        EXPECT_EQ(messageOf<EGifException>([&] {
+                      TColorTable t;
+                      t.count = n;
+                      TGifFile g;
+                      g.AddSubImage(t, TByteArray2D(1, 1));
+                  }),
+                  QString("Number of colors (%1) wrong; must be a power of 2").arg(n));
+    EXPECT_EQ(messageOf<EGifException>([&] {
+                  TGifFile g;
+                  g.AddSubImage(four, TByteArray2D(1, 1));
+              }),
+              "unexpected number of colors");
+    // An index beyond the table would be coded as a clear or end code.
+    TByteArray2D bad(2, 1);
+    bad.set(2, 1, 2);
+    TGifFile g;
+    TColorTable two;
+    SetStandardColors(two, 2);
+    EXPECT_THROW(g.AddSubImage(two, bad), EIndexOutOfBounds);
+}
+
+TEST(GifFile, VersionsAndSignature)
+{
+    for (const char* v : {"GIF87a", "GIF89a", "GIF87A", "GIF89A", "XYZ89a"}) {
+        TGifFile gif;
+        EXPECT_NO_THROW(gif.LoadFromBytes(simpleGif(v))) << v;
+    }
+    for (const char* v : {"GIF90a", "GIF89b", "GIF8 a"})
+        EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(simpleGif(v)); }),
+                  "Gif Version must be 87a or 89a")
+            << v;
+    const QImage img = DecodeGifPicture(simpleGif());
+    EXPECT_EQ(img.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(img.colorCount(), 256);
+    EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(img.pixel(3, 1), qRgb(255, 0, 0));
+}
+
+TEST(GifFile, ExtensionsAreKeptWithTheirImage)
+{
+    QByteArray gif = header();
+    gif += QByteArray("!\xF9\x04\x05\x0A\x00\x01\x00", 8);                    // graphic control
+    gif += QByteArray("!\xFE\x03" "abc" "\x02" "de" "\x00", 10);              // comment
+    gif += QByteArray("!\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);      // application
+    gif += QByteArray("!\x01\x0C", 3) + QByteArray(12, '\x01') + QByteArray("\x01z\x00", 3); // plain text
+    gif += imageBlock(4, 2, kPixels);
+    gif += QByteArray("!\xFE\x01x\x00", 5); // after the last image: read, then dropped
+    gif += imageBlock(4, 2, kPixels) + ";";
+    TGifFile file;
+    file.LoadFromBytes(gif);
+    ASSERT_EQ(file.images.size(), 2u);
+    const auto& ext = file.images[0]->extensions;
+    ASSERT_EQ(ext.size(), 4u);
+    EXPECT_EQ(ext[0].kind, TExtension::GraphicControl);
+    EXPECT_EQ(ext[0].header, QByteArray("\x04\x05\x0A\x00\x01\x00", 6));
+    EXPECT_EQ(ext[1].kind, TExtension::Comment);
+    EXPECT_EQ(ext[1].subBlocks, (QList<QByteArray>{"abc", "de"}));
+    EXPECT_EQ(ext[2].kind, TExtension::Application);
+    EXPECT_EQ(ext[2].header, QByteArray("\x0BNETSCAPE2.0"));
+    EXPECT_EQ(ext[2].subBlocks, (QList<QByteArray>{QByteArray("\x01\x00\x00", 3)}));
+    EXPECT_EQ(ext[3].kind, TExtension::PlainText);
+    EXPECT_EQ(ext[3].header.size(), 13);
+    EXPECT_EQ(ext[3].subBlocks, (QList<QByteArray>{"z"}));
+    EXPECT_EQ(file.images[1]->extensions.size(), 1u);
+
+    EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(header() + "!\x0A"); }),
+              "Unrecognized extension block.\r\nCode = $0A");
+    EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(header() + "!\xF8"); }),
+              "Unrecognized extension block.\r\nCode = $F8");
+    EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(header() + imageBlock(4, 2, kPixels) + QByteArray(1, 0)); }),
+              "Unrecognized block.\r\nCode = $00");
+    EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(header() + ";"); }), "No image in the Gif file");
+}
+
+TEST(GifFile, ShownTableIsTheImagesOwnOrElseTheGlobalOne)
+{
+    // Second image with a local table first, then one without.
+    const QByteArray local("\x00\xFF\x00\x10\x20\x30", 6);
+    QImage img = DecodeGifPicture(header() + imageBlock(4, 2, kPixels, 0x80, local) + ";");
+    EXPECT_EQ(img.pixel(0, 0), qRgb(0, 255, 0));
+    EXPECT_EQ(img.pixel(1, 0), qRgb(0x10, 0x20, 0x30));
+
+    // Without any table the creation table (black, white) stays.
+    QByteArray noTable("GIF89a");
+    putWord(noTable, 4);
+    putWord(noTable, 2);
+    noTable.append(QByteArray(3, '\0'));
+    img = DecodeGifPicture(noTable + imageBlock(4, 2, kPixels) + ";");
+    EXPECT_EQ(img.pixel(1, 0), qRgb(255, 255, 255));
+}
+
+TEST(GifFile, SizesBeyondTheLimitsAreRefusedBeforeDecoding)
+{
+    EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(header("GIF89a", 65535, 65535) + ";"); }),
+              "Picture too large");
+    EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(header("GIF89a", 65535, 4097) + ";"); }),
+              "Picture too large");
+    // An image within the limits but larger than its screen is fine.
+    QByteArray big = header("GIF89a", 1, 1) + ",";
+    putWord(big, 0);
+    putWord(big, 0);
+    putWord(big, 65535);
+    putWord(big, 4097);
+    big.append('\0');
+    EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(big); }), "Picture too large");
+    // The images, extensions and blocks of one file share a memory budget.
+    const QByteArray twoImages = header() + imageBlock(4, 2, kPixels) + imageBlock(4, 2, kPixels) + ";";
+    TGifFile file;
+    file.setMemoryBudget(2 * (1024 + 8) + 2 * 100); // two images, their pixels and coded data
+    EXPECT_NO_THROW(file.LoadFromBytes(twoImages));
+    file.setMemoryBudget(2 * 1024 + 15); // the second image's pixels do not fit
+    EXPECT_EQ(messageOf<EGifException>([&] { file.LoadFromBytes(twoImages); }), "Picture too large");
+    QByteArray comments = header();
+    for (int i = 0; i < 100000; ++i) // 5 bytes each in the file, far more in memory
+        comments += QByteArray("!\xFE\x01x\x00", 5);
+    comments += imageBlock(4, 2, kPixels) + ";";
+    TGifFile many;
+    many.setMemoryBudget(1 << 20);
+    EXPECT_EQ(messageOf<EGifException>([&] { many.LoadFromBytes(comments); }), "Picture too large");
+}
+
+TEST(GifFile, EveryTruncationIsAnError)
+{
+    const QByteArray gif = header() + QByteArray("!\xFE\x02hi\x00", 6) + imageBlock(4, 2, kPixels, 0x40) + ";";
+    ASSERT_NO_THROW(DecodeGifPicture(gif));
+    for (int n = 0; n < gif.size(); ++n) {
+        try {
+            DecodeGifPicture(gif.left(n));
+            ADD_FAILURE() << "prefix of " << n << " bytes loaded";
+        } catch (const EGifFileError& e) {
+            EXPECT_EQ(e.message(), "Unexpected end of file");
+        } catch (const EGifException& e) {
+            EXPECT_EQ(e.message(), "Gif Version must be 87a or 89a") << n; // the version is cut
+        }
+    }
+}
+
+TEST(GifFile, InterlacedImagesSaveAndReadBack)
+{
+    TGifFile gif;
+    gif.LoadFromBytes(header("GIF89a", 3, 11) + imageBlock(3, 11, std::vector<std::uint8_t>(33, 1), 0x40) + ";");
+    const std::vector<std::uint8_t> rows{0, 1, 0, 1, 1, 0, 0, 1, 1, 1, 0};
+    for (std::size_t y = 0; y < 11; ++y)
+        for (std::size_t x = 1; x <= 3; ++x)
+            gif.images[0]->pixels.set(x, y + 1, rows[y]);
+    const QByteArray saved = gif.SaveToBytes();
+    EXPECT_EQ(saved.left(6), "GIF89a"); // the version is kept
+    TGifFile reread;
+    reread.LoadFromBytes(saved);
+    ASSERT_TRUE(reread.images[0]->interlaced);
+    for (std::size_t y = 0; y < 11; ++y)
+        EXPECT_EQ(reread.images[0]->pixels.get(2, y + 1), rows[y]) << y;
+    expectSamePixels(readWithQt(saved), reread.GetBitmap());
+}

@@ -94,7 +94,8 @@ TEST(QvtoolCache, DamagedPairsNeverCrash)
         qvtest::writeFile(dir.filePath("qvthtxts.tht"), t);
         const auto r = qvtest::runQvtool({"cache", dir.path()});
         EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << round << ": " << r.err.toStdString();
-        if (r.exitCode == 1)
+        if (r.exitCode == 1) {
             EXPECT_FALSE(r.err.isEmpty());
+        }
     }
 }

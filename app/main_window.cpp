@@ -8,14 +8,16 @@
 #include "catalogue/startup_objects.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "fs/file_sys_monitor.h"
+#include "fs/file_sys_monitor_sleeper.h"
+#include "fs/system_tree_view.h"
 #include "ui/file_label.h"
+#include "ui/thumbnail_delegate.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,13 +25,13 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 QString formatS(const QString& message, const QString& arg)
@@ -97,25 +99,14 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     Splitter1->setChildrenCollapsible(false);
     column->addWidget(Splitter1, 1);
 
-    SystemTreeView1 = new QTreeView(Splitter1);
+    SystemTreeView1 = new TSystemTreeView(Splitter1);
     SystemTreeView1->setObjectName("SystemTreeView1");
     SystemTreeView1->setCursor(Qt::PointingHandCursor);
-    SystemTreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    SystemTreeView1->setHeaderHidden(true);
     SystemTreeView1->setIndentation(19);
-    m_treeModel = new QFileSystemModel(this);
-    m_treeModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    m_treeModel->setRootPath(QDir::rootPath());
-    SystemTreeView1->setModel(m_treeModel);
-    for (int c = 1; c < m_treeModel->columnCount(); ++c)
-        SystemTreeView1->hideColumn(c);
-    SystemTreeView1->setCurrentIndex(m_treeModel->index(QDir::homePath()));
-    connect(SystemTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                runGuarded([&] { SystemTreeView1Change(m_treeModel->filePath(current)); });
-            });
-    connect(SystemTreeView1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { mostraPopup(SystemTreeView1->viewport(), pos); });
+    SystemTreeView1->setOnError([](const QString& message) { handleUncaughtError(message); });
+    connect(SystemTreeView1, &TSystemTreeView::Change, this, [this](QTreeWidgetItem* node) {
+        runGuarded([&] { SystemTreeView1Change(SystemTreeView1->GetNodePath(node)); });
+    });
 
     ListView1 = new QListView(Splitter1);
     ListView1->setObjectName("ListView1");
@@ -125,6 +116,8 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     ListView1->setMovement(QListView::Static);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->setUniformItemSizes(true);
+    m_thumbDelegate = new ThumbnailDelegate(ListView1);
+    ListView1->setItemDelegate(m_thumbDelegate);
     ListView1->setLayoutMode(QListView::Batched);
     ListView1->setBatchSize(200);
     ListView1->setWordWrap(true);
@@ -140,7 +133,10 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
 
     setCentralWidget(central);
     creaMenu();
+    SystemTreeView1->setPopupMenu(PopupMenu981);
     creaStatusBar();
+    Sleeper1 = new TSleeper(this);
+    Sleeper1->setInterval(1000);
 
     // Measuring device for the status-bar texts; never shown.
     FLabelConvert = new TFileLabel(this);
@@ -164,6 +160,7 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
 
     qApp->installEventFilter(this); // the window sees its keys before its controls
     FormCreate();
+    SystemTreeView1->Loaded(); // lists the desktop
 }
 
 TfrmPrincipale::~TfrmPrincipale()
@@ -174,6 +171,9 @@ TfrmPrincipale::~TfrmPrincipale()
     if (m_help)
         m_help->close();
     delete m_help;
+    // The tree's nodes release their folder records while the window still exists.
+    delete std::exchange(SystemTreeView1, nullptr);
+    runGuarded(CheckFolderDataLeaks);
 }
 
 void TfrmPrincipale::FormCreate()
@@ -419,9 +419,9 @@ void TfrmPrincipale::ApplicaConfigurazione()
     m_resizeAttached = attached;
 
     // 3. Tree scrolling while dragging, and hot tracking of the list.
-    SystemTreeView1->setAutoScroll(c.FTreeScroll);
-    ListView1->setAttribute(Qt::WA_Hover, c.HotTrack);
-    ListView1->setMouseTracking(c.HotTrack);
+    SystemTreeView1->setAutoscroll(c.FTreeScroll);
+    ListView1->viewport()->setAttribute(Qt::WA_Hover, c.HotTrack);
+    ListView1->viewport()->setMouseTracking(c.HotTrack);
 
     // 5. Dock background.
     Dock971->setBackground(c.ImgSfondoToolbar ? startupObjects().backTool : QPixmap());
@@ -490,8 +490,8 @@ void TfrmPrincipale::imageListChanged(ImageList* list)
 {
     const int s = list ? list->size() : 90;
     ListView1->setIconSize(QSize(s, s));
-    const int line = ListView1->fontMetrics().height();
-    ListView1->setGridSize(QSize(std::max(s + 24, 112), s + 2 * line + 12));
+    m_thumbDelegate->setThumbnailSize(s);
+    ListView1->setGridSize(m_thumbDelegate->cellSize(ListView1->fontMetrics()) + QSize(4, 4));
 }
 
 QString TfrmPrincipale::shortPath(const QString& path)
@@ -511,6 +511,8 @@ void TfrmPrincipale::memorizzaGeometria()
 
 void TfrmPrincipale::Splitter1Moved()
 {
+    if (!SystemTreeView1)
+        return;
     Configurazione.LarghezzaFTree = SystemTreeView1->width();
     Configurazione.AltezzaFTree = SystemTreeView1->height();
 }
@@ -717,7 +719,43 @@ void TfrmPrincipale::CopiaInAppuntiClick() {}
 void TfrmPrincipale::Impostasfondo1Click() {}
 void TfrmPrincipale::btSlideshowClick() {}
 void TfrmPrincipale::Confrontaimmagini1Click() {}
-void TfrmPrincipale::Nuovacartella1Click() {}
-void TfrmPrincipale::RinominaCartellaClick() {}
-void TfrmPrincipale::CancellacartellaClick() {}
 void TfrmPrincipale::Visualizza1Click() {}
+// ---- folder commands (popup menu of the tree) -------------------------------------------
+
+void TfrmPrincipale::messaggioCartella(const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvel"), QString(text).replace('\r', '\n'),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TfrmPrincipale::Nuovacartella1Click()
+{
+    QTreeWidgetItem* selected = SystemTreeView1->currentItem();
+    const QPersistentModelIndex before = SystemTreeView1->indexFromItem(selected);
+    if (!SystemTreeView1->CreateSubFolder(selected, testi().msgNuovaCartella, true)) {
+        messaggioCartella(testi().msgCartellaNonCreata);
+        return;
+    }
+    // The new folder's label is open for its name while the old folder is selected again.
+    SystemTreeView1->editItem(SystemTreeView1->currentItem());
+    Sleeper1->SleepFor(100);
+    if (before.isValid())
+        SystemTreeView1->SelectNode(SystemTreeView1->itemFromIndex(before));
+}
+
+void TfrmPrincipale::RinominaCartellaClick()
+{
+    // The tree renames the folder when the edit ends.
+    QTreeWidgetItem* node = SystemTreeView1->currentItem();
+    if (node && (node->flags() & Qt::ItemIsEditable))
+        SystemTreeView1->editItem(node);
+    Sleeper1->SleepFor(100);
+}
+
+void TfrmPrincipale::CancellacartellaClick()
+{
+    if (!SystemTreeView1->DeleteFolderNode(SystemTreeView1->currentItem()))
+        messaggioCartella(testi().msgCartellaNonCancellabile);
+    Sleeper1->SleepFor(100);
+}

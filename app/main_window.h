@@ -4,6 +4,7 @@
 #include "app/help_window.h"
 #include "app/texts.h"
 #include "catalogue/thumbnail_catalogue.h"
+#include "fs/system_tree_view.h" // SystemTreeView1 is used by the window's users
 
 #include <QMainWindow>
 #include <QPointer>
@@ -17,8 +18,7 @@ class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
-class QTreeView;
-class QFileSystemModel;
+class TSleeper;
 class QVBoxLayout;
 class TFileLabel;
 
@@ -135,6 +135,7 @@ private:
     QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
                          void (TfrmPrincipale::*slot)());
     bool selezionePresente() const;
+    void messaggioCartella(const QString& text);
 
     const TestiFinestra* m_testi = nullptr;
     bool m_resizeAttached = false;
@@ -149,11 +150,12 @@ public:
     TDock* Dock971 = nullptr;
     QToolBar* Toolbar971 = nullptr;
     QToolBar* tbElaborazioni = nullptr;
-    QTreeView* SystemTreeView1 = nullptr;
-    QFileSystemModel* m_treeModel = nullptr;
+    TSystemTreeView* SystemTreeView1 = nullptr;
+    TSleeper* Sleeper1 = nullptr;
     QSplitter* Splitter1 = nullptr;
     QListView* ListView1 = nullptr;
     ThumbnailCatalogue* m_catalogo = nullptr;
+    class ThumbnailDelegate* m_thumbDelegate = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[3] = {};
     TFileLabel* FLabelConvert = nullptr;

@@ -268,7 +268,8 @@ double cpuSeconds()
 double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; }
 
 // Runs argv with stdin and stdout from and to the named files (empty: none
-// and /dev/null); returns the child's CPU time, negative when it fails.
+// and /dev/null), stderr to /dev/null; returns the child's CPU time,
+// negative when it fails.
 double timeCommand(const std::vector<std::string>& argv, const std::string& in = {}, const std::string& out = {})
 {
     posix_spawn_file_actions_t actions;
@@ -279,6 +280,7 @@ double timeCommand(const std::vector<std::string>& argv, const std::string& in =
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     else
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));

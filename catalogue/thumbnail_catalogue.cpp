@@ -202,6 +202,7 @@ private:
         QBuffer buf(&m_bytes);
         buf.open(QIODevice::ReadOnly);
         QImageReader reader(&buf, "bmp");
+        reader.setAllocationLimit(64); // megabytes; far above any strip of another depth
         m_image = reader.read();
     }
 

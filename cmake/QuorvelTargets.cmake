@@ -36,8 +36,7 @@ function(quorvel_test_folder folder)
     set_tests_properties(${exe} PROPERTIES
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BINARY_DIR=${CMAKE_BINARY_DIR}"
       TIMEOUT 600)
-    if(folder STREQUAL "tools")
-      add_dependencies(${exe} qvtool)
-    endif()
+    # Some tests run the built qvtool.
+    add_dependencies(${exe} qvtool)
   endforeach()
 endfunction()

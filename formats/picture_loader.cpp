@@ -1,6 +1,7 @@
 // The loading dispatch: one row per extension key, each with its reader and
 // the message that replaces any failure of that reader.
 #include "formats/picture_loader.h"
+#include "formats/anymap.h"
 #include "formats/dib_image.h"
 #include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
@@ -79,6 +80,19 @@ TPicture readJpegPicture(const QString& fileName)
     return TPicture(jpeg.Bitmap());
 }
 
+// TIFF files, drawing previews and icons through the any-format bitmap, which
+// the picture keeps.
+TPicture readAnymapPicture(const QString& fileName)
+{
+    auto anymap = std::make_shared<TAnymap>();
+    anymap->LoadFromFile(fileName);
+    if (anymap->Empty())
+        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
+    QImage image = anymap->Bitmap();
+    const int bits = anymap->BitsPerPixel();
+    return TPicture(std::move(image), std::move(anymap), bits);
+}
+
 const PictureFormatRow kPictureFormats[] = {
     {"pcx", readPackedPicture, kPictureUnsupportedText},
     {"tga", readPackedPicture, kPictureUnsupportedText},
@@ -88,6 +102,9 @@ const PictureFormatRow kPictureFormats[] = {
     {"jpg", readJpegPicture, kPictureReadErrorText},
     {"jpeg", readJpegPicture, kPictureReadErrorText},
     {"bmp", readBmpWithQt, kPictureReadErrorText},
+    {"ico", readAnymapPicture, kPictureReadErrorText},
+    {"tif", readAnymapPicture, kPictureReadErrorText},
+    {"cdr", readAnymapPicture, kPictureReadErrorText},
 };
 
 } // namespace

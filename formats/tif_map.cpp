@@ -1,0 +1,626 @@
+// The TIFF reader: first directory, strips decoded row by row (none, PackBits,
+// LZW with the early code-width change), and the Windows bitmap file built from the rows.
+#include "formats/tif_map.h"
+#include "formats/dib_image.h"
+#include "platform/limits.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// The reader's messages, by their numbers.
+enum TifError {
+    TifNotFound = 1,
+    NotATif = 2,
+    FileTooBig = 3,
+    BadData = 4,
+    UnsupportedFormat = 5,
+    UnexpectedEof = 6,
+    BadCodeSize = 7,
+    BadCode = 8,
+    BadBitSize = 9,
+    BadBitmap = 10,
+};
+
+const char* const kTifMessages[] = {
+    "TIF file not found", "Not a TIF file", "File Too big", "Bad data", "Unsupported Format",
+    "Unexpected EOF",     "Bad code size",  "Bad code",     "Bad bit size", "Bad bitmap",
+};
+
+[[noreturn]] void fail(TifError error)
+{
+    throw ETifException(QString::fromLatin1(kTifMessages[error - 1]));
+}
+
+// The longest row the reader takes ("File Too big" beyond).
+constexpr std::uint64_t kMaxRowBytes = 7200;
+constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+constexpr int kBitmapFileHeader = 14;
+constexpr int kBitmapInfoHeader = 40;
+
+enum Compression : quint32 { NoCompression = 1, Lzw = 5, PackBits = 32773 };
+
+// The file's bytes, read in the file's byte order. Callers check a range with
+// holds() before reading it.
+class TifSource {
+public:
+    explicit TifSource(QByteArrayView bytes)
+        : m_data(reinterpret_cast<const uchar*>(bytes.data())), m_size(std::uint64_t(bytes.size())) {}
+
+    std::uint64_t size() const { return m_size; }
+    bool holds(std::uint64_t offset, std::uint64_t length) const
+    {
+        return offset <= m_size && length <= m_size - offset;
+    }
+    const uchar* at(std::uint64_t offset) const { return m_data + offset; }
+    quint16 u16(std::uint64_t offset) const
+    {
+        const uchar* p = m_data + offset;
+        return m_bigEndian ? quint16((p[0] << 8) | p[1]) : quint16(p[0] | (p[1] << 8));
+    }
+    quint32 u32(std::uint64_t offset) const
+    {
+        const uchar* p = m_data + offset;
+        return m_bigEndian ? (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | p[3]
+                           : quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
+    }
+    void setBigEndian(bool big) { m_bigEndian = big; }
+    // The bytes [offset, offset + length), which the caller has checked.
+    TifSource window(std::uint64_t offset, std::uint64_t length) const
+    {
+        TifSource w(*this);
+        w.m_data += offset;
+        w.m_size = length;
+        return w;
+    }
+
+private:
+    const uchar* m_data;
+    std::uint64_t m_size;
+    bool m_bigEndian = false;
+};
+
+// A directory entry of one of the integer types, and where its values lie:
+// inside the entry when they fit in its 4-byte field, else at the 32-bit offset
+// the field holds.
+struct TifEntry {
+    quint32 count = 0;
+    std::uint64_t values = 0;
+    int itemSize = 0;
+
+    bool present() const { return count > 0; }
+    quint32 item(const TifSource& src, quint32 i) const
+    {
+        const std::uint64_t at = values + std::uint64_t(i) * std::uint64_t(itemSize);
+        switch (itemSize) {
+        case 1:
+            return *src.at(at);
+        case 2:
+            return src.u16(at);
+        default:
+            return src.u32(at);
+        }
+    }
+};
+
+struct TifDirectory {
+    quint32 width = 0;
+    quint32 height = 0;
+    quint32 bitsPerSample = 1;
+    quint32 samplesPerPixel = 1;
+    quint32 planarConfiguration = 1;
+    quint32 compression = NoCompression;
+    quint32 photometric = 0;
+    quint32 predictor = 1;
+    quint32 rowsPerStrip = 0; // 0: the whole picture in one strip
+    TifEntry stripOffsets;
+    TifEntry stripByteCounts;
+    TifEntry colorMap;
+};
+
+int itemSizeOfType(quint16 type)
+{
+    switch (type) {
+    case 1: // BYTE
+        return 1;
+    case 3: // SHORT
+        return 2;
+    case 4: // LONG
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+TifDirectory readDirectory(TifSource& src)
+{
+    if (src.size() < 2)
+        fail(NotATif);
+    const uchar* mark = src.at(0);
+    if (mark[0] == 'I' && mark[1] == 'I')
+        src.setBigEndian(false);
+    else if (mark[0] == 'M' && mark[1] == 'M')
+        src.setBigEndian(true);
+    else
+        fail(NotATif);
+    if (!src.holds(0, 8))
+        fail(UnexpectedEof);
+    // The version word is not tested; only the first directory is read.
+    const std::uint64_t ifd = src.u32(4);
+    if (!src.holds(ifd, 2))
+        fail(BadData);
+    const quint32 entries = src.u16(ifd);
+    if (!src.holds(ifd + 2, std::uint64_t(entries) * 12))
+        fail(UnexpectedEof);
+
+    TifDirectory dir;
+    for (quint32 i = 0; i < entries; ++i) {
+        const std::uint64_t at = ifd + 2 + std::uint64_t(i) * 12;
+        const quint16 tag = src.u16(at);
+        TifEntry e;
+        e.itemSize = itemSizeOfType(src.u16(at + 2));
+        if (e.itemSize == 0)
+            continue;
+        e.count = src.u32(at + 4);
+        const std::uint64_t bytes = std::uint64_t(e.count) * std::uint64_t(e.itemSize);
+        // Values that do not fit in the field are reached by a whole 32-bit offset.
+        e.values = bytes <= 4 ? at + 8 : src.u32(at + 8);
+        const bool used = (tag >= 256 && tag <= 259) || tag == 262 || tag == 273 || (tag >= 277 && tag <= 279)
+            || tag == 284 || tag == 317 || tag == 320;
+        if (!used || !e.present())
+            continue;
+        // Arrays must lie whole in the file; of the other tags only the first
+        // value is read. Strip byte counts only bound the strips: bad ones are ignored.
+        const bool array = tag == 273 || tag == 279 || tag == 320;
+        if (!src.holds(e.values, array ? bytes : std::uint64_t(e.itemSize))) {
+            if (tag == 279)
+                continue;
+            fail(BadData);
+        }
+        const quint32 first = e.item(src, 0);
+        switch (tag) {
+        case 256: dir.width = first; break;
+        case 257: dir.height = first; break;
+        case 258: dir.bitsPerSample = first; break;
+        case 259: dir.compression = first; break;
+        case 262: dir.photometric = first; break;
+        case 273: dir.stripOffsets = e; break;
+        case 277: dir.samplesPerPixel = first; break;
+        case 278: dir.rowsPerStrip = first; break;
+        case 279: dir.stripByteCounts = e; break;
+        case 284: dir.planarConfiguration = first; break;
+        case 317: dir.predictor = first; break;
+        case 320:
+            if (e.itemSize == 2 && e.count >= 3)
+                dir.colorMap = e;
+            break;
+        }
+    }
+    return dir;
+}
+
+using Palette = std::array<std::array<uchar, 3>, 256>; // red, green, blue
+
+// How the 16-bit values of a colour map become bytes, judged on the whole
+// map: some writers store bytes, some bytes shifted left by 8, most 16-bit
+// levels (0..65535, often the byte times 257).
+enum class MapScale { Bytes, HighBytes, Levels };
+
+MapScale colourMapScale(const TifSource& src, const TifEntry& map)
+{
+    bool small = true, lowZero = true;
+    for (quint32 i = 0; i < map.count; ++i) {
+        const quint32 v = map.item(src, i);
+        small = small && v < 256;
+        lowZero = lowZero && (v & 0xFF) == 0;
+    }
+    return small ? MapScale::Bytes : lowZero ? MapScale::HighBytes : MapScale::Levels;
+}
+
+uchar colourByte(quint32 v, MapScale scale)
+{
+    switch (scale) {
+    case MapScale::Bytes:
+        return uchar(v);
+    case MapScale::HighBytes:
+        return uchar(v >> 8);
+    default:
+        return uchar(v / 257); // 65535 = 255 x 257
+    }
+}
+
+// The decoded picture: rows finished one by one, written straight into the
+// bitmap file's pixel area, bottom row first.
+class RowSink {
+public:
+    RowSink(const TifDirectory& dir, std::uint64_t rowBytes, uchar* pixels, std::uint64_t stride)
+        : m_rowBytes(std::size_t(rowBytes)), m_stride(std::size_t(stride)), m_pixels(pixels),
+          m_height(dir.height), m_width(dir.width), m_samples(std::size_t(dir.samplesPerPixel)),
+          m_predictor(dir.predictor == 2),
+          m_invert(dir.bitsPerSample * dir.samplesPerPixel == 1 && dir.photometric == 0),
+          m_bgr(dir.bitsPerSample * dir.samplesPerPixel > 8), m_row(m_rowBytes)
+    {
+    }
+
+    std::size_t rowBytes() const { return m_rowBytes; }
+    quint32 done() const { return m_done; }
+    bool complete() const { return m_done >= m_height; }
+    uchar* row() { return m_row.data(); }
+
+    // Finishes the row in row(): predictor, inversion, byte order, then stores it.
+    void finish()
+    {
+        if (complete())
+            return;
+        uchar* r = m_row.data();
+        if (m_predictor)
+            for (std::size_t i = m_samples; i < m_rowBytes; ++i)
+                r[i] = uchar(r[i] + r[i - m_samples]);
+        if (m_invert)
+            for (std::size_t i = 0; i < m_rowBytes; ++i)
+                r[i] = uchar(~r[i]);
+        if (m_bgr)
+            for (std::size_t x = 0; x < m_width; ++x)
+                std::swap(r[3 * x], r[3 * x + 2]);
+        std::memcpy(m_pixels + std::size_t(m_height - 1 - m_done) * m_stride, r, m_rowBytes);
+        ++m_done;
+    }
+
+private:
+    const std::size_t m_rowBytes;
+    const std::size_t m_stride;
+    uchar* const m_pixels;
+    const quint32 m_height;
+    const std::size_t m_width;
+    const std::size_t m_samples;
+    const bool m_predictor, m_invert, m_bgr;
+    std::vector<uchar> m_row;
+    quint32 m_done = 0;
+};
+
+void readPlainStrip(const TifSource& src, std::uint64_t offset, quint32 rows, RowSink& sink)
+{
+    for (quint32 i = 0; i < rows && !sink.complete(); ++i) {
+        if (!src.holds(offset, sink.rowBytes()))
+            fail(UnexpectedEof);
+        std::memcpy(sink.row(), src.at(offset), sink.rowBytes());
+        offset += sink.rowBytes();
+        sink.finish();
+    }
+}
+
+// PackBits, one row at a time; a run that crosses the row's end is cut there.
+void readPackBitsStrip(const TifSource& src, std::uint64_t offset, quint32 rows, RowSink& sink)
+{
+    const std::size_t rowBytes = sink.rowBytes();
+    for (quint32 i = 0; i < rows && !sink.complete(); ++i) {
+        uchar* row = sink.row();
+        std::size_t filled = 0;
+        while (filled < rowBytes) {
+            if (!src.holds(offset, 1))
+                fail(UnexpectedEof);
+            const uchar n = *src.at(offset++);
+            if (n < 128) {
+                const std::size_t count = std::size_t(n) + 1;
+                if (!src.holds(offset, count))
+                    fail(UnexpectedEof);
+                const std::size_t used = std::min(count, rowBytes - filled);
+                std::memcpy(row + filled, src.at(offset), used);
+                filled += used;
+                offset += count;
+            } else if (n > 128) {
+                if (!src.holds(offset, 1))
+                    fail(UnexpectedEof);
+                const std::size_t used = std::min<std::size_t>(257 - n, rowBytes - filled);
+                std::memset(row + filled, *src.at(offset++), used);
+                filled += used;
+            }
+        }
+        sink.finish();
+    }
+}
+
+// LZW as TIFF writes it: codes most significant bit first, 9 to 12 bits wide,
+// the width growing one code early. Strings are kept as prefix code + last byte
+// and spelled backwards into a buffer, so nothing recurses.
+class LzwStrip {
+public:
+    static constexpr int kClear = 256, kEnd = 257, kFirstFree = 258, kTableSize = 4096;
+
+    LzwStrip(const TifSource& src, std::uint64_t offset, quint32 rows, RowSink& sink)
+        : m_src(src), m_pos(offset), m_rowsLeft(rows), m_sink(sink)
+    {
+        for (int c = 0; c < 256; ++c) {
+            m_prefix[c] = 0;
+            m_suffix[c] = uchar(c);
+            m_first[c] = uchar(c);
+            m_length[c] = 1;
+        }
+        reset();
+    }
+
+    // Decodes to the end code; a stream without one ends in "Unexpected EOF".
+    void run()
+    {
+        int old = -1;
+        for (;;) {
+            int code = nextCode();
+            if (code == kEnd)
+                return;
+            if (code == kClear) {
+                reset();
+                do
+                    code = nextCode();
+                while (code == kClear);
+                if (code == kEnd)
+                    return;
+                if (code >= kClear)
+                    fail(BadCode);
+                output(code);
+                old = code;
+                continue;
+            }
+            if (old < 0) { // no clear code first: the table is fresh anyway
+                if (code >= kClear)
+                    fail(BadCode);
+                output(code);
+                old = code;
+                continue;
+            }
+            if (code < m_next) {
+                output(code);
+                add(old, m_first[code]);
+            } else if (code == m_next) {
+                add(old, m_first[old]);
+                output(code);
+            } else {
+                fail(BadCode);
+            }
+            old = code;
+        }
+    }
+
+private:
+    void reset()
+    {
+        m_next = kFirstFree;
+        m_width = 9;
+    }
+
+    int nextCode()
+    {
+        while (m_bitCount < m_width) {
+            if (!m_src.holds(m_pos, 1))
+                fail(UnexpectedEof);
+            m_bits = (m_bits << 8) | *m_src.at(m_pos++);
+            m_bitCount += 8;
+        }
+        m_bitCount -= m_width;
+        return int((m_bits >> m_bitCount) & ((1u << m_width) - 1));
+    }
+
+    void add(int prefix, uchar last)
+    {
+        if (m_next >= kTableSize)
+            fail(BadCode);
+        m_prefix[m_next] = quint16(prefix);
+        m_suffix[m_next] = last;
+        m_first[m_next] = m_first[prefix];
+        m_length[m_next] = quint16(m_length[prefix] + 1);
+        ++m_next;
+        if (m_next == 511 || m_next == 1023 || m_next == 2047)
+            ++m_width;
+    }
+
+    // Spells the code's string into the rows; once the strip has its rows the
+    // rest of the stream is only followed to its end code.
+    void output(int code)
+    {
+        if (m_rowsLeft == 0 || m_sink.complete())
+            return;
+        const int length = m_length[code];
+        for (int i = length - 1, c = code; i >= 0; --i, c = m_prefix[c])
+            m_spell[std::size_t(i)] = m_suffix[c];
+        const uchar* p = m_spell.data();
+        std::size_t left = std::size_t(length);
+        while (left > 0 && m_rowsLeft > 0 && !m_sink.complete()) {
+            const std::size_t n = std::min(left, m_sink.rowBytes() - m_fill);
+            std::memcpy(m_sink.row() + m_fill, p, n);
+            m_fill += n;
+            p += n;
+            left -= n;
+            if (m_fill == m_sink.rowBytes()) {
+                m_sink.finish();
+                m_fill = 0;
+                --m_rowsLeft;
+            }
+        }
+    }
+
+    const TifSource& m_src;
+    std::uint64_t m_pos;
+    quint32 m_rowsLeft;
+    RowSink& m_sink;
+    std::size_t m_fill = 0;
+    quint32 m_bits = 0;
+    int m_bitCount = 0;
+    int m_next = kFirstFree;
+    int m_width = 9;
+    std::array<quint16, kTableSize> m_prefix{};
+    std::array<uchar, kTableSize> m_suffix{};
+    std::array<uchar, kTableSize> m_first{};
+    std::array<quint16, kTableSize> m_length{};
+    std::array<uchar, kTableSize> m_spell{};
+};
+
+// Upper bound of decoded bytes per byte of input, so that a small file cannot
+// make us allocate a huge picture: PackBits turns 2 bytes into 128; an LZW cycle
+// of at most 3838 codes (9 to 12 bits each) spells strings of at most one byte
+// more than the code before.
+std::uint64_t maxExpansion(quint32 compression)
+{
+    switch (compression) {
+    case PackBits:
+        return 64;
+    case Lzw:
+        return 1400;
+    default:
+        return 1;
+    }
+}
+
+void putLe16(uchar* p, quint32 v)
+{
+    p[0] = uchar(v);
+    p[1] = uchar(v >> 8);
+}
+void putLe32(uchar* p, quint32 v)
+{
+    putLe16(p, v);
+    putLe16(p + 2, v >> 16);
+}
+
+} // namespace
+
+QByteArray TifToBitmapFile(QByteArrayView tif)
+{
+    TifSource src(tif);
+    const TifDirectory dir = readDirectory(src);
+
+    if (dir.width == 0 || dir.height == 0 || !dir.stripOffsets.present() || dir.stripOffsets.item(src, 0) == 0)
+        fail(BadData);
+    const std::uint64_t bitsPerPixel = std::uint64_t(dir.bitsPerSample) * dir.samplesPerPixel;
+    std::uint64_t bitsPerRow = 0;
+    if (__builtin_mul_overflow(bitsPerPixel, std::uint64_t(dir.width), &bitsPerRow))
+        fail(FileTooBig);
+    const std::uint64_t rowBytes = (bitsPerRow + 7) / 8;
+    if (rowBytes > kMaxRowBytes || !qv::pictureSizeAllowed(dir.width, dir.height))
+        fail(FileTooBig);
+    if (dir.compression != NoCompression && dir.compression != PackBits && dir.compression != Lzw)
+        fail(UnsupportedFormat);
+    // Other depths and separate colour planes would give a garbled picture.
+    if ((bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24)
+        || (dir.planarConfiguration == 2 && dir.samplesPerPixel > 1))
+        fail(UnsupportedFormat);
+    const int bits = int(bitsPerPixel);
+
+    // Palette: the colour map, or a grey ramp that follows the photometric
+    // interpretation (0: white is zero).
+    Palette palette{};
+    const int colours = bits <= 8 ? 1 << bits : 0;
+    if (dir.colorMap.present() && colours > 0) {
+        const MapScale scale = colourMapScale(src, dir.colorMap);
+        const quint32 perChannel = dir.colorMap.count / 3;
+        const quint32 n = std::min<quint32>(perChannel, quint32(colours));
+        for (quint32 i = 0; i < n; ++i)
+            for (quint32 c = 0; c < 3; ++c)
+                palette[i][c] = colourByte(dir.colorMap.item(src, c * perChannel + i), scale);
+    } else if (colours > 2) {
+        for (int i = 0; i < colours; ++i) {
+            const int level = i * 255 / (colours - 1);
+            const uchar v = uchar(dir.photometric == 0 ? 255 - level : level);
+            palette[std::size_t(i)] = {v, v, v};
+        }
+    }
+    if (colours == 2 && !(dir.colorMap.present() && dir.photometric == 3)) {
+        // Rows of photometric 0 are inverted, so 0 is always black here.
+        palette[0] = {0, 0, 0};
+        palette[1] = {255, 255, 255};
+    }
+
+    const std::uint64_t stride = (bitsPerRow + 31) / 32 * 4;
+    const std::uint64_t paletteBytes = 4 * std::uint64_t(colours);
+    const std::uint64_t pixelBytes = stride * dir.height;
+    const std::uint64_t fileSize = kBitmapFileHeader + kBitmapInfoHeader + paletteBytes + pixelBytes;
+    if (rowBytes * dir.height > src.size() * maxExpansion(dir.compression))
+        fail(UnexpectedEof); // the file cannot hold that many rows
+    if (fileSize > quint32(0xFFFFFFFF) || fileSize > std::uint64_t(std::numeric_limits<qsizetype>::max()))
+        fail(FileTooBig);
+
+    QByteArray out(qsizetype(fileSize), '\0');
+    auto* file = reinterpret_cast<uchar*>(out.data());
+    file[0] = 'B';
+    file[1] = 'M';
+    putLe32(file + 2, quint32(fileSize));
+    putLe32(file + 10, quint32(kBitmapFileHeader + kBitmapInfoHeader + paletteBytes));
+    uchar* info = file + kBitmapFileHeader;
+    putLe32(info, kBitmapInfoHeader);
+    putLe32(info + 4, dir.width);
+    putLe32(info + 8, dir.height);
+    putLe16(info + 12, 1);
+    putLe16(info + 14, quint32(bits));
+    putLe32(info + 24, 143); // 143 pixels a metre, about 96 a inch
+    putLe32(info + 28, 143);
+    uchar* table = info + kBitmapInfoHeader;
+    for (int i = 0; i < colours; ++i) {
+        table[4 * i] = palette[std::size_t(i)][2];
+        table[4 * i + 1] = palette[std::size_t(i)][1];
+        table[4 * i + 2] = palette[std::size_t(i)][0];
+    }
+
+    RowSink sink(dir, rowBytes, table + paletteBytes, stride);
+    const quint32 strips = dir.stripOffsets.count;
+    const quint32 perStrip = strips == 1 || dir.rowsPerStrip == 0 ? dir.height : dir.rowsPerStrip;
+    const bool counted = dir.stripByteCounts.count == strips;
+    for (quint32 s = 0; s < strips && !sink.complete(); ++s) {
+        const std::uint64_t offset = dir.stripOffsets.item(src, s);
+        const quint32 rows = std::min(perStrip, dir.height - sink.done());
+        const quint32 before = sink.done();
+        if (offset > src.size())
+            fail(UnexpectedEof);
+        // A compressed strip ends at its byte count, so that a damaged stream
+        // never runs on into whatever follows it; without a usable count it
+        // ends at the end of the file.
+        std::uint64_t length = src.size() - offset;
+        if (counted) {
+            const std::uint64_t n = dir.stripByteCounts.item(src, s);
+            if (n > 0 && n < length)
+                length = n;
+        }
+        const TifSource strip = src.window(offset, length);
+        if (dir.compression == NoCompression)
+            readPlainStrip(src, offset, rows, sink);
+        else if (dir.compression == PackBits)
+            readPackBitsStrip(strip, 0, rows, sink);
+        else
+            LzwStrip(strip, 0, rows, sink).run();
+        if (sink.done() - before < rows)
+            fail(UnexpectedEof); // a strip short of its rows would shift the rest
+    }
+    if (!sink.complete())
+        fail(UnexpectedEof);
+    return out;
+}
+
+void TTifmap::LoadFromBytes(QByteArrayView tif)
+{
+    const QByteArray file = TifToBitmapFile(tif);
+    QImage image = DibToImage(QByteArrayView(file).sliced(kBitmapFileHeader));
+    if (image.isNull())
+        fail(BadBitmap);
+    m_bitsPerPixel = reinterpret_cast<const uchar*>(file.constData())[kBitmapFileHeader + 14];
+    m_bitmap = std::move(image);
+}
+
+void TTifmap::LoadFromStream(QIODevice& stream)
+{
+    LoadFromBytes(stream.readAll());
+}
+
+void TTifmap::LoadFromFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(TifNotFound);
+    // The file is read whole into memory; beyond 1 GiB that is refused rather
+    // than risked (the largest picture accepted holds under 500 MB of rows).
+    if (file.size() > kMaxFileBytes)
+        fail(FileTooBig);
+    LoadFromStream(file);
+}

@@ -1,0 +1,448 @@
+// The folder tree on real temporary folders: listing and order, expand buttons, folder
+// creation, deletion and renaming, paths, the watch on the selected folder, and record upkeep.
+#include "fs/file_sys_monitor.h"
+#include "fs/system_tree_view.h"
+#include "support/testutil.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& cond, int ceilingMs = 10000)
+{
+    QDeadlineTimer deadline(ceilingMs);
+    while (!cond()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+QStringList childNames(QTreeWidgetItem* node)
+{
+    QStringList names;
+    for (int i = 0; node && i < node->childCount(); ++i)
+        names << node->child(i)->text(0);
+    return names;
+}
+
+QTreeWidgetItem* childNamed(QTreeWidgetItem* node, const QString& name)
+{
+    for (int i = 0; node && i < node->childCount(); ++i)
+        if (node->child(i)->text(0) == name)
+            return node->child(i);
+    return nullptr;
+}
+
+// Another process changes the folders, as a user in a file manager would.
+void shell(const QString& program, const QStringList& args)
+{
+    ASSERT_EQ(QProcess::execute(program, args), 0) << program.toStdString();
+}
+
+class TreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_root = QDir::cleanPath(m_dir.path()) + "/root";
+        QDir().mkpath(m_root);
+        m_records = LiveFolderDataCount();
+        m_blocks = qv::SHGetMalloc().liveBlocks();
+    }
+    void TearDown() override
+    {
+        m_tree.reset();
+        EXPECT_TRUE(waitUntil([] { return ChangeWorkerThread::liveCount() == 0; }));
+        EXPECT_EQ(LiveFolderDataCount(), m_records);
+        EXPECT_EQ(qv::SHGetMalloc().liveBlocks(), m_blocks) << "ID lists left unfreed";
+    }
+    void mk(const QString& relative) { ASSERT_TRUE(QDir().mkpath(m_root + "/" + relative)); }
+    TSystemTreeView& open(const std::function<void(TSystemTreeView&)>& setUp = {})
+    {
+        m_tree = std::make_unique<TSystemTreeView>();
+        m_tree->setRootFolder(rfCustom);
+        m_tree->setCustomDir(m_root);
+        if (setUp)
+            setUp(*m_tree);
+        m_tree->resize(300, 400);
+        m_tree->show();
+        m_tree->Loaded();
+        return *m_tree;
+    }
+    QTreeWidgetItem* root() const { return m_tree->topLevelItem(0); }
+    bool watching(QTreeWidgetItem* node) const
+    {
+        return m_tree->WatchedNode() == node && m_tree->ChangeWorker() && m_tree->ChangeWorker()->isWatching();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_root;
+    int m_records = 0;
+    long m_blocks = 0;
+    std::unique_ptr<TSystemTreeView> m_tree;
+};
+
+} // namespace
+
+TEST_F(TreeTest, OpeningListsTheSubfoldersInOrder)
+{
+    for (const char* d : {"b", "A", "c10", "c9", ".hidden"})
+        mk(d);
+    qvtest::writeFile(m_root + "/x.txt", "x");
+    TSystemTreeView& tree = open();
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(root()->text(0), "root");
+    EXPECT_TRUE(root()->isExpanded()); // ExpandRoot
+    EXPECT_EQ(childNames(root()), (QStringList{".hidden", "A", "b", "c9", "c10"}));
+    EXPECT_EQ(tree.GetNodePath(childNamed(root(), "A")), m_root + "/A");
+    EXPECT_EQ(tree.GetNodePath(nullptr), "");
+
+    tree.setShowHiddenDirs(false);
+    tree.RefreshNode(root());
+    EXPECT_EQ(childNames(root()), (QStringList{"A", "b", "c9", "c10"}));
+    tree.setShowFiles(true); // reloads
+    EXPECT_EQ(childNames(root()), (QStringList{"A", "b", "c9", "c10", "x.txt"}));
+    tree.setCustomDirCaption("My pictures");
+    EXPECT_EQ(root()->text(0), "My pictures");
+
+    // A custom comparison sorts the whole tree; the default one comes back after it.
+    tree.SortFolders([](QTreeWidgetItem* a, QTreeWidgetItem* b) { return QString::compare(b->text(0), a->text(0)); });
+    EXPECT_EQ(childNames(root()), (QStringList{"x.txt", "c9", "c10", "b", "A"}));
+    tree.SortFolders();
+    EXPECT_EQ(childNames(root()).first(), "A");
+}
+
+TEST_F(TreeTest, AFolderThatListsNothingLosesItsExpandButton)
+{
+    mk("leaf");
+    mk("only-hidden/.cache");
+    mk("full/sub");
+    TSystemTreeView& tree = open([](TSystemTreeView& t) { t.setShowHiddenDirs(false); });
+    QTreeWidgetItem* leaf = childNamed(root(), "leaf");
+    QTreeWidgetItem* hidden = childNamed(root(), "only-hidden");
+    QTreeWidgetItem* full = childNamed(root(), "full");
+    ASSERT_TRUE(leaf && hidden && full);
+    EXPECT_FALSE(tree.HasExpandButton(leaf));
+    EXPECT_TRUE(tree.HasExpandButton(hidden)); // it has a subfolder, a hidden one
+
+    hidden->setExpanded(true);
+    EXPECT_FALSE(tree.HasExpandButton(hidden));
+    EXPECT_FALSE(hidden->isExpanded());
+    EXPECT_TRUE(TSystemTreeView::NodeData(hidden)->Enumerated);
+
+    // Listed once: a folder made afterwards shows only after a refresh.
+    mk("only-hidden/late");
+    hidden->setExpanded(true);
+    EXPECT_EQ(hidden->childCount(), 0);
+    tree.RefreshNode(hidden);
+    EXPECT_EQ(childNames(hidden), QStringList{"late"});
+    EXPECT_TRUE(tree.HasExpandButton(hidden));
+
+    full->setExpanded(true);
+    EXPECT_TRUE(full->isExpanded());
+    EXPECT_EQ(childNames(full), QStringList{"sub"});
+}
+
+TEST_F(TreeTest, DesktopRootAndNodesWithoutAPath)
+{
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const QString home = m_root + "/ann";
+    QDir().mkpath(home + "/Desktop");
+    QDir().mkpath(home + "/Pictures");
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    {
+        TSystemTreeView& tree = open([](TSystemTreeView& t) { t.setRootFolder(rfDesktop); });
+        EXPECT_EQ(root()->text(0), "Desktop");
+        EXPECT_EQ(childNames(root()), (QStringList{"ann", "Desktop", "Computer"}));
+        QTreeWidgetItem* computer = childNamed(root(), "Computer");
+        EXPECT_EQ(tree.GetNodePath(computer), "");
+        EXPECT_FALSE(tree.CreateSubFolder(computer, "x", true));
+        EXPECT_FALSE(tree.CreateSubFolder(root(), "x", true));
+        EXPECT_FALSE(tree.DeleteFolderNode(computer));
+        computer->setExpanded(true);
+        ASSERT_GT(computer->childCount(), 0);
+        EXPECT_EQ(computer->child(0)->text(0), "/");
+        EXPECT_EQ(tree.GetNodePath(computer->child(0)), "/");
+
+        // Selecting a path under home goes through the home node.
+        tree.setSelection(home + "/Pictures");
+        ASSERT_NE(tree.currentItem(), nullptr);
+        EXPECT_EQ(tree.currentItem()->parent(), childNamed(root(), "ann"));
+        EXPECT_EQ(tree.Selection(), home + "/Pictures");
+        m_tree.reset();
+    }
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+}
+
+TEST_F(TreeTest, CreatingASubfolderSelectsItEvenUnderAClosedParent)
+{
+    mk("p");
+    mk("q");
+    TSystemTreeView& tree = open();
+    QTreeWidgetItem* p = childNamed(root(), "p");
+    QTreeWidgetItem* q = childNamed(root(), "q");
+    tree.SelectNode(q);
+    ASSERT_TRUE(waitUntil([&] { return watching(q); }));
+    EXPECT_FALSE(p->isExpanded());
+
+    ASSERT_TRUE(tree.CreateSubFolder(p, "New Folder", true));
+    EXPECT_TRUE(QFileInfo(m_root + "/p/New Folder").isDir());
+    ASSERT_NE(tree.currentItem(), nullptr);
+    EXPECT_EQ(tree.currentItem()->text(0), "New Folder");
+    EXPECT_EQ(tree.currentItem()->parent(), p);
+    EXPECT_EQ(tree.Selection(), m_root + "/p/New Folder");
+    EXPECT_EQ(tree.WatchedNode(), tree.currentItem()); // the watch follows the selection
+    EXPECT_TRUE(tree.HasExpandButton(p));
+
+    // Without select the selection stays and the watch comes back to it.
+    tree.SelectNode(q);
+    ASSERT_TRUE(waitUntil([&] { return watching(q); }));
+    EXPECT_TRUE(tree.CreateSubFolder(p, "Second", false));
+    EXPECT_EQ(tree.currentItem(), q);
+    EXPECT_EQ(tree.WatchedNode(), q);
+    EXPECT_TRUE(waitUntil([&] { return watching(q); }));
+    EXPECT_EQ(childNames(p), (QStringList{"New Folder", "Second"}));
+
+    // An existing name or one with a separator fails and changes nothing.
+    EXPECT_FALSE(tree.CreateSubFolder(p, "Second", true));
+    EXPECT_FALSE(tree.CreateSubFolder(p, "a/b", true));
+    EXPECT_FALSE(tree.CreateSubFolder(p, "", true));
+    EXPECT_FALSE(QFileInfo::exists(m_root + "/p/a"));
+    EXPECT_EQ(tree.currentItem(), q);
+}
+
+TEST_F(TreeTest, OnlyAnEmptyFolderCanBeDeleted)
+{
+    mk("full");
+    mk("dotted");
+    mk("empty");
+    qvtest::writeFile(m_root + "/full/picture.jpg", "x");
+    qvtest::writeFile(m_root + "/dotted/.keep", "");
+    TSystemTreeView& tree = open();
+    const int records = LiveFolderDataCount();
+    for (const char* name : {"full", "dotted"}) {
+        EXPECT_FALSE(tree.DeleteFolderNode(childNamed(root(), name))) << name;
+        EXPECT_NE(childNamed(root(), name), nullptr);
+        EXPECT_TRUE(QFileInfo(m_root + "/" + name).isDir());
+    }
+    QTreeWidgetItem* empty = childNamed(root(), "empty");
+    tree.SelectNode(empty);
+    EXPECT_TRUE(tree.DeleteFolderNode(empty));
+    EXPECT_EQ(childNamed(root(), "empty"), nullptr);
+    EXPECT_FALSE(QFileInfo::exists(m_root + "/empty"));
+    EXPECT_EQ(LiveFolderDataCount(), records - 1);
+    EXPECT_NE(tree.WatchedNode(), empty);
+    EXPECT_FALSE(tree.DeleteFolderNode(nullptr));
+}
+
+TEST_F(TreeTest, RenamingMovesThePathOfTheNodeAndItsChildren)
+{
+    mk("old/inner/deep");
+    mk("taken");
+    TSystemTreeView& tree = open();
+    QTreeWidgetItem* old = childNamed(root(), "old");
+    old->setExpanded(true);
+    QTreeWidgetItem* inner = childNamed(old, "inner");
+    inner->setExpanded(true);
+
+    ASSERT_TRUE(tree.RenameFolderNode(old, "renamed"));
+    EXPECT_EQ(old->text(0), "renamed");
+    EXPECT_EQ(tree.GetNodePath(old), m_root + "/renamed");
+    EXPECT_EQ(tree.GetNodePath(inner), m_root + "/renamed/inner");
+    EXPECT_EQ(tree.GetNodePath(childNamed(inner, "deep")), m_root + "/renamed/inner/deep");
+    EXPECT_TRUE(QFileInfo(m_root + "/renamed/inner/deep").isDir());
+    EXPECT_FALSE(tree.RenameFolderNode(old, "taken"));
+    EXPECT_EQ(old->text(0), "renamed");
+
+    // Through the label editor, as the user does it.
+    auto editLabel = [&](QTreeWidgetItem* node, const QString& text) {
+        tree.setFocus();
+        tree.editItem(node);
+        auto* editor = tree.findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    };
+    editLabel(inner, "edited");
+    EXPECT_EQ(inner->text(0), "edited");
+    EXPECT_EQ(tree.GetNodePath(inner), m_root + "/renamed/edited");
+    EXPECT_TRUE(QFileInfo(m_root + "/renamed/edited/deep").isDir());
+    editLabel(old, "taken"); // refused: the label keeps its text, nothing moves
+    EXPECT_EQ(old->text(0), "renamed");
+    EXPECT_TRUE(QFileInfo(m_root + "/renamed").isDir());
+    editLabel(old, "");
+    EXPECT_EQ(old->text(0), "renamed");
+}
+
+TEST_F(TreeTest, ChangesByAnotherProcessRelistTheSelectedFolder)
+{
+    mk("w");
+    TSystemTreeView& tree = open();
+    QTreeWidgetItem* w = childNamed(root(), "w");
+    tree.SelectNode(w);
+    ASSERT_TRUE(waitUntil([&] { return watching(w); }));
+
+    shell("mkdir", {m_root + "/w/made"});
+    ASSERT_TRUE(waitUntil([&] { return childNames(w) == QStringList{"made"}; }));
+    ASSERT_TRUE(waitUntil([&] { return watching(w); })); // the watch resumes
+    shell("mv", {m_root + "/w/made", m_root + "/w/moved"});
+    ASSERT_TRUE(waitUntil([&] { return childNames(w) == QStringList{"moved"}; }));
+    ASSERT_TRUE(waitUntil([&] { return watching(w); }));
+    shell("rmdir", {m_root + "/w/moved"});
+    ASSERT_TRUE(waitUntil([&] { return w->childCount() == 0; }));
+    EXPECT_TRUE(waitUntil([&] { return watching(w); }));
+    EXPECT_EQ(tree.currentItem(), w);
+}
+
+TEST_F(TreeTest, TheSelectedFolderDisappearingSelectsItsParent)
+{
+    mk("w/sub");
+    mk("w/other");
+    TSystemTreeView& tree = open();
+    QTreeWidgetItem* w = childNamed(root(), "w");
+    w->setExpanded(true);
+    tree.SelectNode(childNamed(w, "sub"));
+    ASSERT_TRUE(waitUntil([&] { return tree.ChangeWorker() && tree.ChangeWorker()->isWatching(); }));
+
+    shell("rmdir", {m_root + "/w/sub"});
+    ASSERT_TRUE(waitUntil([&] { return tree.currentItem() == w && childNames(w) == QStringList{"other"}; }));
+    EXPECT_TRUE(waitUntil([&] { return watching(w); }));
+    EXPECT_EQ(tree.Selection(), m_root + "/w");
+}
+
+TEST_F(TreeTest, SelectionPathsAndFolderTests)
+{
+    mk("a/b/c");
+    mk("a/.h/x");
+    TSystemTreeView& tree = open([](TSystemTreeView& t) { t.setShowHiddenDirs(false); });
+    tree.setSelection(m_root + "/a/b/c/");
+    EXPECT_EQ(tree.Selection(), m_root + "/a/b/c");
+    EXPECT_EQ(tree.currentItem()->text(0), "c");
+    // A folder the tree does not show: the deepest node along the path.
+    tree.setSelection(m_root + "/a/.h/x");
+    EXPECT_EQ(tree.Selection(), m_root + "/a");
+    tree.setSelection(m_root + "/missing"); // nothing to parse: no change
+    EXPECT_EQ(tree.Selection(), m_root + "/a");
+    tree.setSelection(m_root); // the root itself
+    EXPECT_EQ(tree.currentItem(), root());
+
+    EXPECT_TRUE(TSystemTreeView::FolderExists(m_root + "/a/"));
+    EXPECT_TRUE(TSystemTreeView::FolderExists("/"));
+    qvtest::writeFile(m_root + "/file", "x");
+    EXPECT_FALSE(TSystemTreeView::FolderExists(m_root + "/file"));
+    EXPECT_FALSE(TSystemTreeView::FolderExists(m_root + "/missing"));
+    EXPECT_FALSE(TSystemTreeView::FolderExists(""));
+}
+
+TEST_F(TreeTest, RightClickSelectsTheNodeUnderThePointer)
+{
+    mk("one");
+    mk("two");
+    TSystemTreeView& tree = open();
+    QMenu popup;
+    tree.setPopupMenu(&popup);
+    QTreeWidgetItem* two = childNamed(root(), "two");
+    QTest::mousePress(tree.viewport(), Qt::RightButton, {}, tree.visualItemRect(two).center());
+    EXPECT_EQ(tree.currentItem(), two);
+    QTest::mouseRelease(tree.viewport(), Qt::RightButton, {}, tree.visualItemRect(two).center());
+    popup.close();
+    QTest::mousePress(tree.viewport(), Qt::RightButton, {}, QPoint(10, tree.viewport()->height() - 5));
+    EXPECT_EQ(tree.currentItem(), two); // empty space changes nothing
+    popup.close();
+}
+
+TEST_F(TreeTest, ShellMenuCommandsReachTheHost)
+{
+    mk("pics/2024");
+    TSystemTreeView& tree = open();
+    QString title, text;
+    qv::ShellCommandHost host;
+    host.showProperties = [&](const QString& t, const QString& body) { title = t, text = body; };
+    tree.setShellCommandHost(host);
+    EXPECT_FALSE(tree.ShowShellMenu(nullptr, {}));
+    // Choose the second command, "Properties", with the keyboard.
+    QTimer::singleShot(0, [] {
+        QWidget* menu = QApplication::activePopupWidget();
+        ASSERT_NE(menu, nullptr);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    EXPECT_TRUE(tree.ShowShellMenu(childNamed(root(), "pics"), tree.mapToGlobal(QPoint(20, 20))));
+    EXPECT_EQ(title, "pics");
+    EXPECT_TRUE(text.contains("Contents: 1 folders")) << text.toStdString();
+}
+
+TEST_F(TreeTest, AutoScrollGoesOneLineNearAnEdge)
+{
+    // margin 12, a 200 x 100 control.
+    auto s = AutoScrollStep(100, 5, 200, 100, 12, true, false);
+    EXPECT_TRUE(s.up);
+    EXPECT_FALSE(s.down || s.left || s.right);
+    EXPECT_FALSE(AutoScrollStep(100, 72, 200, 100, 12, true, false).down); // 100 - 16 - 12
+    EXPECT_TRUE(AutoScrollStep(100, 73, 200, 100, 12, true, false).down);
+    EXPECT_FALSE(AutoScrollStep(100, 88, 200, 100, 12, false, false).down); // no bar: 100 - 12
+    EXPECT_TRUE(AutoScrollStep(100, 89, 200, 100, 12, false, false).down);
+    EXPECT_TRUE(AutoScrollStep(11, 50, 200, 100, 12, false, false).left);
+    EXPECT_TRUE(AutoScrollStep(173, 50, 200, 100, 12, false, true).right);
+    EXPECT_FALSE(AutoScrollStep(172, 50, 200, 100, 12, false, true).right);
+    auto tiny = AutoScrollStep(5, 5, 10, 10, 12, false, false); // each test stands alone
+    EXPECT_TRUE(tiny.up && tiny.down && tiny.left && tiny.right);
+
+    for (int i = 0; i < 60; ++i)
+        mk(QString("f%1").arg(i, 2, 10, QLatin1Char('0')));
+    TSystemTreeView& tree = open();
+    tree.resize(200, 120);
+    QCoreApplication::processEvents();
+    QScrollBar* bar = tree.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    tree.DoAutoScroll(50, tree.height() - 3);
+    EXPECT_EQ(bar->value(), 1);
+    tree.DoAutoScroll(50, 50);
+    EXPECT_EQ(bar->value(), 1);
+    tree.DoAutoScroll(50, 1);
+    EXPECT_EQ(bar->value(), 0);
+    tree.setAutoscroll(false);
+    tree.DoAutoScroll(50, tree.height() - 3);
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(TreeTest, RecordsAreReleasedWithTheTree)
+{
+    mk("a/b");
+    const int before = LiveFolderDataCount();
+    open();
+    childNamed(root(), "a")->setExpanded(true);
+    EXPECT_EQ(LiveFolderDataCount(), before + 3); // root, a, b
+    m_tree.reset();
+    EXPECT_EQ(LiveFolderDataCount(), before);
+    EXPECT_NO_THROW(CheckFolderDataLeaks());
+    {
+        TFolderItemData stray;
+        try {
+            CheckFolderDataLeaks();
+            ADD_FAILURE() << "no error for a live record";
+        } catch (const ELeaking& e) {
+            EXPECT_EQ(e.message(), "Memory Leak Detected.  Not all folder data was freed.");
+        }
+    }
+}

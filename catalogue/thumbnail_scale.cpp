@@ -184,6 +184,15 @@ QImage scaleForThumbnail(const QImage& picture, int w, int h)
         if (!out.isNull())
             return out;
     }
+    if (picture.format() == QImage::Format_Indexed8 && picture.colorCount() < 256) {
+        // Qt looks every index up unchecked: a pixel past a short colour table
+        // reads black here too, as in the box filter, instead of past the table.
+        QImage padded = picture;
+        QVector<QRgb> table = padded.colorTable();
+        table.resize(256, qRgb(0, 0, 0));
+        padded.setColorTable(table);
+        return padded.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     return picture.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 

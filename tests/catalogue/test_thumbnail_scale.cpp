@@ -140,6 +140,14 @@ TEST(BoxFilter, ShrinksOnlyAndLeavesOtherCasesToQt)
     const QImage scaled = scaleForThumbnail(clear, 20, 20);
     EXPECT_TRUE(scaled.hasAlphaChannel());
     EXPECT_EQ(qAlpha(scaled.pixel(10, 10)), 0);
+    // Enlarging a picture whose pixels run past its colour table: those read black.
+    QImage shortTable(2, 1, QImage::Format_Indexed8);
+    shortTable.setColorTable({qRgb(200, 200, 200)});
+    shortTable.scanLine(0)[0] = 0;
+    shortTable.scanLine(0)[1] = 200;
+    const QImage big = scaleForThumbnail(shortTable, 20, 10);
+    EXPECT_EQ(big.pixel(0, 5), qRgb(200, 200, 200));
+    EXPECT_EQ(big.pixel(19, 5), qRgb(0, 0, 0));
     // A shrunk opaque picture is the box average.
     EXPECT_EQ(scaleForThumbnail(src, 25, 20), shrinkBox(src, 25, 20));
 }

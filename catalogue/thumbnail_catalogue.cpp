@@ -566,6 +566,24 @@ void ThumbnailCatalogue::Cancellalalista()
 
 namespace {
 
+// Runs the compressor between two streams it does not own, and lets go of
+// them whatever happens.
+void runCodec(Lzrw1Codec& codec, QIODevice& in, QIODevice& out, qint64 (Lzrw1Codec::*step)())
+{
+    struct Detach {
+        Lzrw1Codec& c;
+        ~Detach()
+        {
+            c.setInputStream(nullptr);
+            c.setOutputStream(nullptr);
+        }
+    } detach{codec};
+    codec.setUseStream(true);
+    codec.setInputStream(&in);
+    codec.setOutputStream(&out);
+    (codec.*step)();
+}
+
 // Replaces `name` with `bytes` through a temporary file in the same folder.
 void writeAtomically(const QString& name, const QByteArray& bytes)
 {
@@ -611,18 +629,7 @@ void ThumbnailCatalogue::SalvaMiniature(const QString& folder)
     QSaveFile images(cacheImagesName(folder));
     if (!images.open(QIODevice::WriteOnly))
         throw ECacheError(QStringLiteral("Cannot write %1").arg(images.fileName()));
-    m_compressore.setUseStream(true);
-    m_compressore.setInputStream(&strip);
-    m_compressore.setOutputStream(&images);
-    struct Detach {
-        Lzrw1Codec& c;
-        ~Detach()
-        {
-            c.setInputStream(nullptr);
-            c.setOutputStream(nullptr);
-        }
-    } detach{m_compressore};
-    m_compressore.Compress();
+    runCodec(m_compressore, strip, images, &Lzrw1Codec::Compress);
     if (!images.commit())
         throw ECacheError(QStringLiteral("Cannot write %1").arg(images.fileName()));
 
@@ -685,18 +692,7 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
         }
         QBuffer out(&bmp);
         out.open(QIODevice::WriteOnly);
-        m_compressore.setUseStream(true);
-        m_compressore.setInputStream(&images);
-        m_compressore.setOutputStream(&out);
-        struct Detach {
-            Lzrw1Codec& c;
-            ~Detach()
-            {
-                c.setInputStream(nullptr);
-                c.setOutputStream(nullptr);
-            }
-        } detach{m_compressore};
-        m_compressore.Decompress();
+        runCodec(m_compressore, images, out, &Lzrw1Codec::Decompress);
     }
     const StripReader strip(std::move(bmp));
     CacheTextReader text(texts);

@@ -7,6 +7,7 @@
 #include "platform/settings.h"
 #include "catalogue/startup_objects.h"
 #include "catalogue/thumbnail_geometry.h"
+#include "fs/file_operation.h"
 #include "fs/file_sys_monitor.h"
 #include "fs/file_sys_monitor_sleeper.h"
 #include "fs/system_tree_view.h"
@@ -31,6 +32,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -108,7 +110,16 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
         runGuarded([&] { SystemTreeView1Change(SystemTreeView1->GetNodePath(node)); });
     });
 
-    ListView1 = new QListView(Splitter1);
+    SystemTreeView1->setOnDragOver([this](QObject* source, const QPoint& pos) {
+        bool ok = false;
+        runGuarded([&] { ok = SystemTreeView1DragOver(source, pos); });
+        return ok;
+    });
+    SystemTreeView1->setOnDragDrop([this](QObject* source, const QPoint& pos) {
+        runGuarded([&] { SystemTreeView1DragDrop(source, pos); });
+    });
+
+    ListView1 = new TThumbnailListView(Splitter1);
     ListView1->setObjectName("ListView1");
     ListView1->setViewMode(QListView::IconMode);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -126,6 +137,12 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     m_catalogo = new ThumbnailCatalogue(this, this);
     ListView1->setModel(&m_catalogo->model());
     collegaComando(ListView1, &QAbstractItemView::doubleClicked, [this] { ListView1DblClick(); });
+    ListView1->setOnStartDrag([this](QDrag* drag, const QModelIndexList& items) {
+        Qt::DropAction plain = Qt::CopyAction;
+        runGuarded([&] { plain = ListView1StartDrag(drag, items); });
+        return plain;
+    });
+    ListView1->setOnEndDrag([this](Qt::DropAction) { ListView1EndDrag(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { mostraPopup(ListView1->viewport(), pos); });
     Splitter1->setStretchFactor(1, 1);
@@ -155,6 +172,12 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FileSysMonitor2->setOnFileSysChange([this](QObject*, const QString& dir) {
         runGuarded([&] { FileSysMonitor2FileSysChange(dir); });
     });
+    m_cambiamenti = new QTimer(this);
+    m_cambiamenti->setSingleShot(true);
+    connect(m_cambiamenti, &QTimer::timeout, this, [this] { runGuarded([this] { AggiornaCartellaOsservata(); }); });
+    FileOperation1 = new TFileOperation(this);
+    FileOperation1->setObjectName("FileOperation1");
+    FileOperation1->setFlags(TFileOpFlags(fofAllowUndo) | fofFilesOnly);
     // A watch that fails leaves the list as it is; the reason goes to the log.
     FileSysMonitor2->setOnError([](const EFileSysMonitor& e) { qWarning("%s", e.what()); });
 
@@ -403,6 +426,7 @@ void TfrmPrincipale::ApplicaConfigurazione()
         TestiItaliano();
     else
         TestiInglese();
+    FileOperation1->setLanguage(fileOpLanguageFor(c.Lingua));
     AggiornaConteggio();
 
     // 2. Geometry, without the resize handler writing it back half-way.
@@ -705,9 +729,6 @@ void TfrmPrincipale::tastoF11(bool shift)
     setMonitorActive(true);
     AggiornaConteggio();
 }
-
-// The folder refresh after outside changes joins with drag and drop.
-void TfrmPrincipale::FileSysMonitor2FileSysChange(const QString&) {}
 
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).

@@ -5,6 +5,7 @@
 #include "app/texts.h"
 #include "catalogue/thumbnail_catalogue.h"
 #include "fs/system_tree_view.h" // SystemTreeView1 is used by the window's users
+#include "ui/thumbnail_list_view.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,6 +22,9 @@ class QToolButton;
 class TSleeper;
 class QVBoxLayout;
 class TFileLabel;
+class TFileOperation;
+class QDrag;
+class QTimer;
 
 
 // The toolbar dock: holds the toolbars in rows and paints the background bitmap.
@@ -82,8 +86,20 @@ public:
 
     void AggiornaConteggio();
     void SystemTreeView1Change(const QString& newPath);
-    // A change reported by the monitor of the folder read last.
+    // A change reported by the monitor of the folder read last. Reports come
+    // in bursts while files are written; the list is brought in step once
+    // they pause (AggiornaCartellaOsservata).
     void FileSysMonitor2FileSysChange(const QString& directory);
+    // Lists the watched folder again and adds or removes items (monitor off meanwhile).
+    void AggiornaCartellaOsservata();
+
+    // Dragging thumbnails onto the folder tree.
+    Qt::DropAction ListView1StartDrag(QDrag* drag, const QModelIndexList& items);
+    void ListView1EndDrag() {}
+    bool SystemTreeView1DragOver(QObject* source, const QPoint& pos);
+    void SystemTreeView1DragDrop(QObject* source, const QPoint& pos);
+    // The paths (sub-text 0) of the selected items, in selection order.
+    QStringList percorsiSelezionati() const;
 
     // Main-window state shared with the commands.
     QString CartellaCorrente;
@@ -91,6 +107,7 @@ public:
     // The thumbnail list, its loaded paths and its stop flag (Interrompi).
     ThumbnailCatalogue& catalogo() { return *m_catalogo; }
     TFileSysMonitor* FileSysMonitor2 = nullptr;
+    TFileOperation* FileOperation1 = nullptr;
 
     // What the catalogue asks of the window.
     void setStatusText(int panel, const QString& text) override;
@@ -143,6 +160,10 @@ private:
     bool m_monitorPointed = false; // the monitor watches a folder that was read
     int m_waitCursors = 0;
     QString m_helpFile;
+    // The folder refresh waits for a pause in the monitor's reports.
+    QTimer* m_cambiamenti = nullptr;
+    QString m_cartellaCambiata;
+    qint64 m_primoCambiamento = 0;
     QPointer<THelpWindow> m_help;
 
 public:
@@ -153,7 +174,7 @@ public:
     TSystemTreeView* SystemTreeView1 = nullptr;
     TSleeper* Sleeper1 = nullptr;
     QSplitter* Splitter1 = nullptr;
-    QListView* ListView1 = nullptr;
+    TThumbnailListView* ListView1 = nullptr;
     ThumbnailCatalogue* m_catalogo = nullptr;
     class ThumbnailDelegate* m_thumbDelegate = nullptr;
     QStatusBar* StatusBar1 = nullptr;

@@ -16,6 +16,8 @@ public:
     bool isEmpty() const { return m_set.isEmpty(); }
     // The paths in locale-aware order (case-insensitive first, exact as tie-break).
     QStringList sorted() const;
+    // The paths in no particular order.
+    const QSet<QString>& items() const { return m_set; }
 
 private:
     QSet<QString> m_set;

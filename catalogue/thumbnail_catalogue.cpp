@@ -315,6 +315,7 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
 {
     if (!folderExists(given))
         return false;
+    const Occupato busy(*this);
     // Once it is the current directory, a relative name would mean another folder.
     const QString folder = QDir::isRelativePath(given) ? QDir::cleanPath(QDir::current().absoluteFilePath(given)) : given;
     if (!QDir::setCurrent(folder))
@@ -413,6 +414,7 @@ void ThumbnailCatalogue::CompletaLista(const QString& folder)
 
 void ThumbnailCatalogue::thumbnailPass(bool completing)
 {
+    const Occupato busy(*this);
     // The pictures to make, in list order; decoding runs ahead on worker
     // threads while the list, the texts and Esc stay on this thread.
     QStringList todo;
@@ -496,6 +498,7 @@ void ThumbnailCatalogue::ImpostaDidascalia(int row)
 
 void ThumbnailCatalogue::creaMiniaturaElemento(int row)
 {
+    const Occupato busy(*this);
     const QString path = m_model.item(row).SubItems[SubPath];
     m_ahead->start({path}, Configurazione.Dimensione, Configurazione.Colori);
     holder.clear();
@@ -524,6 +527,7 @@ void ThumbnailCatalogue::EliminaNonCaricate()
 
 void ThumbnailCatalogue::RigeneraMiniature()
 {
+    const Occupato busy(*this);
     ImageList* list = m_model.imageList();
     for (int row = 0; row < m_model.count(); ++row) {
         m_model.setImageIndex(row, list->frameIndex);
@@ -596,6 +600,7 @@ void writeAtomically(const QString& name, const QByteArray& bytes)
 
 void ThumbnailCatalogue::SalvaMiniature(const QString& folder)
 {
+    const Occupato busy(*this);
     if (m_model.count() == 0)
         return;
     m_host->setWaitCursor(true);
@@ -647,6 +652,7 @@ void ThumbnailCatalogue::SalvaMiniature(const QString& folder)
 
 void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 {
+    const Occupato busy(*this);
     m_model.clear();
     m_host->setWaitCursor(true);
     m_host->setStatusText(1, italian() ? QStringLiteral("Carico le miniature...") : QStringLiteral("Loading thumbnails..."));

@@ -48,6 +48,8 @@ public:
     Lzrw1Codec& compressore() { return m_compressore; }
 
     PathList ListaCaricate;
+    // The picture files of a changed folder, during one change handling.
+    PathList ListaCartella;
     bool Interrompi = false;
     TPicture holder; // the picture each file is decoded into (JPEGImage1)
 
@@ -76,6 +78,24 @@ public:
     // folder refresh for files that appear).
     void creaMiniaturaElemento(int row);
 
+    // The picture files directly inside `folder` into ListaCartella.
+    void ElencaImmagini(const QString& folder);
+    // Adds one item for a file that appeared, with its thumbnail made now.
+    void AggiungiFile(const QString& path);
+    // Brings the items of `folder` in step with its files: items of pictures
+    // that left go, pictures that came get an item and a thumbnail, a picture
+    // whose size changed gets its thumbnail again, the rest stay untouched.
+    // Returns whether the list changed.
+    bool aggiornaCartella(const QString& folder);
+    // True when every picture of `folder` has an item and every item of the
+    // folder has its file (lists the folder again).
+    bool inPasso(const QString& folder);
+    // Removes the items (and the loaded marks) of these paths.
+    void rimuoviElementi(const QSet<QString>& paths);
+    // True while a pass, a cache read or write runs: it lets the interface
+    // handle messages, and a folder change must wait until it ends.
+    bool occupato() const { return m_occupato > 0; }
+
     // Settings step: uses the image list of `dimensione` (1, 2, 3); another
     // value keeps the current one. Returns true when the list changed (the
     // caller then runs RigeneraMiniature).
@@ -90,6 +110,8 @@ public:
 private:
     void thumbnailPass(bool skipLoadedFlag);
     void enumerate(const QString& folder, bool processEachFile, bool freshFrame);
+    void aggiungiFiles(const QStringList& paths);
+    void rifaiMiniature(const QStringList& paths);
     bool italian() const;
 
     CatalogueHost m_noHost;
@@ -97,4 +119,18 @@ private:
     ThumbnailListModel m_model;
     Lzrw1Codec m_compressore;
     std::unique_ptr<ThumbnailDecodeAhead> m_ahead;
+    int m_occupato = 0;
+    friend class Occupato;
+};
+
+// Marks the catalogue busy for as long as it lives.
+class Occupato {
+public:
+    explicit Occupato(ThumbnailCatalogue& c) : m_c(c) { ++m_c.m_occupato; }
+    ~Occupato() { --m_c.m_occupato; }
+    Occupato(const Occupato&) = delete;
+    Occupato& operator=(const Occupato&) = delete;
+
+private:
+    ThumbnailCatalogue& m_c;
 };

@@ -81,6 +81,14 @@ public:
             m_tree->labelEdited(index, line->text());
     }
 
+    // The drop folder of a drag looks selected, as the platform's trees show it.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (m_tree->m_dropTarget.isValid() && index == m_tree->m_dropTarget)
+            option->state |= QStyle::State_Selected;
+    }
+
 private:
     TSystemTreeView* m_tree;
 };
@@ -821,6 +829,65 @@ void TSystemTreeView::mouseMoveEvent(QMouseEvent* e)
     QTreeWidget::mouseMoveEvent(e);
     const QPoint p = viewport()->mapTo(this, e->position().toPoint());
     DoAutoScroll(p.x(), p.y());
+}
+
+// ---- drag and drop ------------------------------------------------------------------------
+
+void TSystemTreeView::setOnDragOver(TDragOverEvent handler)
+{
+    m_onDragOver = std::move(handler);
+    setAcceptDrops(bool(m_onDragOver));
+    viewport()->setAcceptDrops(bool(m_onDragOver));
+}
+
+void TSystemTreeView::setDropTarget(QTreeWidgetItem* node)
+{
+    const QModelIndex index = node ? indexFromItem(node) : QModelIndex();
+    if (index == m_dropTarget)
+        return;
+    m_dropTarget = index;
+    viewport()->update();
+}
+
+void TSystemTreeView::dragEnterEvent(QDragEnterEvent* e)
+{
+    // Qt's own handling would move rows; the owner decides instead.
+    dragMoveEvent(e);
+}
+
+void TSystemTreeView::dragMoveEvent(QDragMoveEvent* e)
+{
+    const QPoint pos = e->position().toPoint();
+    const bool accept = m_onDragOver && m_onDragOver(e->source(), pos);
+    if (accept) {
+        setDropTarget(itemAt(pos));
+        e->acceptProposedAction();
+    } else {
+        setDropTarget(nullptr);
+        e->ignore();
+    }
+}
+
+void TSystemTreeView::dragLeaveEvent(QDragLeaveEvent* e)
+{
+    setDropTarget(nullptr);
+    e->accept();
+}
+
+void TSystemTreeView::dropEvent(QDropEvent* e)
+{
+    setDropTarget(nullptr);
+    const QPoint pos = e->position().toPoint();
+    if (!m_onDragOver || !m_onDragOver(e->source(), pos)) {
+        e->ignore();
+        return;
+    }
+    // The files are moved or copied by the owner's own operation; the drag
+    // source must not act on the result a second time.
+    e->setDropAction(Qt::IgnoreAction);
+    e->accept();
+    if (m_onDragDrop)
+        m_onDragDrop(e->source(), pos);
 }
 
 void TSystemTreeView::contextMenuEvent(QContextMenuEvent* e)

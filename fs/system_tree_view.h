@@ -146,6 +146,16 @@ public:
 
     // Where errors raised while the user opens a node go (an error dialog when not set).
     void setOnError(std::function<void(const QString&)> handler) { m_onError = std::move(handler); }
+    // Dragging onto the tree: the owner decides whether a drag from `source` is
+    // welcome at `pos` (viewport coordinates) and what a drop there does.
+    using TDragOverEvent = std::function<bool(QObject* source, const QPoint& pos)>;
+    using TDragDropEvent = std::function<void(QObject* source, const QPoint& pos)>;
+    void setOnDragOver(TDragOverEvent handler);
+    void setOnDragDrop(TDragDropEvent handler) { m_onDragDrop = std::move(handler); }
+    // The node shown as the drop folder while a drag is over the tree.
+    QTreeWidgetItem* DropTarget() const { return m_dropTarget.isValid() ? itemFromIndex(m_dropTarget) : nullptr; }
+    void setDropTarget(QTreeWidgetItem* node);
+
     // What the item's shell-menu commands may use (open, properties).
     void setShellCommandHost(qv::ShellCommandHost host) { m_commandHost = std::move(host); }
 
@@ -157,6 +167,10 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
@@ -177,6 +191,9 @@ private:
     bool isDesktopRoot(QTreeWidgetItem* node) const;
 
     TRootFolder m_rootFolder = rfDesktop;
+    TDragOverEvent m_onDragOver;
+    TDragDropEvent m_onDragDrop;
+    QPersistentModelIndex m_dropTarget; // follows the node, and lets go when it is deleted
     QString m_customDir;
     QString m_customDirCaption;
     bool m_showFiles = false;

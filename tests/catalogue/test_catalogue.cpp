@@ -411,3 +411,98 @@ TEST_F(CatalogueTest, StripOfSeveralRowsKeepsEveryThumbnailInItsCell)
     for (int r = 0; r < 9; ++r)
         EXPECT_EQ(cat->currentList()->at(cat->model().item(r).ImageIndex).pixel(45, 45), colours[r]) << r;
 }
+
+// ---- the list kept in step with the folder -------------------------------------------------
+
+TEST_F(CatalogueTest, FolderRefreshComparesPathSetsAndLeavesOtherThumbnailsAlone)
+{
+    // A sibling whose name starts with the folder's own, read first with the list kept.
+    const QString sibling = dir + "2";
+    QDir().mkpath(sibling);
+    QDir().mkpath(file("sub"));
+    saveBmp(sibling + "/other.bmp", solid(30, 30, Qt::yellow));
+    saveBmp(file("sub/deep.bmp"), solid(30, 30, Qt::cyan));
+    saveBmp(file("a.bmp"), solid(40, 20, Qt::red));
+    saveBmp(file("b.bmp"), solid(40, 20, Qt::green));
+    saveBmp(file("c.bmp"), solid(40, 20, Qt::blue));
+    Configurazione.SvuotaLista = false;
+    ASSERT_TRUE(cat->LeggiDirectory(sibling));
+    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    ASSERT_EQ(cat->model().count(), 4);
+    ImageList* list = cat->currentList();
+    const int aIndex = rec("a.bmp").ImageIndex;
+    const QImage aBefore = list->at(aIndex);
+
+    // Nothing changed: nothing happens.
+    EXPECT_FALSE(cat->aggiornaCartella(dir));
+    EXPECT_TRUE(cat->inPasso(dir));
+
+    // One deleted and one added at the same time: both are seen.
+    ASSERT_TRUE(QFile::remove(file("b.bmp")));
+    saveBmp(file("d.bmp"), solid(50, 50, Qt::magenta));
+    EXPECT_FALSE(cat->inPasso(dir));
+    const int imagesBefore = list->count();
+    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    EXPECT_LT(row("b.bmp"), 0);
+    EXPECT_FALSE(cat->ListaCaricate.contains(file("b.bmp")));
+    ASSERT_GE(row("d.bmp"), 0);
+    const ThumbnailRecord& d = rec("d.bmp");
+    EXPECT_EQ(d.SubItems[SubLoaded], QString("1"));
+    EXPECT_EQ(d.SubItems[SubPixels], QString("50x50"));
+    EXPECT_TRUE(d.Caption.startsWith("D.BMP\r50x50 "));
+    EXPECT_EQ(QColor(list->at(d.ImageIndex).pixel(45, 45)), QColor(Qt::magenta));
+    EXPECT_TRUE(cat->ListaCaricate.contains(file("d.bmp")));
+    // One new picture, one new image: the others were not made again.
+    EXPECT_EQ(list->count(), imagesBefore + 1);
+    EXPECT_EQ(rec("a.bmp").ImageIndex, aIndex);
+    EXPECT_EQ(list->at(aIndex), aBefore);
+    // The sibling's and the subfolder's pictures are not the folder's.
+    EXPECT_GE(cat->model().rowOfPath(sibling + "/other.bmp"), 0);
+    EXPECT_LT(row("sub/deep.bmp"), 0);
+    EXPECT_EQ(host.panels[0], QString("There are 4 pictures in the list"));
+
+    // A rename by another program: the old item goes, the new name gets its own.
+    ASSERT_TRUE(QFile::rename(file("a.bmp"), file("z.bmp")));
+    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    EXPECT_LT(row("a.bmp"), 0);
+    ASSERT_GE(row("z.bmp"), 0);
+    EXPECT_EQ(QColor(list->at(rec("z.bmp").ImageIndex).pixel(45, 45)), QColor(Qt::red));
+    EXPECT_TRUE(cat->inPasso(dir));
+
+    // A file rewritten with other contents (a copy still running when first seen)
+    // gets its thumbnail and its texts again.
+    saveBmp(file("d.bmp"), solid(80, 60, Qt::darkYellow));
+    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    EXPECT_EQ(rec("d.bmp").SubItems[SubPixels], QString("80x60"));
+    EXPECT_EQ(rec("d.bmp").SubItems[SubBytes], QString::number(QFileInfo(file("d.bmp")).size()));
+    EXPECT_EQ(QColor(list->at(rec("d.bmp").ImageIndex).pixel(45, 45)), QColor(Qt::darkYellow));
+    EXPECT_EQ(cat->model().count(), 4);
+}
+
+TEST_F(CatalogueTest, FolderRefreshKeepsItemsWaitingForTheirThumbnail)
+{
+    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
+        saveBmp(file(n), solid(20, 10, Qt::darkGreen));
+    host.onEvents = [&](int n) {
+        if (n == 2)
+            cat->Interrompi = true;
+    };
+    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    host.onEvents = nullptr;
+    const int waiting = cat->model().count() - cat->ListaCaricate.count();
+    ASSERT_GT(waiting, 0);
+
+    saveBmp(file("new.bmp"), solid(20, 10, Qt::darkGreen));
+    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    // The stopped items stay as they were (F5 or a later read makes them); only the new file is added.
+    EXPECT_EQ(cat->model().count(), 4);
+    EXPECT_EQ(cat->model().count() - cat->ListaCaricate.count(), waiting);
+    EXPECT_EQ(rec("new.bmp").SubItems[SubLoaded], QString("1"));
+    EXPECT_EQ(cat->model().paths().count(file("new.bmp")), 1);
+
+    // AggiungiFile on its own makes one item with its thumbnail.
+    saveBmp(file("one.bmp"), solid(16, 16, Qt::black));
+    cat->AggiungiFile(file("one.bmp"));
+    EXPECT_EQ(rec("one.bmp").SubItems[SubPixels], QString("16x16"));
+    EXPECT_TRUE(cat->ListaCaricate.contains(file("one.bmp")));
+}

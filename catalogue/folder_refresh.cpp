@@ -1,0 +1,175 @@
+// Keeping the list in step with the watched folder when files come and go
+// without a new scan.
+#include "catalogue/thumbnail_catalogue.h"
+
+#include "catalogue/thumbnail_decode.h"
+#include "catalogue/thumbnail_geometry.h"
+#include "formats/picture_loader.h"
+#include "platform/settings.h"
+
+#include <QDirIterator>
+#include <QSet>
+
+namespace {
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString sizeText(QSize s) { return QStringLiteral("%1x%2").arg(s.width()).arg(s.height()); }
+
+// A file directly inside the folder `dir` (which ends with a separator): a
+// sibling folder whose name starts the same, or a subfolder, is not it.
+bool directlyInside(const QString& path, const QString& dir)
+{
+    return path.size() > dir.size() && path.startsWith(dir) && path.indexOf(QLatin1Char('/'), dir.size()) < 0;
+}
+
+} // namespace
+
+void ThumbnailCatalogue::ElencaImmagini(const QString& folder)
+{
+    ListaCartella.clear();
+    // Listed exactly as the scan lists, so the same file gives the same path.
+    QDirIterator it(withSlash(folder), QDir::Files | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!IsPictureExtension(thumbs::extensionKey(path)))
+            continue;
+        const QFileInfo fi = it.fileInfo();
+        if (fi.isDir() || fi.isHidden())
+            continue;
+        ListaCartella.add(path);
+    }
+}
+
+void ThumbnailCatalogue::AggiungiFile(const QString& path)
+{
+    const Occupato busy(*this);
+    m_ahead->start({path}, Configurazione.Dimensione, Configurazione.Colori);
+    aggiungiFiles({path});
+    m_ahead->stop();
+}
+
+// Adds the items, then makes their thumbnails in order while the next ones
+// decode ahead. Each item first shows a fresh copy of the frame, which its
+// thumbnail then replaces.
+void ThumbnailCatalogue::aggiungiFiles(const QStringList& paths)
+{
+    ImageList* list = m_model.imageList();
+    if (!list)
+        return;
+    const int slot = StartupObjects::slot(Configurazione.Dimensione);
+    for (const QString& path : paths) {
+        holder.clear();
+        const int fresh = list->add(startupObjects().frames[slot]);
+        aggiungiElemento(path, fresh);
+        CreaMiniatura(path, fresh);
+        const int row = m_model.rowOfPath(path);
+        if (row < 0)
+            continue;
+        m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
+        ImpostaDidascalia(row);
+        m_model.setSubItem(m_model.rowOfPath(path), SubLoaded, QStringLiteral("1"));
+        ListaCaricate.add(path);
+    }
+}
+
+// A file rewritten in place (a copy that was still running when it was first
+// seen, a picture saved again) gets its thumbnail and its texts anew.
+void ThumbnailCatalogue::rifaiMiniature(const QStringList& paths)
+{
+    ImageList* list = m_model.imageList();
+    for (const QString& path : paths) {
+        int row = m_model.rowOfPath(path);
+        if (row < 0 || !list)
+            continue;
+        holder.clear();
+        const int old = m_model.item(row).ImageIndex;
+        const int index = CreaMiniatura(path, old);
+        row = m_model.rowOfPath(path);
+        if (row < 0)
+            continue;
+        if (index != -2)
+            m_model.setImageIndex(row, index);
+        const QFileInfo fi(path);
+        m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
+        m_model.setSubItem(row, SubBytes, QString::number(fi.size()));
+        m_model.setSubItem(row, SubDate, dateText(fi.lastModified()));
+        ImpostaDidascalia(row);
+    }
+}
+
+void ThumbnailCatalogue::rimuoviElementi(const QSet<QString>& paths)
+{
+    if (paths.isEmpty())
+        return;
+    for (const QString& p : paths)
+        ListaCaricate.remove(p);
+    m_model.removeIf([&paths](const ThumbnailRecord& r) { return paths.contains(r.SubItems[SubPath]); });
+    AggiornaConteggio();
+}
+
+bool ThumbnailCatalogue::aggiornaCartella(const QString& folder)
+{
+    const Occupato busy(*this);
+    ElencaImmagini(folder);
+    const QString dir = withSlash(folder);
+
+    // Listed pictures of the folder that are no longer there, loaded or not.
+    QSet<QString> gone;
+    for (const QString& p : ListaCaricate.items())
+        if (directlyInside(p, dir) && !ListaCartella.contains(p))
+            gone.insert(p);
+    QStringList grown;
+    for (int row = 0; row < m_model.count(); ++row) {
+        const ThumbnailRecord& r = m_model.item(row);
+        const QString& p = r.SubItems[SubPath];
+        if (!directlyInside(p, dir))
+            continue;
+        if (!ListaCartella.contains(p))
+            gone.insert(p);
+        else if (r.SubItems[SubLoaded] == QLatin1String("1") && ListaCaricate.contains(p)
+                 && r.SubItems[SubBytes] != QString::number(QFileInfo(p).size()))
+            grown << p;
+    }
+    // Pictures the list has never seen; an item still waiting for its
+    // thumbnail (a pass stopped by Esc) is already listed.
+    QStringList came;
+    for (const QString& p : ListaCartella.sorted())
+        if (!ListaCaricate.contains(p) && !m_model.hasPath(p))
+            came << p;
+
+    rimuoviElementi(gone);
+    if (!came.isEmpty() || !grown.isEmpty()) {
+        m_ahead->start(came + grown, Configurazione.Dimensione, Configurazione.Colori);
+        aggiungiFiles(came);
+        rifaiMiniature(grown);
+        m_ahead->stop();
+    }
+    AggiornaConteggio();
+    return !gone.isEmpty() || !came.isEmpty() || !grown.isEmpty();
+}
+
+bool ThumbnailCatalogue::inPasso(const QString& folder)
+{
+    ElencaImmagini(folder);
+    const QString dir = withSlash(folder);
+    int listed = 0;
+    for (int row = 0; row < m_model.count(); ++row) {
+        const QString& p = m_model.item(row).SubItems[SubPath];
+        if (!directlyInside(p, dir))
+            continue;
+        if (!ListaCartella.contains(p))
+            return false;
+        ++listed;
+    }
+    if (listed == ListaCartella.count())
+        return true;
+    // Duplicates aside, a picture without an item is left.
+    for (const QString& p : ListaCartella.items())
+        if (!m_model.hasPath(p))
+            return false;
+    return true;
+}

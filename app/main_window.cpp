@@ -125,6 +125,7 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setResizeMode(QListView::Adjust);
     ListView1->setMovement(QListView::Static);
+    ListView1->setDragEnabled(true); // a static layout switches dragging off; the files still drag out
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->setUniformItemSizes(true);
     m_thumbDelegate = new ThumbnailDelegate(ListView1);

@@ -133,6 +133,8 @@ TEST_F(TransferTest, DroppingThumbnailsMovesOrCopiesByTheOption)
         EXPECT_EQ(mime->urls().size(), 3);
         EXPECT_TRUE(mime->urls().contains(QUrl::fromLocalFile(src("p2.bmp"))));
         EXPECT_FALSE(w.SystemTreeView1DragOver(w.SystemTreeView1, {1, 1})); // only the thumbnail list
+        EXPECT_TRUE(w.ListView1->dragEnabled());
+        EXPECT_TRUE(w.SystemTreeView1->viewport()->acceptDrops());
 
         dropOn(m_destNode);
         EXPECT_EQ(filesIn(m_dest), (QStringList{"p0.bmp", "p2.bmp", "p3.bmp"}));

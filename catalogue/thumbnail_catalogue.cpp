@@ -1,25 +1,25 @@
 // The folder scan, the thumbnail maker and the cache files.
 #include "catalogue/thumbnail_catalogue.h"
 
+#include "catalogue/strip_cells.h"
 #include "catalogue/thumbnail_decode.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "formats/picture_loader.h"
 #include "platform/limits.h"
 #include "platform/settings.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QLocale>
 #include <QPainter>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QtEndian>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -123,95 +123,6 @@ private:
     uchar m_header[54];
     std::vector<uchar> m_row;
     int m_rowY = -1;
-};
-
-// Reads cells straight out of the BMP bytes of a strip, without making one
-// huge picture: a strip of ten thousand thumbnails is hundreds of megabytes.
-class StripReader {
-public:
-    explicit StripReader(QByteArray bytes) : m_bytes(std::move(bytes))
-    {
-        if (!parseDirect())
-            fallback();
-    }
-
-    int width() const { return m_direct ? m_width : m_image.width(); }
-    int height() const { return m_direct ? m_height : m_image.height(); }
-
-    // The s x s square at (x0, y0); parts outside the strip stay black.
-    QImage cell(int x0, int y0, int s) const
-    {
-        if (!m_direct)
-            return m_image.copy(x0, y0, s, s).convertToFormat(QImage::Format_RGB32);
-        QImage out(s, s, QImage::Format_RGB32);
-        out.fill(Qt::black);
-        const auto* base = reinterpret_cast<const uchar*>(m_bytes.constData()) + m_offset;
-        const int bpp = m_bits / 8;
-        // The columns of the square inside the strip.
-        const int xFirst = std::max(0, -x0), xEnd = int(std::clamp<qint64>(qint64(m_width) - x0, 0, s));
-        for (int y = 0; y < s; ++y) {
-            const int sy = y0 + y;
-            if (sy < 0 || sy >= m_height)
-                continue;
-            const uchar* row = base + (m_bottomUp ? qint64(m_height - 1 - sy) : qint64(sy)) * m_stride;
-            QRgb* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-            for (int x = xFirst; x < xEnd; ++x) {
-                const uchar* px = row + qint64(x0 + x) * bpp;
-                dst[x] = qRgb(px[2], px[1], px[0]);
-            }
-        }
-        return out;
-    }
-
-private:
-    // 24- and 32-bit uncompressed strips, which is what the cache writes, are
-    // read in place; false for anything else.
-    bool parseDirect()
-    {
-        const auto* p = reinterpret_cast<const uchar*>(m_bytes.constData());
-        const qint64 size = m_bytes.size();
-        if (size < 54 || p[0] != 'B' || p[1] != 'M')
-            return false;
-        const quint32 offset = qFromLittleEndian<quint32>(p + 10);
-        const quint32 header = qFromLittleEndian<quint32>(p + 14);
-        const qint32 w = qFromLittleEndian<qint32>(p + 18);
-        const qint32 h = qFromLittleEndian<qint32>(p + 22);
-        const quint16 bits = qFromLittleEndian<quint16>(p + 28);
-        const quint32 compression = qFromLittleEndian<quint32>(p + 30);
-        if (header < 40 || (bits != 24 && bits != 32) || compression != 0 || w <= 0 || h == 0
-            || h == std::numeric_limits<qint32>::min())
-            return false;
-        const qint64 absH = h < 0 ? -qint64(h) : qint64(h);
-        const qint64 stride = ((qint64(w) * bits + 31) / 32) * 4;
-        if (qint64(w) * absH > qv::kMaxPicturePixels || offset > size || stride * absH > size - offset)
-            return false;
-        m_width = w;
-        m_height = int(absH);
-        m_bits = bits;
-        m_stride = stride;
-        m_offset = offset;
-        m_bottomUp = h > 0;
-        m_direct = true;
-        return true;
-    }
-
-    // Other depths are decoded whole by the platform's reader; they come only
-    // from other writers and are small.
-    void fallback()
-    {
-        QBuffer buf(&m_bytes);
-        buf.open(QIODevice::ReadOnly);
-        QImageReader reader(&buf, "bmp");
-        reader.setAllocationLimit(64); // megabytes; far above any strip of another depth
-        m_image = reader.read();
-    }
-
-    QByteArray m_bytes;
-    QImage m_image;
-    bool m_direct = false;
-    int m_width = 0, m_height = 0, m_bits = 0;
-    qint64 m_stride = 0, m_offset = 0;
-    bool m_bottomUp = true;
 };
 
 // The text file: lines end at CR LF only; a lone CR stays in the value.
@@ -685,54 +596,61 @@ void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 
 void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
 {
-    QByteArray bmp;
-    {
-        // The size the stream announces, as room made at once rather than by
-        // growing a few hundred megabytes step by step; no more than sixteen
-        // times what is left of the input, so a false header costs little.
-        const QByteArray head = images.peek(lzrw1::kHeaderSize);
-        if (head.size() == lzrw1::kHeaderSize && !images.isSequential()) {
-            const qint64 announced = qFromLittleEndian<quint32>(head.constData() + 4);
-            const qint64 left = images.size() - images.pos();
-            bmp.reserve(qsizetype(std::clamp<qint64>(announced, 0, 16 * std::max<qint64>(left, 0))));
-        }
-        QBuffer out(&bmp);
-        out.open(QIODevice::WriteOnly);
-        runCodec(m_compressore, images, out, &Lzrw1Codec::Decompress);
-    }
-    const StripReader strip(std::move(bmp));
+    // The records first: they tell which thumbnails to cut from the strip
+    // while it expands. A damaged text file is reported after the strip, so
+    // a damaged strip is what the user hears of first.
     CacheTextReader text(texts);
+    std::exception_ptr textError;
+    int dimensione = Configurazione.Dimensione;
+    std::vector<ThumbnailRecord> recs;
+    std::vector<qint64> indexes;
+    try {
+        const qint64 code = text.number();
+        dimensione = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
+        const qint64 n = text.number();
+        // A count larger than the file's lines stops at the end of the file.
+        for (qint64 k = 0; k < n && !text.atEnd(); ++k) {
+            ThumbnailRecord rec;
+            rec.Caption = text.line();
+            indexes.push_back(text.number());
+            for (int sub = 0; sub < 6; ++sub)
+                rec.SubItems << text.line();
+            recs.push_back(std::move(rec));
+        }
+    } catch (const ECacheError&) {
+        textError = std::current_exception();
+        indexes.clear();
+    }
 
-    const qint64 code = text.number();
-    Configurazione.Dimensione = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
-    const int slot = StartupObjects::slot(Configurazione.Dimensione);
+    const int slot = StartupObjects::slot(dimensione);
     StartupObjects& so = startupObjects();
     const int s = so.lists[slot].size();
+    StripCells strip(s, indexes);
+    try {
+        runCodec(m_compressore, images, strip, &Lzrw1Codec::Decompress);
+    } catch (...) {
+        if (strip.tooLarge())
+            throw ECacheError(QStringLiteral("The thumbnail strip is too large"));
+        throw;
+    }
+    if (!strip.finish())
+        throw ECacheError(QStringLiteral("The thumbnail strip ends before its last row"));
+    if (textError)
+        std::rethrow_exception(textError);
+
+    Configurazione.Dimensione = dimensione;
     so.resetList(slot);
     if (m_model.imageList() != &so.lists[slot]) {
         m_model.setImageList(&so.lists[slot]);
         m_host->imageListChanged(&so.lists[slot]);
     }
-    const int perRow = strip.width() / s;
-    if (perRow == 0)
+    if (strip.width() / s == 0)
         throw ECacheError(QStringLiteral("The thumbnail strip is narrower than one thumbnail"));
-    const qint64 n = text.number();
-    // A count larger than the file's lines stops at the end of the file.
-    for (qint64 k = 0; k < n && !text.atEnd(); ++k) {
-        ThumbnailRecord rec;
-        rec.Caption = text.line();
-        const qint64 i = text.number();
-        const qint64 r = i >= 0 ? i / perRow : -1;
-        const qint64 col = i - 4 * r;
-        QImage cell;
-        if (i >= 0 && r * s < strip.height() && col >= 0 && col < perRow)
-            cell = strip.cell(int(s * col), int(s * r), s);
-        else
-            cell = so.frames[slot]; // an index outside the strip: the frame
-        rec.ImageIndex = so.lists[slot].add(cell);
-        for (int sub = 0; sub < 6; ++sub)
-            rec.SubItems << text.line();
-        m_model.addItem(rec);
-        m_host->processEvents();
+    for (size_t k = 0; k < recs.size(); ++k) {
+        const QImage cell = strip.cell(indexes[k]);
+        // An index outside the strip: the frame.
+        recs[k].ImageIndex = so.lists[slot].add(cell.isNull() ? so.frames[slot] : cell);
     }
+    m_model.addItems(std::move(recs));
+    m_host->processEvents();
 }

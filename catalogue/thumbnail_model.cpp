@@ -117,6 +117,44 @@ int ThumbnailListModel::addItem(const ThumbnailRecord& rec)
     return row;
 }
 
+void ThumbnailListModel::addItems(std::vector<ThumbnailRecord> recs)
+{
+    std::vector<std::unique_ptr<Entry>> entries;
+    entries.reserve(recs.size());
+    bool inOrder = true;
+    for (ThumbnailRecord& rec : recs) {
+        QCollatorSortKey key = m_collator.sortKey(rec.Caption);
+        auto e = std::make_unique<Entry>(Entry{std::move(rec), std::move(key)});
+        while (e->rec.SubItems.size() < 6)
+            e->rec.SubItems.append(QString());
+        const Entry* before = !entries.empty() ? entries.back().get() : (m_items.empty() ? nullptr : m_items.back().get());
+        if (before && e->key.compare(before->key) < 0)
+            inOrder = false;
+        entries.push_back(std::move(e));
+    }
+    if (entries.empty())
+        return;
+    if (!inOrder) {
+        for (auto& e : entries) {
+            const int row = sortedPosition(e->key);
+            beginInsertRows({}, row, row);
+            notePath(e->rec.SubItems[SubPath], e.get(), true);
+            m_items.insert(m_items.begin() + row, std::move(e));
+            endInsertRows();
+        }
+        return;
+    }
+    // Appending a non-decreasing run is what inserting each after its equals gives.
+    const int first = count();
+    beginInsertRows({}, first, first + int(entries.size()) - 1);
+    m_items.reserve(m_items.size() + entries.size());
+    for (auto& e : entries) {
+        notePath(e->rec.SubItems[SubPath], e.get(), true);
+        m_items.push_back(std::move(e));
+    }
+    endInsertRows();
+}
+
 int ThumbnailListModel::setCaption(int row, const QString& caption)
 {
     if (row < 0 || row >= count())

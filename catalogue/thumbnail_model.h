@@ -45,6 +45,9 @@ public:
 
     // Adds a record at its sorted place; returns its row.
     int addItem(const ThumbnailRecord& rec);
+    // Adds many records, each at its sorted place; records that arrive in
+    // order (a cache written by this list) go in as one block.
+    void addItems(std::vector<ThumbnailRecord> recs);
     // Sets a caption and moves the item to its sorted place; returns the new row.
     int setCaption(int row, const QString& caption);
     void setImageIndex(int row, int index);

@@ -2,12 +2,28 @@
 // so the strip itself (a quarter of a gigabyte for ten thousand thumbnails)
 // is never held whole.
 #pragma once
+#include "catalogue/image_list.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
 #include <memory>
 #include <unordered_map>
 #include <vector>
+
+// The layout of a strip that can be cut in place: an uncompressed 24- or
+// 32-bit BMP of moderate width.
+struct PlainStrip {
+    int width = 0, height = 0, bpp = 0;
+    qint64 stride = 0, offset = 0;
+    bool bottomUp = true;
+    static constexpr int kHeaderBytes = 54;
+    // Reads the first kHeaderBytes bytes of a BMP file; false for any other kind.
+    bool parse(const uchar* header);
+    // Cell i lies in strip row i / perRow, column i - 4 * row: the layout the
+    // cache writes (four a row). False for a cell outside the strip.
+    bool place(qint64 i, int side, qint64& row, qint64& col) const;
+};
 
 class StripCells : public QIODevice {
 public:
@@ -36,7 +52,6 @@ protected:
 
 private:
     struct Arena;
-    bool parseHeader();
     void planCells();
     void takeRow(const uchar* row);
 
@@ -46,9 +61,8 @@ private:
     bool m_plain = false;   // cut while expanding
     bool m_decided = false; // the header has been looked at
     bool m_tooLarge = false;
-    int m_width = 0, m_height = 0, m_bpp = 0, m_perRow = 0;
-    qint64 m_stride = 0, m_offset = 0;
-    bool m_bottomUp = true;
+    PlainStrip m_strip;
+    int m_perRow = 0;
     qint64 m_rowsDone = 0;
     qint64 m_skipped = 0; // bytes passed over between the header and the pixels
     std::vector<uchar> m_partial; // a row split between two writes
@@ -57,4 +71,42 @@ private:
     std::unordered_map<qint64, int> m_slotOf; // image index -> slot in the arena
     std::shared_ptr<Arena> m_arena;
     QImage m_whole; // not plain: the strip read by the platform's reader
+};
+
+// A cache strip stored as a FAST stream, read in place: its blocks are
+// indexed when the cache is read, and a band of four thumbnails is expanded
+// when one of them is first shown. Not for use from several threads.
+class LazyStrip final : public CellSource {
+public:
+    // Null when `stream`, from its position on, is not a FAST stream of a
+    // plain strip with every block present (the caller then expands it whole,
+    // which reports what is wrong). `fallback` stands in for a cell whose
+    // blocks turn out to be damaged.
+    static std::shared_ptr<LazyStrip> open(QIODevice& stream, int side, const QImage& fallback);
+    ~LazyStrip() override;
+
+    int width() const { return m_strip.width; }
+    int height() const { return m_strip.height; }
+    // Whether cell i lies inside the strip.
+    bool holds(qint64 i) const;
+    QImage cell(qint64 i) const override;
+
+private:
+    LazyStrip() = default;
+    qint64 readAt(qint64 pos, void* buf, qint64 n) const;
+    // Expands bytes [from, to) of the strip into m_band; false when a block is damaged.
+    bool expand(qint64 from, qint64 to) const;
+
+    int m_fd = -1;        // our own handle of the cache file
+    QByteArray m_memory;  // or the stream's bytes when it lives in memory
+    qint64 m_base = 0;    // where the stream starts
+    qint64 m_end = 0;     // where the file ends
+    quint32 m_size = 0;   // the strip's size in bytes, from the stream header
+    std::vector<qint64> m_blocks; // position of each block's length word
+    PlainStrip m_strip;
+    int m_side = 0, m_perRow = 0;
+    QImage m_fallback;
+    mutable qint64 m_bandRow = -1; // the band held in m_band
+    mutable bool m_bandGood = false;
+    mutable std::vector<uchar> m_band;
 };

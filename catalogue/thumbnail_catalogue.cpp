@@ -100,11 +100,19 @@ private:
         m_rowY = y;
         std::fill(m_row.begin(), m_row.end(), uchar(0));
         const int cellRow = y / m_side, line = y % m_side;
+        if (cellRow != m_cellRow) {
+            // The four pictures of a band serve its every line.
+            m_cellRow = cellRow;
+            for (int col = 0; col < 4; ++col) {
+                const int i = 4 * cellRow + col;
+                m_cells[col] = i < m_count ? m_list->peek(i).convertToFormat(QImage::Format_RGB32) : QImage();
+            }
+        }
         for (int col = 0; col < 4; ++col) {
             const int i = 4 * cellRow + col;
             if (i >= m_count)
                 break;
-            const QImage cell = m_list->at(i).convertToFormat(QImage::Format_RGB32);
+            const QImage& cell = m_cells[col];
             if (line >= cell.height())
                 continue;
             const QRgb* src = reinterpret_cast<const QRgb*>(cell.constScanLine(line));
@@ -123,6 +131,8 @@ private:
     uchar m_header[54];
     std::vector<uchar> m_row;
     int m_rowY = -1;
+    int m_cellRow = -1;
+    QImage m_cells[4];
 };
 
 // The text file: lines end at CR LF only; a lone CR stays in the value.
@@ -594,6 +604,18 @@ void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
     caricaDa(images, texts.readAll());
 }
 
+// The size code of a cache decides the thumbnail size; its list starts afresh.
+void ThumbnailCatalogue::useList(int dimensione, int slot)
+{
+    StartupObjects& so = startupObjects();
+    Configurazione.Dimensione = dimensione;
+    so.resetList(slot);
+    if (m_model.imageList() != &so.lists[slot]) {
+        m_model.setImageList(&so.lists[slot]);
+        m_host->imageListChanged(&so.lists[slot]);
+    }
+}
+
 void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
 {
     // The records first: they tell which thumbnails to cut from the strip
@@ -625,6 +647,24 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
     const int slot = StartupObjects::slot(dimensione);
     StartupObjects& so = startupObjects();
     const int s = so.lists[slot].size();
+
+    // A strip of ours is read in place: its thumbnails are expanded when
+    // first shown, so a folder of thousands opens at once.
+    if (const std::shared_ptr<LazyStrip> lazy = LazyStrip::open(images, s, so.frames[slot])) {
+        if (textError)
+            std::rethrow_exception(textError);
+        useList(dimensione, slot);
+        if (lazy->width() / s == 0)
+            throw ECacheError(QStringLiteral("The thumbnail strip is narrower than one thumbnail"));
+        ImageList& list = so.lists[slot];
+        for (size_t k = 0; k < recs.size(); ++k)
+            recs[k].ImageIndex = lazy->holds(indexes[k]) ? list.addDeferred(lazy, indexes[k]) : list.add(so.frames[slot]);
+        m_model.addItems(std::move(recs));
+        m_host->processEvents();
+        return;
+    }
+
+    // Any other stream is expanded whole, the thumbnails cut as it comes.
     StripCells strip(s, indexes);
     try {
         runCodec(m_compressore, images, strip, &Lzrw1Codec::Decompress);
@@ -638,12 +678,7 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
     if (textError)
         std::rethrow_exception(textError);
 
-    Configurazione.Dimensione = dimensione;
-    so.resetList(slot);
-    if (m_model.imageList() != &so.lists[slot]) {
-        m_model.setImageList(&so.lists[slot]);
-        m_host->imageListChanged(&so.lists[slot]);
-    }
+    useList(dimensione, slot);
     if (strip.width() / s == 0)
         throw ECacheError(QStringLiteral("The thumbnail strip is narrower than one thumbnail"));
     for (size_t k = 0; k < recs.size(); ++k) {

@@ -111,6 +111,7 @@ private:
     void thumbnailPass(bool skipLoadedFlag);
     void enumerate(const QString& folder, bool processEachFile, bool freshFrame);
     void aggiungiFiles(const QStringList& paths);
+    void useList(int dimensione, int slot);
     void rifaiMiniature(const QStringList& paths);
     bool italian() const;
 

@@ -28,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     catalogue->model().clear();
     try {
         catalogue->caricaDa(images, text);
+        // Thumbnails read in place are expanded when asked for: ask for all.
+        if (const ImageList* list = catalogue->currentList())
+            for (int i = 0; i < list->count(); ++i)
+                (void)list->at(i);
     } catch (const std::exception&) {
     }
     return 0;

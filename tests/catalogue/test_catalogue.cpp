@@ -11,8 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -505,4 +507,157 @@ TEST_F(CatalogueTest, FolderRefreshKeepsItemsWaitingForTheirThumbnail)
     cat->AggiungiFile(file("one.bmp"));
     EXPECT_EQ(rec("one.bmp").SubItems[SubPixels], QString("16x16"));
     EXPECT_TRUE(cat->ListaCaricate.contains(file("one.bmp")));
+}
+
+// ---- the strip read in place -----------------------------------------------------------------
+
+namespace {
+
+// A 24-bit BMP file of `img`, rows from the bottom or from the top.
+QByteArray bmp24(const QImage& img, bool topDown)
+{
+    const int w = img.width(), h = img.height(), stride = (w * 3 + 3) & ~3;
+    QByteArray out(54 + stride * h, '\0');
+    auto* p = reinterpret_cast<uchar*>(out.data());
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<quint32>(quint32(out.size()), p + 2);
+    qToLittleEndian<quint32>(54, p + 10);
+    qToLittleEndian<quint32>(40, p + 14);
+    qToLittleEndian<qint32>(w, p + 18);
+    qToLittleEndian<qint32>(topDown ? -h : h, p + 22);
+    qToLittleEndian<quint16>(1, p + 26);
+    qToLittleEndian<quint16>(24, p + 28);
+    for (int y = 0; y < h; ++y) {
+        uchar* row = p + 54 + qsizetype(topDown ? y : h - 1 - y) * stride;
+        for (int x = 0; x < w; ++x) {
+            const QRgb c = img.pixel(x, y);
+            row[3 * x] = uchar(qBlue(c));
+            row[3 * x + 1] = uchar(qGreen(c));
+            row[3 * x + 2] = uchar(qRed(c));
+        }
+    }
+    return out;
+}
+
+QByteArray goodStream(const QByteArray& data)
+{
+    QByteArray in = data, out;
+    QBuffer bin(&in), bout(&out);
+    bin.open(QIODevice::ReadOnly);
+    bout.open(QIODevice::WriteOnly);
+    Lzrw1Codec codec;
+    codec.setCompressMode(TCompressMode::Good);
+    codec.setUseStream(true);
+    codec.setInputStream(&bin);
+    codec.setOutputStream(&bout);
+    codec.Compress();
+    return out;
+}
+
+// Records for cells 0 to n-1 of a size-2 cache, then one far outside the strip.
+QByteArray recordsFor(int n)
+{
+    QByteArray t = "2\r\n" + QByteArray::number(n + 1) + "\r\n";
+    for (int i = 0; i <= n; ++i) {
+        const QByteArray name = "/p/c" + QByteArray::number(i);
+        t += "C" + QByteArray::number(i) + "\r\n" + QByteArray::number(i < n ? i : 99999) + "\r\n" + name
+            + "\r\nf\r\n1x1\r\n1\r\nd\r\n1\r\n";
+    }
+    return t;
+}
+
+} // namespace
+
+TEST_F(CatalogueTest, StripReadInPlaceGivesTheCellsOfTheStripExpandedWhole)
+{
+    // Two full bands and a short third one; every pixel its own colour.
+    QImage img(360, 200, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb(x % 251, y, (x * 7 + y * 3) % 256));
+    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(11));
+    for (const bool topDown : {false, true}) {
+        const QByteArray bmp = bmp24(img, topDown);
+        QList<QImage> inPlace, whole;
+        for (const bool lazy : {true, false}) {
+            qvtest::writeFile(dir + "/qvthimgs.thi", lazy ? storedFastStream(bmp) : goodStream(bmp));
+            cat->CaricaMiniature(dir);
+            ASSERT_EQ(cat->model().count(), 12);
+            for (int r = 0; r < 12; ++r) {
+                const int index = cat->model().item(cat->model().rowOfPath("/p/c" + QString::number(r))).ImageIndex;
+                EXPECT_EQ(cat->currentList()->isDeferred(index), lazy && r < 11);
+                (lazy ? inPlace : whole) << cat->currentList()->at(index);
+            }
+        }
+        for (int i = 0; i < 11; ++i) {
+            QImage expected(90, 90, QImage::Format_RGB32);
+            expected.fill(Qt::black);
+            QPainter(&expected).drawImage(0, 0, img.copy(90 * (i % 4), 90 * (i / 4), 90, 90));
+            EXPECT_EQ(inPlace[i], expected) << i << (topDown ? " top-down" : " bottom-up");
+            EXPECT_EQ(whole[i], expected) << i;
+        }
+        EXPECT_EQ(inPlace[11], startupObjects().frames[1]);
+        EXPECT_EQ(whole[11], startupObjects().frames[1]);
+    }
+}
+
+TEST_F(CatalogueTest, StripReadInPlaceCopesWithDamageAndWithItsFileChangingLater)
+{
+    QImage img(360, 270, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb(x % 256, y % 256, 77));
+    const QByteArray bmp = bmp24(img, false);
+    // Block 3 (bytes 98304 to 131071: file rows 91 to 121, the middle band) made
+    // to expand to nothing while the chain of blocks stays whole.
+    QByteArray stream = storedFastStream(bmp);
+    const qsizetype block3 = 8 + 3 * (2 + 32769);
+    stream.replace(block3, 2 + 32769, QByteArray("\x01\x00\x80", 3));
+    qvtest::writeFile(dir + "/qvthimgs.thi", stream);
+    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(9));
+    cat->CaricaMiniature(dir);
+    ASSERT_EQ(cat->model().count(), 10);
+    auto cellOf = [&](int i) {
+        return cat->currentList()->at(cat->model().item(cat->model().rowOfPath("/p/c" + QString::number(i))).ImageIndex);
+    };
+    for (int i : {0, 8})
+        EXPECT_EQ(cellOf(i), img.copy(90 * (i % 4), 90 * (i / 4), 90, 90)) << i;
+    for (int i : {4, 5, 6, 7})
+        EXPECT_EQ(cellOf(i), startupObjects().frames[1]) << i; // the damaged band: the frame
+
+    // Read again whole, then the file replaced under its name: the list keeps reading what it opened.
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
+    cat->CaricaMiniature(dir);
+    const QString other = dir + "/other.thi";
+    qvtest::writeFile(other, QByteArray(5000, 'x'));
+    ASSERT_TRUE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(dir + "/qvthimgs.thi").constData()) == 0);
+    EXPECT_EQ(cellOf(5), img.copy(90, 90, 90, 90));
+
+    // Cut short in place after reading: the frame, never a crash.
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
+    cat->CaricaMiniature(dir);
+    QFile cut(dir + "/qvthimgs.thi");
+    ASSERT_TRUE(cut.resize(100));
+    EXPECT_EQ(cellOf(8), startupObjects().frames[1]);
+    EXPECT_EQ(cellOf(0), startupObjects().frames[1]);
+}
+
+TEST_F(CatalogueTest, CacheReadInPlaceIsWrittenBackUnchanged)
+{
+    for (int i = 0; i < 9; ++i)
+        saveBmp(file(QString("c%1.bmp").arg(i)), solid(100, 60 + i, QColor::fromHsv(i * 40, 255, 200)));
+    cat->LeggiDirectory(dir);
+    cat->SalvaMiniature(dir);
+    const QByteArray strip = expand(qvtest::readFile(dir + "/qvthimgs.thi"));
+    const QByteArray texts = qvtest::readFile(dir + "/qvthtxts.tht");
+
+    cat->CaricaMiniature(dir);
+    const QString copy = dir + "/sub";
+    QDir().mkpath(copy);
+    cat->SalvaMiniature(copy);
+    EXPECT_EQ(expand(qvtest::readFile(copy + "/qvthimgs.thi")), strip);
+    EXPECT_EQ(qvtest::readFile(copy + "/qvthtxts.tht"), texts);
+    // Writing went through the pictures without keeping them.
+    EXPECT_TRUE(cat->currentList()->isDeferred(cat->model().item(0).ImageIndex));
 }

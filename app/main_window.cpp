@@ -170,6 +170,8 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
 
     FileSysMonitor2 = new TFileSysMonitor(this);
     FileSysMonitor2->setObjectName("FileSysMonitor2");
+    // Writes too: a picture still being copied when its name appeared is made again once complete.
+    FileSysMonitor2->setNotifyFilter(TNotifyFilter(TFileSysNotify::FILE_NAME) | TFileSysNotify::LAST_WRITE);
     FileSysMonitor2->setOnFileSysChange([this](QObject*, const QString& dir) {
         runGuarded([&] { FileSysMonitor2FileSysChange(dir); });
     });

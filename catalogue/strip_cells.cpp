@@ -324,8 +324,8 @@ std::shared_ptr<LazyStrip> LazyStrip::open(QIODevice& stream, int side, const QI
 bool LazyStrip::expand(qint64 from, qint64 to) const
 {
     m_band.resize(size_t(to - from));
-    std::vector<uchar> packed(size_t(lzrw1::kBlockBufferSize));
-    std::vector<uchar> plain(size_t(lzrw1::kBlockSize + lzrw1::kDecodeSlack));
+    std::vector<uchar> packed(lzrw1::kBlockBufferSize);
+    std::vector<uchar> plain(lzrw1::kBlockSize + lzrw1::kDecodeSlack);
     for (qint64 k = from / lzrw1::kBlockSize; k * lzrw1::kBlockSize < to; ++k) {
         if (k >= qint64(m_blocks.size()))
             return false;

@@ -222,6 +222,13 @@ TEST_F(TransferTest, ChangesByOtherProgramsReachTheListKeepingOtherThumbnails)
     EXPECT_EQ(cat.model().count(), 5);
     EXPECT_EQ(QColor(list->at(cat.model().item(row(src("renamed.bmp"))).ImageIndex).pixel(45, 45)),
               QColor(Qt::red));
+    // Another process writes over a picture: no name changes, yet its thumbnail follows.
+    solid(40, 40, Qt::yellow).save(m_dir.path() + "/big.bmp", "BMP");
+    ASSERT_EQ(QProcess::execute("cp", {m_dir.path() + "/big.bmp", src("n1.bmp")}), 0);
+    auto n1Pixel = [&] { return QColor(list->at(cat.model().item(row(src("n1.bmp"))).ImageIndex).pixel(45, 45)); };
+    QTRY_COMPARE_WITH_TIMEOUT(n1Pixel(), QColor(Qt::yellow), 5000);
+    EXPECT_EQ(cat.model().item(row(src("n1.bmp"))).SubItems[SubPixels], "40x40");
+    EXPECT_EQ(cat.model().count(), 5);
     // The monitor watches again after each handling.
     EXPECT_TRUE(w.FileSysMonitor2->Active());
 }

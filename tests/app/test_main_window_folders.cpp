@@ -30,14 +30,12 @@ class FolderCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_oldHome = qgetenv("HOME");
-        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
         m_home = QDir::cleanPath(m_dir.path()) + "/ann";
         for (const char* d : {"Desktop", "Pictures/full", "Pictures/empty", ".config/quorvel"})
             QDir().mkpath(m_home + "/" + d);
         qvtest::writeFile(m_home + "/Pictures/full/photo.jpg", "x");
-        qputenv("HOME", m_home.toUtf8());
-        qputenv("XDG_CONFIG_HOME", (m_home + "/.config").toUtf8());
+        m_env.set("HOME", m_home);
+        m_env.set("XDG_CONFIG_HOME", m_home + "/.config");
         Configurazione = TConfigurazione{};
         setErrorPresenter([this](const QString&, const QString& text) { m_errors << text; });
     }
@@ -45,8 +43,6 @@ protected:
     {
         m_window.reset();
         EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join(" | ").toStdString();
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_CONFIG_HOME", m_oldConfig);
     }
     TfrmPrincipale& open(const QString& settings = {})
     {
@@ -99,7 +95,7 @@ protected:
 
     QTemporaryDir m_dir;
     QString m_home;
-    QByteArray m_oldHome, m_oldConfig;
+    qvtest::ScopedEnv m_env;
     std::unique_ptr<TfrmPrincipale> m_window;
     QStringList m_errors;
     Shown m_shown;

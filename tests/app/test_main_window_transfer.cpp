@@ -35,9 +35,6 @@ class TransferTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_oldHome = qgetenv("HOME");
-        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
-        m_oldData = qgetenv("XDG_DATA_HOME");
         m_home = QDir::cleanPath(m_dir.path()) + "/ann";
         for (const char* d : {"Desktop", "Pictures/src", "Pictures/dest", ".config/quorvel", ".local/share"})
             QDir().mkpath(m_home + "/" + d);
@@ -46,9 +43,9 @@ protected:
         const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::magenta};
         for (int i = 0; i < 4; ++i)
             ASSERT_TRUE(solid(30 + i, 20, colours[i]).save(src(QString("p%1.bmp").arg(i)), "BMP"));
-        qputenv("HOME", m_home.toUtf8());
-        qputenv("XDG_CONFIG_HOME", (m_home + "/.config").toUtf8());
-        qputenv("XDG_DATA_HOME", (m_home + "/.local/share").toUtf8());
+        m_env.set("HOME", m_home);
+        m_env.set("XDG_CONFIG_HOME", m_home + "/.config");
+        m_env.set("XDG_DATA_HOME", m_home + "/.local/share");
         Configurazione = TConfigurazione{};
         setErrorPresenter([this](const QString&, const QString& text) { m_errors << text; });
     }
@@ -56,9 +53,6 @@ protected:
     {
         m_window.reset();
         EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join(" | ").toStdString();
-        qputenv("HOME", m_oldHome);
-        qputenv("XDG_CONFIG_HOME", m_oldConfig);
-        qputenv("XDG_DATA_HOME", m_oldData);
     }
     QString src(const QString& name) const { return m_src + "/" + name; }
     QString dest(const QString& name) const { return m_dest + "/" + name; }
@@ -113,7 +107,7 @@ protected:
 
     QTemporaryDir m_dir;
     QString m_home, m_src, m_dest;
-    QByteArray m_oldHome, m_oldConfig, m_oldData;
+    qvtest::ScopedEnv m_env;
     QTreeWidgetItem* m_destNode = nullptr;
     std::unique_ptr<TfrmPrincipale> m_window;
     QStringList m_errors;

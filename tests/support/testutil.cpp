@@ -45,4 +45,20 @@ ToolResult runQvtool(const QStringList& args)
     return r;
 }
 
+void ScopedEnv::set(const char* name, const QString& value)
+{
+    m_old.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+    qputenv(name, value.toUtf8());
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    for (auto it = m_old.rbegin(); it != m_old.rend(); ++it) {
+        if (it->was)
+            qputenv(it->name.constData(), it->value);
+        else
+            qunsetenv(it->name.constData());
+    }
+}
+
 } // namespace qvtest

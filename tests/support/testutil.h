@@ -1,6 +1,7 @@
 // Small helpers shared by the tests: temporary folders, file bytes, tool paths.
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -21,5 +22,22 @@ struct ToolResult {
 };
 // Runs the built qvtool with the arguments; waits at most 120 s.
 ToolResult runQvtool(const QStringList& args);
+
+// Sets environment variables for as long as it lives, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv() = default;
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv();
+    void set(const char* name, const QString& value);
+
+private:
+    struct Old {
+        QByteArray name, value;
+        bool was;
+    };
+    QList<Old> m_old;
+};
 
 } // namespace qvtest

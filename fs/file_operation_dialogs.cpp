@@ -80,7 +80,7 @@ bool FileOperationDialogs::confirmDelete(const QStringList& paths, bool toTrash)
     QMessageBox box(QMessageBox::Question,
                     one ? tr2("Conferma eliminazione file", "Confirm File Delete")
                         : tr2("Conferma eliminazione di più file", "Confirm Multiple File Delete"),
-                    text, QMessageBox::NoButton, m_parent);
+                    text, QMessageBox::NoButton, questionOwner());
     QPushButton* yes = box.addButton(tr2("&Sì", "&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(tr2("&No", "&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
@@ -95,7 +95,7 @@ bool FileOperationDialogs::confirmMakeDir(const QString& folder)
                     tr2("La cartella \"%1\" non esiste.\n\nCrearla?",
                         "The folder \"%1\" does not exist.\n\nDo you want to create it?")
                         .arg(folder),
-                    QMessageBox::NoButton, m_parent);
+                    QMessageBox::NoButton, questionOwner());
     QPushButton* yes = box.addButton(tr2("&Sì", "&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(tr2("&No", "&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
@@ -129,7 +129,7 @@ qv::ShellAnswer FileOperationDialogs::askReplace(const QString& source, const QS
                    "Would you like to replace the existing file\n%2\n\nwith this one?\n%3")
                    .arg(name, describe(existing), describe(source));
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, questionOwner());
     QPushButton* yes = box.addButton(tr2("&Sì", "&Yes"), QMessageBox::YesRole);
     QPushButton* yesAll = moreToCome ? box.addButton(tr2("Sì a &tutti", "Yes to &All"), QMessageBox::YesRole) : nullptr;
     QPushButton* no = box.addButton(tr2("&No", "&No"), QMessageBox::NoRole);
@@ -186,7 +186,7 @@ bool FileOperationDialogs::reportError(const QString& path, qv::ShellProblem pro
     QString text = QStringLiteral("\"%1\"\n\n%2").arg(path, reason);
     if (!detail.isEmpty())
         text += QStringLiteral("\n(%1)").arg(detail);
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, m_parent);
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, questionOwner());
     QPushButton* goOn = box.addButton(moreToCome ? tr2("&Continua", "&Continue") : QStringLiteral("OK"),
                                       QMessageBox::AcceptRole);
     QPushButton* cancel = moreToCome ? box.addButton(tr2("Annulla", "Cancel"), QMessageBox::RejectRole) : nullptr;
@@ -194,6 +194,18 @@ bool FileOperationDialogs::reportError(const QString& path, qv::ShellProblem pro
     box.setEscapeButton(cancel ? static_cast<QAbstractButton*>(cancel) : goOn);
     box.exec();
     return !cancel || box.clickedButton() != cancel;
+}
+
+// A question belongs to the progress window once there is one: that window
+// is modal too and, shown while the question waits, would otherwise block it.
+// It shows now, so the question stands over it.
+QWidget* FileOperationDialogs::questionOwner()
+{
+    if (!m_progress)
+        return m_parent.data();
+    if (!m_progress->isVisible())
+        m_progress->show();
+    return m_progress;
 }
 
 bool FileOperationDialogs::progress(const qv::ShellProgress& p)

@@ -36,6 +36,7 @@ public:
 private:
     QString tr2(const char* italian, const char* english) const;
     QString describe(const QString& path) const;
+    QWidget* questionOwner();
 
     FileOpLanguage m_language;
     QPointer<QWidget> m_parent;

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QStyledItemDelegate>
 
 #include <atomic>
@@ -886,8 +887,13 @@ void TSystemTreeView::dropEvent(QDropEvent* e)
     // source must not act on the result a second time.
     e->setDropAction(Qt::IgnoreAction);
     e->accept();
-    if (m_onDragDrop)
-        m_onDragDrop(e->source(), pos);
+    // The owner runs once the drag has ended: while it lasts it holds the
+    // mouse and the keyboard, and the operation may have questions to ask.
+    QPointer<QObject> source = e->source();
+    QTimer::singleShot(0, this, [this, source, pos] {
+        if (m_onDragDrop)
+            m_onDragDrop(source.data(), pos);
+    });
 }
 
 void TSystemTreeView::contextMenuEvent(QContextMenuEvent* e)

@@ -8,6 +8,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -126,5 +127,39 @@ TEST(FileOperationDialogs, ProgressCancelIsReported)
     // Silent operations show nothing and cannot be cancelled.
     dialogs.begin(nullptr, qv::kFoCopy, QString(), false, false);
     EXPECT_TRUE(dialogs.progress(p));
+    dialogs.end();
+}
+
+TEST(FileOperationDialogs, AQuestionAskedWhileTheProgressShowsCanBeAnswered)
+{
+    QTemporaryDir tmp;
+    qvtest::writeFile(tmp.filePath("a.jpg"), "new");
+    qvtest::writeFile(tmp.filePath("b.jpg"), "old");
+    QWidget window; // the window the operation belongs to
+    window.show();
+    FileOperationDialogs dialogs(FileOpLanguage::English);
+    dialogs.begin(&window, qv::kFoCopy, "Copying...", true, false);
+    qv::ShellProgress p;
+    p.itemCount = 1;
+    p.from = tmp.filePath("a.jpg");
+    p.to = tmp.filePath("b.jpg");
+    ASSERT_TRUE(dialogs.progress(p)); // the progress window shows itself a moment later
+    QTimer::singleShot(900, [] {
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                box = b;
+        ASSERT_NE(box, nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QProgressDialog*>(w))
+                EXPECT_TRUE(w->isVisible());
+        // A click as the window system delivers it: a window blocked by another
+        // modal one never sees it.
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "&No")
+                QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, b->mapTo(box, b->rect().center()));
+        QTimer::singleShot(300, box, [box] { box->done(0); }); // ends the test if the click was lost
+    });
+    EXPECT_EQ(dialogs.askReplace(tmp.filePath("a.jpg"), tmp.filePath("b.jpg"), false, false), qv::ShellAnswer::No);
     dialogs.end();
 }

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -424,6 +425,41 @@ TEST_F(TreeTest, AutoScrollGoesOneLineNearAnEdge)
     tree.setAutoscroll(false);
     tree.DoAutoScroll(50, tree.height() - 3);
     EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(TreeTest, DropsAreOfferedToTheOwnerAndRunAfterTheDrag)
+{
+    mk("a");
+    TSystemTreeView& tree = open();
+    EXPECT_FALSE(tree.viewport()->acceptDrops()); // nobody to take them yet
+    QStringList calls;
+    tree.setOnDragOver([&](QObject*, const QPoint&) {
+        calls << "over";
+        return true;
+    });
+    tree.setOnDragDrop([&](QObject*, const QPoint& pos) { calls << QString("drop %1").arg(pos.y()); });
+    EXPECT_TRUE(tree.viewport()->acceptDrops());
+    QTreeWidgetItem* node = tree.topLevelItem(0);
+    const QPoint at = tree.visualItemRect(node).center();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile("/x.jpg")});
+
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tree.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tree.viewport(), &move);
+    EXPECT_TRUE(move.isAccepted());
+    EXPECT_EQ(tree.DropTarget(), node); // shown as the drop folder
+
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tree.viewport(), &drop);
+    EXPECT_EQ(drop.dropAction(), Qt::IgnoreAction); // the source does nothing more with it
+    EXPECT_EQ(tree.DropTarget(), nullptr);
+    // The owner's work waits until the drag has let go of the mouse and keyboard.
+    EXPECT_EQ(calls, QStringList({"over", "over", "over"}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls.last(), QString("drop %1").arg(at.y()));
 }
 
 TEST_F(TreeTest, RecordsAreReleasedWithTheTree)

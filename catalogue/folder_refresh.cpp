@@ -137,9 +137,10 @@ bool ThumbnailCatalogue::aggiornaCartella(const QString& folder)
     // Pictures the list has never seen; an item still waiting for its
     // thumbnail (a pass stopped by Esc) is already listed.
     QStringList came;
-    for (const QString& p : ListaCartella.sorted())
+    for (const QString& p : ListaCartella.items())
         if (!ListaCaricate.contains(p) && !m_model.hasPath(p))
             came << p;
+    came.sort(); // a steady order; the list places each item by its caption anyway
 
     rimuoviElementi(gone);
     if (!came.isEmpty() || !grown.isEmpty()) {

@@ -64,6 +64,18 @@ protected:
     QString file(const QString& name) const { return dir + "/" + name; }
     int row(const QString& name) const { return cat->model().rowOfPath(file(name)); }
     const ThumbnailRecord& rec(const QString& name) const { return cat->model().item(row(name)); }
+    // Reads a folder of three pictures with Esc pressed during the first
+    // thumbnail's event (the first event comes after the listing).
+    void readThreeStoppedByEsc()
+    {
+        for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
+            saveBmp(file(n), solid(20, 10, Qt::darkGreen));
+        host.onEvents = [&](int n) {
+            if (n == 2)
+                cat->Interrompi = true;
+        };
+        ASSERT_TRUE(cat->LeggiDirectory(dir));
+    }
 
     QTemporaryDir tmp;
     QString dir;
@@ -131,14 +143,7 @@ TEST_F(CatalogueTest, DamagedFilesGetTheNoPictureThumbnailAndKilobytesRoundUp)
 
 TEST_F(CatalogueTest, EscStopsThePassAndALaterReadFinishesIt)
 {
-    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
-        saveBmp(file(n), solid(20, 10, Qt::darkGreen));
-    // The first event is after listing; Esc comes while the first thumbnail's event runs.
-    host.onEvents = [&](int n) {
-        if (n == 2)
-            cat->Interrompi = true;
-    };
-    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    readThreeStoppedByEsc();
     ASSERT_EQ(cat->model().count(), 3);
     EXPECT_EQ(rec("a.bmp").SubItems[SubLoaded], QString("1"));
     EXPECT_TRUE(cat->ListaCaricate.contains(file("a.bmp")));
@@ -490,13 +495,7 @@ TEST_F(CatalogueTest, FolderRefreshComparesPathSetsAndLeavesOtherThumbnailsAlone
 
 TEST_F(CatalogueTest, FolderRefreshKeepsItemsWaitingForTheirThumbnail)
 {
-    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
-        saveBmp(file(n), solid(20, 10, Qt::darkGreen));
-    host.onEvents = [&](int n) {
-        if (n == 2)
-            cat->Interrompi = true;
-    };
-    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    readThreeStoppedByEsc();
     host.onEvents = nullptr;
     const int waiting = cat->model().count() - cat->ListaCaricate.count();
     ASSERT_GT(waiting, 0);

@@ -12,12 +12,7 @@
 
 namespace {
 
-QString withSlash(const QString& folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
-QString sizeText(QSize s) { return QStringLiteral("%1x%2").arg(s.width()).arg(s.height()); }
+using thumbs::withSlash;
 
 // A file directly inside the folder `dir` (which ends with a separator): a
 // sibling folder whose name starts the same, or a subfolder, is not it.
@@ -65,13 +60,10 @@ void ThumbnailCatalogue::aggiungiFiles(const QStringList& paths)
         holder.clear();
         const int fresh = list->add(startupObjects().frames[slot]);
         aggiungiElemento(path, fresh);
-        CreaMiniatura(path, fresh);
-        const int row = m_model.rowOfPath(path);
+        const int row = mostraMiniatura(path, CreaMiniatura(path, fresh));
         if (row < 0)
             continue;
-        m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
-        ImpostaDidascalia(row);
-        m_model.setSubItem(m_model.rowOfPath(path), SubLoaded, QStringLiteral("1"));
+        m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
         ListaCaricate.add(path);
     }
 }
@@ -86,18 +78,11 @@ void ThumbnailCatalogue::rifaiMiniature(const QStringList& paths)
         if (row < 0 || !list)
             continue;
         holder.clear();
-        const int old = m_model.item(row).ImageIndex;
-        const int index = CreaMiniatura(path, old);
-        row = m_model.rowOfPath(path);
-        if (row < 0)
-            continue;
-        if (index != -2)
-            m_model.setImageIndex(row, index);
         const QFileInfo fi(path);
-        m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
+        // The byte size first: the caption shows it.
         m_model.setSubItem(row, SubBytes, QString::number(fi.size()));
         m_model.setSubItem(row, SubDate, dateText(fi.lastModified()));
-        ImpostaDidascalia(row);
+        mostraMiniatura(path, CreaMiniatura(path, m_model.item(row).ImageIndex));
     }
 }
 

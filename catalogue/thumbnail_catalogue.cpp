@@ -24,17 +24,13 @@
 
 namespace {
 
+using thumbs::fileNameOf;
+using thumbs::sizeText;
+using thumbs::withSlash;
+
 constexpr char kImagesFile[] = "qvthimgs.thi";
 constexpr char kTextsFile[] = "qvthtxts.tht";
 
-QString withSlash(const QString& folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
-QString fileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
-
-QString sizeText(QSize s) { return QStringLiteral("%1x%2").arg(s.width()).arg(s.height()); }
 
 // The strip of the cache, 4 thumbnails a row, as the bytes of one 24-bit BMP
 // file made row by row while the compressor reads them: ten thousand
@@ -353,14 +349,9 @@ void ThumbnailCatalogue::thumbnailPass(bool completing)
         if (row < 0) // gone while the interface ran
             continue;
         holder.clear();
-        const int index = CreaMiniatura(path, -1);
-        row = m_model.rowOfPath(path);
+        row = mostraMiniatura(path, CreaMiniatura(path, -1));
         if (row < 0)
             continue;
-        m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
-        m_model.setImageIndex(row, index);
-        ImpostaDidascalia(row);
-        row = m_model.rowOfPath(path);
         if (completing) {
             m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
             m_host->processEvents();
@@ -417,23 +408,16 @@ void ThumbnailCatalogue::ImpostaDidascalia(int row)
                                             r.SubItems[SubBytes].toLongLong()));
 }
 
-void ThumbnailCatalogue::creaMiniaturaElemento(int row)
+int ThumbnailCatalogue::mostraMiniatura(const QString& path, int index)
 {
-    const Occupato busy(*this);
-    const QString path = m_model.item(row).SubItems[SubPath];
-    m_ahead->start({path}, Configurazione.Dimensione, Configurazione.Colori);
-    holder.clear();
-    const int index = CreaMiniatura(path, -1);
-    m_ahead->stop();
-    row = m_model.rowOfPath(path);
+    const int row = m_model.rowOfPath(path);
     if (row < 0)
-        return;
+        return row;
     m_model.setSubItem(row, SubPixels, sizeText(m_ahead->lastTrueSize()));
-    m_model.setImageIndex(row, index);
+    if (index != -2)
+        m_model.setImageIndex(row, index);
     ImpostaDidascalia(row);
-    row = m_model.rowOfPath(path);
-    m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
-    ListaCaricate.add(path);
+    return m_model.rowOfPath(path); // the caption may have moved it
 }
 
 void ThumbnailCatalogue::EliminaNonCaricate()

@@ -74,9 +74,6 @@ public:
     // with a thumbnail to be made. Returns its row.
     int aggiungiElemento(const QString& path, int imageIndex);
     int aggiungiElemento(const QString& path, const QFileInfo& info, int imageIndex);
-    // Makes the thumbnail of one item now and marks it loaded (used by the
-    // folder refresh for files that appear).
-    void creaMiniaturaElemento(int row);
 
     // The picture files directly inside `folder` into ListaCartella.
     void ElencaImmagini(const QString& folder);
@@ -111,6 +108,10 @@ private:
     void thumbnailPass(bool skipLoadedFlag);
     void enumerate(const QString& folder, bool processEachFile, bool freshFrame);
     void aggiungiFiles(const QStringList& paths);
+    // Shows a thumbnail just made (its image index, or -2 when it replaced
+    // the item's own picture) with the file's pixel size in the caption.
+    // Returns the item's row afterwards, -1 when the item is gone.
+    int mostraMiniatura(const QString& path, int index);
     void useList(int dimensione, int slot);
     void rifaiMiniature(const QStringList& paths);
     bool italian() const;

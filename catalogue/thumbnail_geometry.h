@@ -2,6 +2,7 @@
 // a list item. Plain functions so they can be checked without a window.
 #pragma once
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 namespace thumbs {
@@ -28,5 +29,12 @@ QString formatText(const QString& extension, bool italian);
 QString upperAscii(const QString& s);
 // The extension of a path (after the last dot of the file name), lower-cased.
 QString extensionKey(const QString& path);
+
+// The pixel-size text of a list item: "640x480".
+QString sizeText(QSize size);
+// The name after the last separator of a path.
+QString fileNameOf(const QString& path);
+// A folder with one trailing separator, ready for a name.
+QString withSlash(const QString& folder);
 
 } // namespace thumbs

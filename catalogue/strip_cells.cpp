@@ -13,7 +13,6 @@
 #include <limits>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,33 +23,21 @@ constexpr int kMaxPlainWidth = 65536;
 // A strip of another kind is kept whole up to this size.
 constexpr qint64 kMaxWholeBytes = qint64(64) << 20;
 
+// One line of a cell: blue-green-red pixels of 3 or 4 bytes to 0xffRRGGBB.
+void bgrLine(const uchar* src, int bpp, quint32* dst, int n)
+{
+    for (int x = 0; x < n; ++x, src += bpp)
+        dst[x] = 0xFF000000u | quint32(src[2]) << 16 | quint32(src[1]) << 8 | src[0];
+}
+
+QImage blackCell(int side)
+{
+    QImage cell(side, side, QImage::Format_RGB32);
+    cell.fill(Qt::black); // lines below the strip's end stay so
+    return cell;
+}
+
 } // namespace
-
-// One block of memory for every thumbnail of the strip: one allocation rather
-// than thousands, in large pages where the system offers them. It lives until
-// the last thumbnail cut into it is gone.
-struct StripCells::Arena {
-    uchar* base = nullptr;
-    size_t bytes = 0;
-
-    explicit Arena(size_t n) : bytes(n)
-    {
-        if (n == 0)
-            return;
-        void* p = ::mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            throw std::bad_alloc();
-        ::madvise(p, n, MADV_HUGEPAGE);
-        base = static_cast<uchar*>(p);
-    }
-    ~Arena()
-    {
-        if (base)
-            ::munmap(base, bytes);
-    }
-    Arena(const Arena&) = delete;
-    Arena& operator=(const Arena&) = delete;
-};
 
 StripCells::StripCells(int side, const std::vector<qint64>& wanted) : m_side(std::max(side, 1)), m_wanted(wanted)
 {
@@ -101,26 +88,14 @@ void StripCells::planCells()
     if (m_perRow == 0)
         return;
     m_bands.resize(size_t((qint64(m_strip.height) + s - 1) / s));
-    int used = 0;
     for (const qint64 i : m_wanted) {
         qint64 r = 0, col = 0;
         if (m_slotOf.count(i) || !m_strip.place(i, s, r, col))
             continue;
-        m_slotOf.emplace(i, used);
-        m_bands[size_t(r)].emplace_back(int(col), used);
-        ++used;
+        m_slotOf.emplace(i, int(m_cells.size()));
+        m_bands[size_t(r)].emplace_back(int(col), int(m_cells.size()));
+        m_cells.emplace_back(); // made when its band arrives
     }
-    const size_t cellBytes = size_t(s) * size_t(s) * 4;
-    m_arena = std::make_shared<Arena>(size_t(used) * cellBytes);
-    // The lines of the last band below the strip's end are never sent: black.
-    const int last = int(m_bands.size()) - 1;
-    const int inside = m_strip.height - last * s;
-    if (last >= 0 && inside < s)
-        for (const auto& [col, slot] : m_bands[size_t(last)]) {
-            Q_UNUSED(col)
-            auto* dst = reinterpret_cast<quint32*>(m_arena->base + size_t(slot) * cellBytes);
-            std::fill(dst + size_t(inside) * size_t(s), dst + size_t(s) * size_t(s), 0xFF000000u);
-        }
 }
 
 void StripCells::takeRow(const uchar* row)
@@ -128,19 +103,11 @@ void StripCells::takeRow(const uchar* row)
     const qint64 y = m_strip.bottomUp ? m_strip.height - 1 - m_rowsDone : m_rowsDone;
     ++m_rowsDone;
     const int s = m_side;
-    const auto& band = m_bands[size_t(y / s)];
-    const size_t cellBytes = size_t(s) * size_t(s) * 4;
-    const int line = int(y % s);
-    for (const auto& [col, slot] : band) {
-        const uchar* src = row + qint64(col) * s * m_strip.bpp;
-        auto* dst = reinterpret_cast<quint32*>(m_arena->base + size_t(slot) * cellBytes + size_t(line) * size_t(s) * 4);
-        if (m_strip.bpp == 3) {
-            for (int x = 0; x < s; ++x, src += 3)
-                dst[x] = 0xFF000000u | quint32(src[2]) << 16 | quint32(src[1]) << 8 | src[0];
-        } else {
-            for (int x = 0; x < s; ++x, src += 4)
-                dst[x] = 0xFF000000u | quint32(src[2]) << 16 | quint32(src[1]) << 8 | src[0];
-        }
+    for (const auto& [col, slot] : m_bands[size_t(y / s)]) {
+        QImage& cell = m_cells[size_t(slot)];
+        if (cell.isNull())
+            cell = blackCell(s);
+        bgrLine(row + qint64(col) * s * m_strip.bpp, m_strip.bpp, reinterpret_cast<quint32*>(cell.scanLine(int(y % s))), s);
     }
 }
 
@@ -216,25 +183,17 @@ int StripCells::height() const { return m_plain ? m_strip.height : m_whole.heigh
 
 QImage StripCells::cell(qint64 i) const
 {
-    const int s = m_side;
     if (m_plain) {
         const auto it = m_slotOf.find(i);
-        if (it == m_slotOf.end())
-            return {};
-        const size_t cellBytes = size_t(s) * size_t(s) * 4;
-        // Each thumbnail holds a share of the block for as long as it lives.
-        auto* share = new std::shared_ptr<Arena>(m_arena);
-        return QImage(m_arena->base + size_t(it->second) * cellBytes, s, s, s * 4, QImage::Format_RGB32,
-                      [](void* info) { delete static_cast<std::shared_ptr<Arena>*>(info); }, share);
+        return it == m_slotOf.end() ? QImage() : m_cells[size_t(it->second)];
     }
-    const int perRow = m_whole.width() / s;
-    if (perRow == 0 || i < 0)
+    PlainStrip whole; // the platform's picture, placed as a strip of ours
+    whole.width = m_whole.width();
+    whole.height = m_whole.height();
+    qint64 r = 0, col = 0;
+    if (!whole.place(i, m_side, r, col))
         return {};
-    const qint64 r = i / perRow;
-    const qint64 col = i - 4 * r;
-    if (r * s >= m_whole.height() || col < 0 || col >= perRow)
-        return {};
-    return m_whole.copy(int(col * s), int(r * s), s, s).convertToFormat(QImage::Format_RGB32);
+    return m_whole.copy(int(col * m_side), int(r * m_side), m_side, m_side).convertToFormat(QImage::Format_RGB32);
 }
 
 // ---- the strip read in place ----------------------------------------------------------------
@@ -368,14 +327,11 @@ QImage LazyStrip::cell(qint64 i) const
     }
     if (!m_bandGood)
         return m_fallback;
-    QImage out(s, s, QImage::Format_RGB32);
-    out.fill(Qt::black); // lines below the strip's end
+    QImage out = blackCell(s);
     for (qint64 y = y0; y < y1; ++y) {
         const qint64 f = m_strip.bottomUp ? m_strip.height - 1 - y : y;
         const uchar* src = m_band.data() + (f - f0) * m_strip.stride + col * s * m_strip.bpp;
-        auto* dst = reinterpret_cast<quint32*>(out.scanLine(int(y - y0)));
-        for (int x = 0; x < s; ++x, src += m_strip.bpp)
-            dst[x] = 0xFF000000u | quint32(src[2]) << 16 | quint32(src[1]) << 8 | src[0];
+        bgrLine(src, m_strip.bpp, reinterpret_cast<quint32*>(out.scanLine(int(y - y0))), s);
     }
     return out;
 }

@@ -51,7 +51,6 @@ protected:
     qint64 readData(char*, qint64) override { return -1; }
 
 private:
-    struct Arena;
     void planCells();
     void takeRow(const uchar* row);
 
@@ -68,8 +67,8 @@ private:
     std::vector<uchar> m_partial; // a row split between two writes
     // Per band of the strip (a row of cells): the columns wanted and their slots.
     std::vector<std::vector<std::pair<int, int>>> m_bands;
-    std::unordered_map<qint64, int> m_slotOf; // image index -> slot in the arena
-    std::shared_ptr<Arena> m_arena;
+    std::unordered_map<qint64, int> m_slotOf; // image index -> its cell
+    std::vector<QImage> m_cells;
     QImage m_whole; // not plain: the strip read by the platform's reader
 };
 

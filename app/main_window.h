@@ -7,6 +7,7 @@
 #include "fs/system_tree_view.h" // SystemTreeView1 is used by the window's users
 #include "ui/thumbnail_list_view.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -163,7 +164,7 @@ private:
     // The folder refresh waits for a pause in the monitor's reports.
     QTimer* m_cambiamenti = nullptr;
     QString m_cartellaCambiata;
-    qint64 m_primoCambiamento = 0;
+    QElapsedTimer m_primoCambiamento; // since the first report of a burst
     QPointer<THelpWindow> m_help;
 
 public:

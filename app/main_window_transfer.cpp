@@ -8,7 +8,6 @@
 #include "ui/thumbnail_list_view.h"
 
 #include <QDrag>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <QTimer>
@@ -20,16 +19,6 @@ namespace {
 // the first report of the burst.
 constexpr int kPauseMs = 150;
 constexpr qint64 kLongestWaitMs = 600;
-
-QElapsedTimer& monotonic()
-{
-    static QElapsedTimer c = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return c;
-}
 
 } // namespace
 
@@ -104,11 +93,10 @@ void TfrmPrincipale::SystemTreeView1DragDrop(QObject* source, const QPoint& pos)
 
 void TfrmPrincipale::FileSysMonitor2FileSysChange(const QString& directory)
 {
-    const qint64 now = monotonic().elapsed();
     if (!m_cambiamenti->isActive() || directory != m_cartellaCambiata)
-        m_primoCambiamento = now;
+        m_primoCambiamento.start();
     m_cartellaCambiata = directory;
-    const qint64 left = std::max<qint64>(0, m_primoCambiamento + kLongestWaitMs - now);
+    const qint64 left = std::max<qint64>(0, kLongestWaitMs - m_primoCambiamento.elapsed());
     m_cambiamenti->start(int(std::min<qint64>(kPauseMs, left)));
 }
 
@@ -138,7 +126,7 @@ void TfrmPrincipale::AggiornaCartellaOsservata()
     // What changed while the monitor was off was not reported: look once more.
     if (!m_catalogo->inPasso(folder)) {
         m_cartellaCambiata = folder;
-        m_primoCambiamento = monotonic().elapsed();
+        m_primoCambiamento.start();
         m_cambiamenti->start(0);
     }
 }

@@ -493,6 +493,26 @@ void runCodec(Lzrw1Codec& codec, QIODevice& in, QIODevice& out, qint64 (Lzrw1Cod
     (codec.*step)();
 }
 
+// The wait cursor and a progress text for as long as it lives.
+class WaitStatus {
+public:
+    WaitStatus(CatalogueHost* host, const QString& text) : m_host(host)
+    {
+        m_host->setWaitCursor(true);
+        m_host->setStatusText(1, text);
+    }
+    ~WaitStatus()
+    {
+        m_host->setWaitCursor(false);
+        m_host->setStatusText(1, QString());
+    }
+    WaitStatus(const WaitStatus&) = delete;
+    WaitStatus& operator=(const WaitStatus&) = delete;
+
+private:
+    CatalogueHost* m_host;
+};
+
 // Replaces `name` with `bytes` through a temporary file in the same folder.
 void writeAtomically(const QString& name, const QByteArray& bytes)
 {
@@ -508,16 +528,7 @@ void ThumbnailCatalogue::SalvaMiniature(const QString& folder)
     const Occupato busy(*this);
     if (m_model.count() == 0)
         return;
-    m_host->setWaitCursor(true);
-    m_host->setStatusText(1, italian() ? QStringLiteral("Salvo le miniature...") : QStringLiteral("Saving thumbnails..."));
-    struct Restore {
-        CatalogueHost* host;
-        ~Restore()
-        {
-            host->setWaitCursor(false);
-            host->setStatusText(1, QString());
-        }
-    } restore{m_host};
+    const WaitStatus wait(m_host, italian() ? QStringLiteral("Salvo le miniature...") : QStringLiteral("Saving thumbnails..."));
 
     const int dim = Configurazione.Dimensione;
     const ImageList* list = dim >= 1 && dim <= 3 ? &startupObjects().lists[dim - 1] : nullptr;
@@ -559,16 +570,7 @@ void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 {
     const Occupato busy(*this);
     m_model.clear();
-    m_host->setWaitCursor(true);
-    m_host->setStatusText(1, italian() ? QStringLiteral("Carico le miniature...") : QStringLiteral("Loading thumbnails..."));
-    struct Restore {
-        CatalogueHost* host;
-        ~Restore()
-        {
-            host->setWaitCursor(false);
-            host->setStatusText(1, QString());
-        }
-    } restore{m_host};
+    const WaitStatus wait(m_host, italian() ? QStringLiteral("Carico le miniature...") : QStringLiteral("Loading thumbnails..."));
 
     const QString imagesName = cacheImagesName(folder);
     const QString textsName = cacheTextsName(folder);

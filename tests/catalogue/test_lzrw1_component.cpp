@@ -82,32 +82,6 @@ qint64 fastBlockLength(const QByteArray& bytes)
 
 } // namespace
 
-TEST(Tlzrw1, PublishedPropertiesAndDefaults)
-{
-    QWidget window;
-    auto* c = new Tlzrw1(&window);
-    window.show();
-    EXPECT_FALSE(c->isVisible());
-    EXPECT_EQ(c->Caption(), QString());
-
-    const QMetaObject* mo = c->metaObject();
-    QStringList names;
-    for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i)
-        names << mo->property(i).name();
-    EXPECT_EQ(names, (QStringList{"UseStream", "InputFile", "OutputFile", "CompressMode", "Threshold", "Caption"}));
-    EXPECT_EQ(c->property("UseStream").toBool(), false);
-    EXPECT_EQ(c->property("InputFile").toString(), QString());
-    EXPECT_EQ(c->property("OutputFile").toString(), QString());
-    EXPECT_EQ(c->property("CompressMode").value<TCompressMode>(), TCompressMode::Good);
-    EXPECT_EQ(c->property("Threshold").toInt(), 40);
-    EXPECT_EQ(int(TCompressMode::Good), 0);
-    EXPECT_EQ(int(TCompressMode::Fast), 1);
-    EXPECT_EQ(int(TCompressMode::Auto), 2);
-
-    c->setProperty("CompressMode", QVariant::fromValue(TCompressMode::Fast));
-    EXPECT_EQ(c->CompressMode(), TCompressMode::Fast);
-}
-
 TEST(Tlzrw1, CaptionIsTheStatusLineOnlyWhenShown)
 {
     const QByteArray data = textBytes(70000);

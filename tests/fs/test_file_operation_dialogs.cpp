@@ -43,13 +43,6 @@ void answerNextBox(const QString& button, BoxAnswer* seen)
 
 } // namespace
 
-TEST(FileOperationDialogs, LanguageFollowsTheSetting)
-{
-    EXPECT_EQ(fileOpLanguageFor("ITALIANO"), FileOpLanguage::Italian);
-    EXPECT_EQ(fileOpLanguageFor("ENGLISH"), FileOpLanguage::English);
-    EXPECT_EQ(fileOpLanguageFor(""), FileOpLanguage::English);
-}
-
 TEST(FileOperationDialogs, ItalianReplaceQuestionMapsEveryButton)
 {
     QTemporaryDir tmp;
@@ -151,8 +144,9 @@ TEST(FileOperationDialogs, AQuestionAskedWhileTheProgressShowsCanBeAnswered)
                 box = b;
         ASSERT_NE(box, nullptr);
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<QProgressDialog*>(w))
+            if (qobject_cast<QProgressDialog*>(w)) {
                 EXPECT_TRUE(w->isVisible());
+            }
         // A click as the window system delivers it: a window blocked by another
         // modal one never sees it.
         for (QAbstractButton* b : box->buttons())

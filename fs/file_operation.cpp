@@ -36,6 +36,29 @@ QString TFileOperation::zeroList(const QString& names)
     return list;
 }
 
+QString TFileOperation::zeroList(const QStringList& names)
+{
+    // An empty entry would end the list early, so it is left out.
+    QString list;
+    for (const QString& name : names) {
+        if (!name.isEmpty())
+            list += name + QChar(0);
+    }
+    return list + QChar(0) + (list.isEmpty() ? QString(QChar(0)) : QString());
+}
+
+QStringList TFileOperation::splitNames(const QString& names)
+{
+    // Up to the first empty name, as the shell reads a zero list.
+    QStringList list;
+    for (const QString& name : names.split(QLatin1Char(';'))) {
+        if (name.isEmpty())
+            break;
+        list.append(name);
+    }
+    return list;
+}
+
 quint16 TFileOperation::shellFlags(TFileOpFlags flags)
 {
     static constexpr struct {
@@ -78,8 +101,8 @@ bool TFileOperation::Execute()
     if (auto* widget = qobject_cast<QWidget*>(parent()))
         op.window = widget->window();
     op.function = shellFunction(m_operation);
-    op.from = zeroList(m_filesFrom);
-    op.to = zeroList(m_filesTo);
+    op.from = zeroList(m_from);
+    op.to = zeroList(m_to);
     op.flags = shellFlags(m_flags);
     op.progressTitle = m_progressTitle;
     const int result = qv::shellFileOperation(op, m_interaction ? m_interaction : m_dialogs.get());

@@ -35,11 +35,16 @@ public:
     // Always false; setting it true runs the operation at once.
     bool Active() const { return false; }
     void setActive(bool value);
-    // Names separated by ";".
-    QString FilesFrom() const { return m_filesFrom; }
-    void setFilesFrom(const QString& value) { m_filesFrom = value; }
-    QString FilesTo() const { return m_filesTo; }
-    void setFilesTo(const QString& value) { m_filesTo = value; }
+    // Names separated by ";" (a name holding ";" cannot be given this way: use the lists).
+    QString FilesFrom() const { return m_from.join(QLatin1Char(';')); }
+    void setFilesFrom(const QString& value) { m_from = splitNames(value); }
+    QString FilesTo() const { return m_to.join(QLatin1Char(';')); }
+    void setFilesTo(const QString& value) { m_to = splitNames(value); }
+    // The same as lists: each entry is one whole absolute name, whatever characters it holds.
+    QStringList SourceList() const { return m_from; }
+    void setSourceList(const QStringList& paths) { m_from = paths; }
+    QStringList DestinationList() const { return m_to; }
+    void setDestinationList(const QStringList& paths) { m_to = paths; }
     TFileOpFlags Flags() const { return m_flags; }
     void setFlags(TFileOpFlags value) { m_flags = value; }
     TFileOp Operation() const { return m_operation; }
@@ -60,12 +65,15 @@ public:
 
     // The list the shell takes: the names, two zero characters, then every ";" a zero.
     static QString zeroList(const QString& names);
+    static QString zeroList(const QStringList& names);
     static quint16 shellFlags(TFileOpFlags flags);
     static unsigned shellFunction(TFileOp operation);
 
 private:
-    QString m_filesFrom;
-    QString m_filesTo;
+    static QStringList splitNames(const QString& names);
+
+    QStringList m_from;
+    QStringList m_to;
     TFileOpFlags m_flags = TFileOpFlags(fofAllowUndo) | fofFilesOnly;
     TFileOp m_operation = foMove;
     bool m_operationAborted = false;

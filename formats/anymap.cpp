@@ -1,7 +1,9 @@
 // The any-format bitmap: one load by extension, and icons drawn over white.
 #include "formats/anymap.h"
+#include "formats/dib_image.h"
 #include "formats/picture_loader.h"
 #include "formats/tif_map.h"
+#include "platform/metafile_player.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -16,6 +18,8 @@ namespace {
 
 const char kInvalidIcon[] = "The file holds no valid icon";
 constexpr qint64 kMaxIconFileBytes = 64 << 20;
+// Metafiles from drawing programs rarely pass a few megabytes.
+constexpr qint64 kMaxMetafileBytes = 256 << 20;
 
 // True when the file holds an image header at `offset` (a bitmap info header
 // or a PNG header) whose sides are those of an icon, at most 256: Qt's reader
@@ -92,6 +96,11 @@ QImage IconToBitmap(QByteArrayView ico)
     return bitmap;
 }
 
+QImage MetafileToBitmap(QByteArrayView bytes)
+{
+    return RenderMetafile(bytes, [](QByteArrayView dib) { return DibToImage(dib); });
+}
+
 void TAnymap::LoadFromFile(const QString& fileName)
 {
     const QString key = PictureExtensionKey(fileName);
@@ -113,6 +122,14 @@ void TAnymap::LoadFromFile(const QString& fileName)
         if (file.size() > kMaxIconFileBytes)
             throw EInvalidGraphic(QString::fromLatin1(kInvalidIcon));
         m_bitmap = IconToBitmap(file.readAll());
+        m_bitsPerPixel = 0;
+    } else if (key == QLatin1String("wmf") || key == QLatin1String("emf")) {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw EMetafile(QString("Cannot open %1").arg(fileName));
+        if (file.size() > kMaxMetafileBytes)
+            throw EMetafile(QStringLiteral("The metafile is too large"));
+        m_bitmap = MetafileToBitmap(file.readAll());
         m_bitsPerPixel = 0;
     }
 }

@@ -1,5 +1,5 @@
-// TAnymap, the bitmap through which TIFF files, drawing previews and icons are
-// read: the reader is picked by the file's extension.
+// TAnymap, the bitmap through which TIFF files, drawing previews, icons and
+// metafiles are read: the reader is picked by the file's extension.
 #pragma once
 #include "formats/cdr_map.h"
 #include "formats/picture.h"
@@ -11,8 +11,9 @@
 class TAnymap : public PictureGraphic {
 public:
     // "tif" through TTifmap, "cdr" through TCdrMap, "ico" through Qt's icon
-    // reader (key: the lower-cased extension). Any other key leaves the bitmap
-    // as it was. The readers' errors (ETifException, EInvalidGraphic) pass through.
+    // reader, "wmf" and "emf" through our metafile player (key: the
+    // lower-cased extension). Any other key leaves the bitmap as it was. The
+    // readers' errors (ETifException, EInvalidGraphic, EMetafile) pass through.
     void LoadFromFile(const QString& fileName);
 
     const QImage& Bitmap() const { return m_bitmap; }
@@ -33,3 +34,7 @@ private:
 // one when there are several), else its largest, drawn over white. Throws
 // EInvalidGraphic when the file holds no icon Qt can read.
 QImage IconToBitmap(QByteArrayView ico);
+// A WMF or EMF file's bytes as a bitmap of the picture's size (96 dots per
+// inch), drawn antialiased over white; its bitmaps through DibToImage.
+// Throws EMetafile.
+QImage MetafileToBitmap(QByteArrayView bytes);

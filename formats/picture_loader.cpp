@@ -80,7 +80,7 @@ TPicture readJpegPicture(const QString& fileName)
     return TPicture(jpeg.Bitmap());
 }
 
-// TIFF files, drawing previews and icons through the any-format bitmap, which
+// TIFF files, drawing previews, icons and metafiles through the any-format bitmap, which
 // the picture keeps.
 TPicture readAnymapPicture(const QString& fileName)
 {
@@ -103,6 +103,8 @@ const PictureFormatRow kPictureFormats[] = {
     {"jpeg", readJpegPicture, kPictureReadErrorText},
     {"bmp", readBmpWithQt, kPictureReadErrorText},
     {"ico", readAnymapPicture, kPictureReadErrorText},
+    {"wmf", readAnymapPicture, kPictureReadErrorText},
+    {"emf", readAnymapPicture, kPictureReadErrorText},
     {"tif", readAnymapPicture, kPictureReadErrorText},
     {"cdr", readAnymapPicture, kPictureReadErrorText},
 };

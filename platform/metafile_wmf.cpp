@@ -10,6 +10,11 @@ namespace {
 
 constexpr quint32 kPlaceableKey = 0x9AC6CDD7;
 constexpr std::size_t kPlaceableBytes = 22, kHeaderBytes = 18, kRecordHeader = 6;
+// An escape of the comment kind that carries an enhanced metafile ("WMFC"):
+// its EMF bytes start 38 bytes into the record's parameters.
+constexpr quint16 kMfComment = 0x000F;
+constexpr quint32 kEmbeddedEmfKey = 0x43464D57;
+constexpr std::size_t kEmbeddedEmfData = 38;
 
 // Record functions.
 enum : quint16 {
@@ -28,7 +33,7 @@ enum : quint16 {
     META_INTERSECTCLIPRECT = 0x0416, META_ELLIPSE = 0x0418, META_RECTANGLE = 0x041B, META_SETPIXEL = 0x041F,
     META_FRAMEREGION = 0x0429, META_TEXTOUT = 0x0521, META_POLYPOLYGON = 0x0538, META_ROUNDRECT = 0x061C,
     META_PATBLT = 0x061D, META_CREATEREGION = 0x06FF, META_ARC = 0x0817, META_PIE = 0x081A, META_CHORD = 0x0830,
-    META_BITBLT = 0x0922, META_DIBBITBLT = 0x0940, META_EXTTEXTOUT = 0x0A32, META_STRETCHBLT = 0x0B23,
+    META_ESCAPE = 0x0626, META_BITBLT = 0x0922, META_DIBBITBLT = 0x0940, META_EXTTEXTOUT = 0x0A32, META_STRETCHBLT = 0x0B23,
     META_DIBSTRETCHBLT = 0x0B41, META_SETDIBTODEV = 0x0D33, META_STRETCHDIB = 0x0F43,
 };
 
@@ -423,17 +428,30 @@ MetafileHeader ReadWmfHeader(QByteArrayView data, WmfLayout* layout)
         width = std::round(std::abs(bounds.width()) * 96 / unitsPerInch);
         height = std::round(std::abs(bounds.height()) * 96 / unitsPerInch);
     } else {
-        // Without the placeable header the first window extent gives the size.
+        // Without the placeable header: the frame of an enhanced metafile
+        // that the file carries in its comments, else the first window extent.
         std::size_t pos = first;
         for (std::size_t n = 0; n < kMaxRecords && file.has(pos, kRecordHeader); ++n) {
             const quint64 bytes = quint64(file.u32(pos)) * 2;
             const quint16 function = file.u16(pos + 4);
             if (bytes < kRecordHeader || bytes > file.size() - pos || function == META_EOF)
                 break;
-            if (function == META_SETWINDOWEXT && bytes >= kRecordHeader + 4) {
+            if (function == META_SETWINDOWEXT && bytes >= kRecordHeader + 4 && width == 0) {
                 width = std::abs(file.s16(pos + 8));
                 height = std::abs(file.s16(pos + 6));
-                break;
+            }
+            const std::size_t p = pos + kRecordHeader;
+            if (function == META_ESCAPE && file.u16(p) == kMfComment && file.u32(p + 4) == kEmbeddedEmfKey
+                && bytes > kRecordHeader + kEmbeddedEmfData) {
+                try {
+                    const QSize frame = ReadEmfHeader(data.sliced(qsizetype(p + kEmbeddedEmfData),
+                                                                  qsizetype(bytes - kRecordHeader - kEmbeddedEmfData)))
+                                            .size;
+                    width = frame.width();
+                    height = frame.height();
+                    break;
+                } catch (const EMetafile&) {
+                }
             }
             pos += std::size_t(bytes);
         }

@@ -298,7 +298,7 @@ void EmfPlayer::gradient(const RecordBytes& r)
     const LogBrush saved = m_canvas.dc.brush;
     const LogPen savedPen = m_canvas.dc.pen;
     m_canvas.dc.pen.style = 5; // no outline
-    for (std::size_t s = 0; s < shapes; ++s) {
+    for (std::size_t s = 0; s < shapes && !m_canvas.exhausted(); ++s) {
         const std::size_t o = indices + s * each;
         const std::size_t a = r.u32(o), b = r.u32(o + 4), c = mode == 2 ? r.u32(o + 8) : 0;
         if (a >= vertices || b >= vertices || c >= vertices)

@@ -24,9 +24,17 @@ enum : int { PT_CLOSEFIGURE = 1, PT_LINETO = 2, PT_BEZIERTO = 4, PT_MOVETO = 6 }
 constexpr double kBudgetFloor = double(1 << 28);
 constexpr double kBudgetCeiling = 8.0 * (1ULL << 30);
 
+// Every drawing or clipping step costs at least this many pixels of the budget.
+constexpr double kStepCost = 256;
+// Shapes reaching further than this from the picture are damage, not drawing:
+// Qt's rasteriser is not made for coordinates that large.
+constexpr double kFarAway = 1e8;
+
 bool finite(const QRectF& r)
 {
-    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height())
+        && std::abs(r.x()) < kFarAway && std::abs(r.y()) < kFarAway && std::abs(r.right()) < kFarAway
+        && std::abs(r.bottom()) < kFarAway;
 }
 
 // Windows-1252 for the bytes 0x80..0x9F; the rest is Latin-1.
@@ -114,11 +122,14 @@ void Mapping::scaleViewportExt(double xNum, double xDenom, double yNum, double y
 
 long ObjectTable::addToFreeSlot(GdiObject object)
 {
-    for (std::size_t i = 0; i < m_slots.size(); ++i)
+    // Slots below m_firstFree are all taken, so a full table costs nothing to ask.
+    for (std::size_t i = m_firstFree; i < m_slots.size(); ++i)
         if (!m_slots[i]) {
             m_slots[i] = std::make_unique<GdiObject>(std::move(object));
+            m_firstFree = i + 1;
             return long(i);
         }
+    m_firstFree = m_slots.size();
     return -1;
 }
 
@@ -140,6 +151,7 @@ bool ObjectTable::remove(std::size_t index)
     if (index >= m_slots.size() || !m_slots[index])
         return false;
     m_slots[index].reset();
+    m_firstFree = std::min(m_firstFree, index);
     return true;
 }
 
@@ -235,12 +247,12 @@ bool GdiCanvas::flipsY() const
     return page.m22() < 0;
 }
 
-bool GdiCanvas::spend(const QRectF& area)
+bool GdiCanvas::spend(const QRectF& area, double steps)
 {
     if (exhausted() || !finite(area))
         return false;
     const QRectF seen = area.intersected(m_target);
-    m_budget -= 64 + std::max(0.0, seen.width()) * std::max(0.0, seen.height());
+    m_budget -= kStepCost * steps + std::max(0.0, seen.width()) * std::max(0.0, seen.height());
     return !exhausted();
 }
 
@@ -614,7 +626,7 @@ QFont GdiCanvas::pictureFont(double* emPixels) const
         const double widthPx = f.width * std::hypot(t.m11(), t.m12());
         const double average = QFontMetricsF(font).averageCharWidth();
         if (average > 0 && std::isfinite(widthPx))
-            font.setStretch(std::clamp(int(std::lround(100 * widthPx / average)), 1, 4000));
+            font.setStretch(int(std::clamp(100 * widthPx / average, 1.0, 4000.0)));
     }
     *emPixels = px;
     return font;
@@ -670,7 +682,7 @@ void GdiCanvas::text(QPointF reference, const QString& string, const std::vector
     frame.translate(origin.x(), origin.y());
     frame.rotate(angle);
     const QRectF cell(x, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent());
-    if (!spend(frame.mapRect(cell)))
+    if (!spend(frame.mapRect(cell), double(string.size())))
         return;
     if (updateCp) {
         const double logicalWidth = xScale > 0 ? width / xScale : 0;
@@ -853,6 +865,10 @@ void GdiCanvas::offsetClip(QPointF logical)
 void GdiCanvas::combineClip(const QPainterPath& region, int mode)
 {
     m_clipApplied = false;
+    // Path arithmetic grows with the pieces: it is paid for like drawing.
+    m_budget -= kStepCost * double(region.elementCount() + (dc.clip.on ? dc.clip.path.elementCount() : 0));
+    if (exhausted() || !finite(region.controlPointRect()))
+        return;
     if (mode == RGN_COPY) {
         dc.clip = Clip{true, false, {}, region};
         return;

@@ -115,6 +115,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<GdiObject>> m_slots;
+    std::size_t m_firstFree = 0;
 };
 
 // The stock objects that EMF handles with the high bit set name, and the default
@@ -226,7 +227,8 @@ private:
     // Draws a logical path (filled and/or stroked), or adds it to the open path.
     void draw(const QPainterPath& logical, bool fill, bool stroke, bool connect = false);
     void drawPicturePath(const QPainterPath& picture, bool fill, bool stroke, const QBrush* brush = nullptr);
-    bool spend(const QRectF& pictureArea);
+    // Charges the budget for painting an area (picture pixels) in a number of steps.
+    bool spend(const QRectF& pictureArea, double steps = 1);
     void applyClip();
     void applyRop2();
     QPen picturePen(const LogPen& pen) const;

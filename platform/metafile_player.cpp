@@ -4,6 +4,8 @@
 #include "platform/limits.h"
 #include "platform/metafile_gdi.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <algorithm>
 
@@ -141,10 +143,17 @@ QImage DecodeMetafileDib(QByteArrayView info, QByteArrayView bits, bool paletteI
     const RecordBytes r(reinterpret_cast<const uchar*>(info.data()), std::size_t(info.size()));
     const quint32 compression = r.u32(0) >= 40 ? r.u32(16) : 0;
     if (compression == BI_JPEG || compression == BI_PNG) {
-        QImage image = QImage::fromData(bits, compression == BI_PNG ? "PNG" : "JPG");
-        if (image.isNull() || !qv::pictureSizeAllowed(image.width(), image.height()))
+        QByteArray bytes = bits.toByteArray();
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, compression == BI_PNG ? "png" : "jpeg");
+        reader.setAutoDetectImageFormat(false);
+        // The stated size must be one that the compressed bytes can justify.
+        const QSize size = reader.size();
+        if (!size.isValid() || !qv::pictureSizeAllowed(size.width(), size.height())
+            || quint64(size.width()) * quint64(size.height()) > (quint64(bits.size()) + 1) * 4096)
             return {};
-        return image;
+        return reader.read();
     }
     const QByteArray packed = PackDib(info, bits, paletteIndices);
     if (packed.isEmpty() || !decode)

@@ -244,3 +244,31 @@ TEST(Metafile, DamagedFilesAreRefusedOrDrawnInPart)
         }
     }
 }
+
+TEST(Metafile, BitmapInfoOfEachHeaderKindBecomesAPackedBitmap)
+{
+    // Two pixels at 1 bit (index 1, then 0): the 12-byte header with colour
+    // triples and the 40-byte one with quads give the same picture.
+    QByteArray info(40, '\0');
+    qToLittleEndian<quint32>(40, info.data());
+    qToLittleEndian<qint32>(2, info.data() + 4);
+    qToLittleEndian<qint32>(1, info.data() + 8);
+    qToLittleEndian<quint16>(1, info.data() + 12);
+    qToLittleEndian<quint16>(1, info.data() + 14);
+    info += QByteArray::fromHex("0000ff0000ff0000");
+    const QByteArray core = QByteArray::fromHex("0c0000000200010001000100" "0000ff" "00ff00");
+    const QByteArray bits = QByteArray::fromHex("80000000");
+    EXPECT_EQ(DibInfoBytes(info, false), 48u);
+    EXPECT_EQ(DibInfoBytes(core, false), 18u);
+    for (const QByteArray& header : {info, core}) {
+        const QImage image = decodeWithQt(PackDib(header, bits, false));
+        ASSERT_EQ(image.size(), QSize(2, 1));
+        EXPECT_EQ(image.pixel(0, 0), qRgb(0, 255, 0));
+        EXPECT_EQ(image.pixel(1, 0), qRgb(255, 0, 0));
+    }
+    // Bits too few for the stated height are refused before anything is allocated.
+    QByteArray tall = info;
+    qToLittleEndian<qint32>(60000, tall.data() + 8);
+    EXPECT_TRUE(PackDib(tall, bits, false).isEmpty());
+    EXPECT_EQ(DibInfoBytes(QByteArray::fromHex("0d000000"), false), 0u);
+}

@@ -87,22 +87,33 @@ QByteArray tenThousandRecords()
 {
     EmfWriter w;
     w.record(18, {1});                 // transparent background
-    w.record(38, {2, 0, 2, 0, 0x202020}); // pen 2: 2 pixels, dark grey
-    w.record(37, {2});
     w.record(82, {3, -16, 0, 0, 0, 400, 0, 0}); // font 3: 16 pixels, the default face
     w.record(37, {3});
+    // The mix of the office suite's files: objects made, selected and
+    // deleted around each shape, so about one record in nine draws.
     for (int i = 0; w.count() < 10000; ++i) {
         const qint32 x = (i * 37) % 760, y = (i * 23) % 560;
-        w.record(39, {1, 0, (i * 2654435761u) & 0xFFFFFF, 0});
+        w.record(39, {1, 0, qint32((i * 2654435761u) & 0xFFFFFF), 0});
+        w.record(38, {2, 0, 1 + i % 3, 0, 0x202020});
         w.record(37, {1});
-        w.record(43, {x, y, x + 30, y + 20});
-        w.record(42, {x + 5, y + 5, x + 35, y + 40});
-        w.polygon16(86, {qint16(x), qint16(y + 40), qint16(x + 20), qint16(y + 10), qint16(x + 40), qint16(y + 40)});
-        w.polygon16(87, {qint16(x), qint16(y), qint16(x + 15), qint16(y + 30), qint16(x + 30), qint16(y),
-                         qint16(x + 40), qint16(y + 30)});
+        w.record(37, {2});
+        switch (i % 4) {
+        case 0: w.record(43, {x, y, x + 30, y + 20}); break;
+        case 1: w.record(42, {x + 5, y + 5, x + 35, y + 40}); break;
+        case 2:
+            w.polygon16(86, {qint16(x), qint16(y + 40), qint16(x + 20), qint16(y + 10), qint16(x + 40),
+                             qint16(y + 40)});
+            break;
+        default:
+            w.polygon16(87, {qint16(x), qint16(y), qint16(x + 15), qint16(y + 30), qint16(x + 30), qint16(y),
+                             qint16(x + 40), qint16(y + 30)});
+            break;
+        }
         w.record(37, {int(0x80000000u | 5)}); // stock hollow brush
+        w.record(37, {int(0x80000000u | 7)}); // stock black pen
         w.record(40, {1});
-        if (i % 4 == 0)
+        w.record(40, {2});
+        if (i % 8 == 0)
             w.text(x, y + 20, QStringLiteral("Quorvel"));
     }
     return w.finish();

@@ -293,7 +293,8 @@ QPen GdiCanvas::picturePen(const LogPen& p) const
     QColor colour = dc.rop2 == R2_BLACK ? QColor(Qt::black) : dc.rop2 == R2_WHITE ? QColor(Qt::white) : p.colour;
     const double width = p.width * pictureScale();
     const bool thin = width < 1.5;
-    QPen pen(colour, std::isfinite(width) ? std::clamp(width, 1.0, 1e6) : 1.0);
+    // Thin pens are Qt's cosmetic one-pixel pens, which its rasteriser strokes fastest.
+    QPen pen(colour, thin || !std::isfinite(width) ? 0.0 : std::min(width, 1e6));
     const quint32 cap = p.style & 0xF00, join = p.style & 0xF000;
     pen.setCapStyle(cap == PS_ENDCAP_SQUARE ? Qt::SquareCap : cap == PS_ENDCAP_FLAT ? Qt::FlatCap : Qt::RoundCap);
     pen.setJoinStyle(join == PS_JOIN_BEVEL ? Qt::BevelJoin : join == PS_JOIN_MITER ? Qt::MiterJoin : Qt::RoundJoin);
@@ -308,7 +309,7 @@ QPen GdiCanvas::picturePen(const LogPen& p) const
     case PS_ALTERNATE: pattern = {1, 1}; break;
     case PS_USERSTYLE:
         for (double d : p.dashes)
-            pattern.append(std::max(0.01, d * pictureScale() / pen.widthF()));
+            pattern.append(std::max(0.01, d * pictureScale() / std::max(1.0, pen.widthF())));
         if (pattern.size() % 2)
             pattern.append(pattern);
         break;
@@ -364,7 +365,7 @@ void GdiCanvas::drawPicturePath(const QPainterPath& picture, bool fill, bool str
     const QBrush brush = brushOverride ? *brushOverride : fill ? pictureBrush(dc.brush) : QBrush(Qt::NoBrush);
     if (pen.style() == Qt::NoPen && brush.style() == Qt::NoBrush)
         return;
-    const double grow = pen.style() == Qt::NoPen ? 0 : pen.widthF() / 2 + 1;
+    const double grow = pen.style() == Qt::NoPen ? 0 : std::max(1.0, pen.widthF()) / 2 + 1;
     if (!spend(picture.controlPointRect().adjusted(-grow, -grow, grow, grow)))
         return;
     applyClip();

@@ -51,7 +51,7 @@ bool isKey(const QString& line, const QString& key)
 
 QList<QStringList> SystemDesktopWallpaper::commandsFor(const QString& desktop, const QString& path)
 {
-    const QString uri = QUrl::fromLocalFile(path).toString();
+    const QString uri = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
     QList<QStringList> out;
     // XDG_CURRENT_DESKTOP is a colon-separated list, most specific first.
     for (const QString& name : desktop.toUpper().split(':', Qt::SkipEmptyParts)) {

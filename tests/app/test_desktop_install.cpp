@@ -12,17 +12,17 @@
 
 namespace {
 
-struct Run {
+struct ProcessResult {
     int code = -1;
     QString output;
 };
 
-Run run(const QString& program, const QStringList& args)
+ProcessResult run(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
-    Run r;
+    ProcessResult r;
     if (p.waitForFinished(300000) && p.exitStatus() == QProcess::NormalExit)
         r.code = p.exitCode();
     r.output = QString::fromUtf8(p.readAll());
@@ -36,10 +36,10 @@ const QString kId = "org.quorvel.Quorvel";
 TEST(DesktopFiles, EntryAndMetainfoValidate)
 {
     const QString dir = qvtest::sourceDir() + "/resources/desktop/";
-    const Run entry = run("desktop-file-validate", {dir + kId + ".desktop"});
+    const ProcessResult entry = run("desktop-file-validate", {dir + kId + ".desktop"});
     EXPECT_EQ(entry.code, 0) << entry.output.toStdString();
     EXPECT_TRUE(entry.output.trimmed().isEmpty()) << entry.output.toStdString();
-    const Run meta = run("appstreamcli", {"validate", "--no-net", dir + kId + ".metainfo.xml"});
+    const ProcessResult meta = run("appstreamcli", {"validate", "--no-net", dir + kId + ".metainfo.xml"});
     EXPECT_EQ(meta.code, 0) << meta.output.toStdString();
 }
 
@@ -48,14 +48,14 @@ TEST(DesktopFiles, InstallIntoAFreshPrefix)
     if (!QFileInfo::exists(qvtest::binaryDir() + "/quorvel"))
         GTEST_SKIP() << "the program is not built";
     QTemporaryDir prefix;
-    const Run install = run("cmake", {"--install", qvtest::binaryDir(), "--prefix", prefix.path()});
+    const ProcessResult install = run("cmake", {"--install", qvtest::binaryDir(), "--prefix", prefix.path()});
     ASSERT_EQ(install.code, 0) << install.output.toStdString();
     const QString p = prefix.path();
     EXPECT_TRUE(QFileInfo(p + "/bin/quorvel").isExecutable());
     EXPECT_TRUE(QFileInfo::exists(p + "/share/quorvel/QVITA.HLP"));
     EXPECT_TRUE(QFileInfo::exists(p + "/share/quorvel/QVENG.HLP"));
     EXPECT_TRUE(QFileInfo::exists(p + "/share/metainfo/" + kId + ".metainfo.xml"));
-    const Run entry = run("desktop-file-validate", {p + "/share/applications/" + kId + ".desktop"});
+    const ProcessResult entry = run("desktop-file-validate", {p + "/share/applications/" + kId + ".desktop"});
     EXPECT_EQ(entry.code, 0) << entry.output.toStdString();
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QImage icon(QString("%1/share/icons/hicolor/%2x%2/apps/%3.png").arg(p).arg(size).arg(kId));

@@ -8,7 +8,9 @@
 
 #include "testutil.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
+#include <QMenu>
 #include <QDir>
 #include <QImage>
 #include <QPushButton>

@@ -39,8 +39,10 @@ QImage paintSizePreview(int size, const QColor& border, const QColor& background
 
 SizePreview::SizePreview(int size, QWidget* parent) : QLabel(parent), m_size(size)
 {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // A plain outline shows where to click while the picture is empty.
+    setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    setForegroundRole(QPalette::Mid);
     setFixedSize(size + 2, size + 2);
     setAlignment(Qt::AlignCenter);
     setCursor(Qt::PointingHandCursor);
@@ -133,10 +135,7 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     ckSalvaThumb = named(new QCheckBox(GroupBox2), "ckSalvaThumb");
     ckHotTrack = named(new QCheckBox(GroupBox2), "ckHotTrack");
     listColumn->addWidget(ckSvuota);
-    // Saving thumbnails depends on emptying the list first.
     listColumn->addWidget(ckSalvaThumb);
-    listColumn->setAlignment(ckSalvaThumb, Qt::AlignLeft);
-    ckSalvaThumb->setContentsMargins(18, 0, 0, 0);
     listColumn->addWidget(ckHotTrack);
     g->addWidget(GroupBox2, 2, 0);
     gbAltre = named(new QGroupBox(general), "gbAltre");

@@ -1,5 +1,7 @@
 // The desktop integration: the entry and the AppStream data pass their
 // validators, and an install into a fresh prefix has everything in place.
+#include "app/help_window.h"
+
 #include "testutil.h"
 
 #include <QDir>
@@ -53,7 +55,10 @@ TEST(DesktopFiles, InstallIntoAFreshPrefix)
     const QString p = prefix.path();
     EXPECT_TRUE(QFileInfo(p + "/bin/quorvel").isExecutable());
     EXPECT_TRUE(QFileInfo::exists(p + "/share/quorvel/QVITA.HLP"));
-    EXPECT_TRUE(QFileInfo::exists(p + "/share/quorvel/QVENG.HLP"));
+    // The installed program finds its help in the prefix's data folder.
+    THelpWindow help;
+    EXPECT_TRUE(help.showContents(p + "/bin/QVENG.HLP"));
+    EXPECT_EQ(help.currentFile(), QFileInfo(p + "/share/quorvel/QVENG.HLP").canonicalFilePath());
     EXPECT_TRUE(QFileInfo::exists(p + "/share/metainfo/" + kId + ".metainfo.xml"));
     const ProcessResult entry = run("desktop-file-validate", {p + "/share/applications/" + kId + ".desktop"});
     EXPECT_EQ(entry.code, 0) << entry.output.toStdString();

@@ -324,7 +324,8 @@ void TfrmOpzioni::FormCreate()
         const bool chosen = m_dimensione == i + 1;
         const qint64 key = chosen ? (qint64(m_bdCol) << 32 | m_bkCol) : -1;
         // Painting runs on every paint event: only a change repaints the picture.
-        if (p->property("paintedKey").toLongLong() == key && (chosen || p->pixmap().isNull()))
+        const QVariant painted = p->property("paintedKey");
+        if (painted.isValid() && painted.toLongLong() == key)
             continue;
         p->setProperty("paintedKey", key);
         if (chosen)

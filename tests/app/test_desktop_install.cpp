@@ -35,17 +35,7 @@ const QString kId = "org.quorvel.Quorvel";
 
 } // namespace
 
-TEST(DesktopFiles, EntryAndMetainfoValidate)
-{
-    const QString dir = qvtest::sourceDir() + "/resources/desktop/";
-    const ProcessResult entry = run("desktop-file-validate", {dir + kId + ".desktop"});
-    EXPECT_EQ(entry.code, 0) << entry.output.toStdString();
-    EXPECT_TRUE(entry.output.trimmed().isEmpty()) << entry.output.toStdString();
-    const ProcessResult meta = run("appstreamcli", {"validate", "--no-net", dir + kId + ".metainfo.xml"});
-    EXPECT_EQ(meta.code, 0) << meta.output.toStdString();
-}
-
-TEST(DesktopFiles, InstallIntoAFreshPrefix)
+TEST(DesktopFiles, InstallIntoAFreshPrefixValidates)
 {
     if (!QFileInfo::exists(qvtest::binaryDir() + "/quorvel"))
         GTEST_SKIP() << "the program is not built";
@@ -59,9 +49,11 @@ TEST(DesktopFiles, InstallIntoAFreshPrefix)
     THelpWindow help;
     EXPECT_TRUE(help.showContents(p + "/bin/QVENG.HLP"));
     EXPECT_EQ(help.currentFile(), QFileInfo(p + "/share/quorvel/QVENG.HLP").canonicalFilePath());
-    EXPECT_TRUE(QFileInfo::exists(p + "/share/metainfo/" + kId + ".metainfo.xml"));
     const ProcessResult entry = run("desktop-file-validate", {p + "/share/applications/" + kId + ".desktop"});
     EXPECT_EQ(entry.code, 0) << entry.output.toStdString();
+    EXPECT_TRUE(entry.output.trimmed().isEmpty()) << entry.output.toStdString();
+    const ProcessResult meta = run("appstreamcli", {"validate", "--no-net", p + "/share/metainfo/" + kId + ".metainfo.xml"});
+    EXPECT_EQ(meta.code, 0) << meta.output.toStdString();
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QImage icon(QString("%1/share/icons/hicolor/%2x%2/apps/%3.png").arg(p).arg(size).arg(kId));
         EXPECT_EQ(icon.size(), QSize(size, size)) << size;

@@ -100,32 +100,72 @@ std::optional<ByteRange> thumbnailInTiff(const uchar* data, std::size_t size)
 
 } // namespace
 
+namespace {
+
+struct Segment {
+    uchar kind = 0;
+    const uchar* body = nullptr;
+    std::size_t length = 0; // of the body
+    std::size_t offset = 0; // of the body in the file
+};
+
+bool isFrameHeader(uchar kind) { return kind >= 0xC0 && kind <= 0xCF && kind != 0xC4 && kind != 0xC8 && kind != 0xCC; }
+
+// The marker segments of a JPEG file up to its first scan, one at a time.
+class SegmentWalk {
+public:
+    SegmentWalk(const uchar* data, std::size_t size) : m_cursor(QByteArrayView(data, qsizetype(size)))
+    {
+        const uchar* soi = m_cursor.take(2);
+        m_ok = soi && soi[0] == 0xFF && soi[1] == 0xD8;
+    }
+    bool next(Segment* out)
+    {
+        if (!m_ok || ++m_count > kMaxMarkers)
+            return false;
+        const uchar* marker = m_cursor.take(4);
+        if (!marker || marker[0] != 0xFF || marker[1] == 0xDA || marker[1] == 0xD9)
+            return false;
+        const std::size_t length = std::size_t(marker[2] << 8 | marker[3]);
+        out->kind = marker[1];
+        out->offset = m_cursor.pos();
+        out->length = length - 2;
+        out->body = length >= 2 ? m_cursor.take(length - 2) : nullptr;
+        return out->body != nullptr;
+    }
+
+private:
+    ByteCursor m_cursor;
+    bool m_ok = false;
+    int m_count = 0;
+};
+
+} // namespace
+
 std::optional<ByteRange> findExifThumbnail(const unsigned char* data, std::size_t size)
 {
-    ByteCursor cursor(QByteArrayView(data, qsizetype(size)));
-    const uchar* soi = cursor.take(2);
-    if (!soi || soi[0] != 0xFF || soi[1] != 0xD8)
-        return std::nullopt;
-    for (int n = 0; n < kMaxMarkers; ++n) {
-        const uchar* marker = cursor.take(4);
-        if (!marker || marker[0] != 0xFF)
-            return std::nullopt;
-        const uchar kind = marker[1];
-        // Past the frame header nothing of interest follows.
-        if (kind == 0xDA || kind == 0xD9 || (kind >= 0xC0 && kind <= 0xCF && kind != 0xC4 && kind != 0xCC))
-            return std::nullopt;
-        const std::size_t length = std::size_t(marker[2] << 8 | marker[3]);
-        if (length < 2)
-            return std::nullopt;
-        const std::size_t start = cursor.pos();
-        const uchar* body = cursor.take(length - 2);
-        if (!body)
-            return std::nullopt;
-        if (kind == 0xE1 && length - 2 >= 6 && std::equal(body, body + 6, "Exif\0\0")) {
-            const std::size_t tiffStart = start + 6;
-            if (auto found = thumbnailInTiff(data + tiffStart, length - 2 - 6))
+    SegmentWalk walk(data, size);
+    Segment s;
+    while (walk.next(&s) && !isFrameHeader(s.kind)) {
+        if (s.kind == 0xE1 && s.length >= 6 && std::equal(s.body, s.body + 6, "Exif\0\0")) {
+            const std::size_t tiffStart = s.offset + 6;
+            if (auto found = thumbnailInTiff(data + tiffStart, s.length - 6))
                 return ByteRange{tiffStart + found->offset, found->length};
             return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QSize> jpegFrameSize(const unsigned char* data, std::size_t size)
+{
+    SegmentWalk walk(data, size);
+    Segment s;
+    while (walk.next(&s)) {
+        if (isFrameHeader(s.kind)) {
+            if (s.length < 5)
+                return std::nullopt;
+            return QSize(s.body[3] << 8 | s.body[4], s.body[1] << 8 | s.body[2]);
         }
     }
     return std::nullopt;

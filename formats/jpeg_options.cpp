@@ -76,9 +76,12 @@ std::optional<JpegThumbnail> JpegThumbnailDecoder::decodeEmbedded(const unsigned
         return std::nullopt;
     try {
         const unsigned char* inner = data + range->offset;
-        const qv::jpeg::HeaderInfo picture = m_decompressor.readHeader(data, size, limits);
+        // Only the front of the file may be here: its size comes from the frame header alone.
+        const std::optional<QSize> picture = jpegFrameSize(data, size);
+        if (!picture || picture->isEmpty())
+            return std::nullopt;
         const qv::jpeg::HeaderInfo small = m_decompressor.readHeader(inner, range->length, limits);
-        const QSize trueSize(picture.width, picture.height);
+        const QSize trueSize = *picture;
         if (!acceptEmbedded(QSize(small.width, small.height), trueSize))
             return std::nullopt;
         // The stored thumbnail is small: reduce it only as far as it still covers the box.

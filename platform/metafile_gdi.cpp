@@ -608,7 +608,8 @@ QFont GdiCanvas::pictureFont(double* emPixels) const
     double px = f.height == 0 ? 16 : std::abs(double(f.height)) * yScale;
     if (!std::isfinite(px) || px < 0.5)
         px = 0.5;
-    px = std::min(px, 20000.0);
+    // Qt caches glyphs as images: sizes far beyond any page would cost gigabytes.
+    px = std::min(px, 2000.0);
     static thread_local QHash<QString, double> emPerCell;
     if (f.height > 0) {
         // A positive height is the cell (ascent plus descent); the matcher wants the em.
@@ -627,7 +628,7 @@ QFont GdiCanvas::pictureFont(double* emPixels) const
         const double widthPx = f.width * std::hypot(t.m11(), t.m12());
         const double average = QFontMetricsF(font).averageCharWidth();
         if (average > 0 && std::isfinite(widthPx))
-            font.setStretch(int(std::clamp(100 * widthPx / average, 1.0, 4000.0)));
+            font.setStretch(int(std::clamp(100 * widthPx / average, 25.0, 400.0)));
     }
     *emPixels = px;
     return font;

@@ -219,6 +219,13 @@ TEST(Metafile, DamagedFilesAreRefusedOrDrawnInPart)
 {
     EXPECT_THROW(ReadMetafileHeader(QByteArray()), EMetafile);
     EXPECT_THROW(ReadMetafileHeader(QByteArray(64, 'x')), EMetafile);
+    // Fuzzed text of absurd stretch and size: once minutes and gigabytes of glyph cache.
+    for (const char* name : {"regress-wide-text.emf", "regress-text-memory.emf"}) {
+        try {
+            render(dataFile(name));
+        } catch (const EMetafile&) {
+        }
+    }
     QRandomGenerator random(21);
     for (const char* name : {"shapes.emf", "raster.emf", "shapes.wmf", "raster.wmf", "text-plain.wmf"}) {
         const QByteArray whole = dataFile(name);

@@ -102,6 +102,26 @@ QImage decodeEmbedded(const Header& header, ByteCursor& in, quint16* status)
 // or an escape (end of line, end of picture, delta, absolute run padded to an
 // even byte count). put(x, y, value) gets y counted from the bottom and x
 // always inside the picture; runs past the row end are cut there.
+// The start of picture row y counted from the bottom, looked up once a row.
+template <class Pixel>
+class BottomUpRows {
+public:
+    explicit BottomUpRows(QImage& image) : m_image(image) {}
+    Pixel* operator()(int y)
+    {
+        if (y != m_y) {
+            m_line = reinterpret_cast<Pixel*>(m_image.scanLine(m_image.height() - 1 - y));
+            m_y = y;
+        }
+        return m_line;
+    }
+
+private:
+    QImage& m_image;
+    Pixel* m_line = nullptr;
+    int m_y = -1;
+};
+
 template <class Put>
 void decodeRuns(ByteCursor& in, int w, int h, Encoding encoding, Put put)
 {
@@ -177,9 +197,8 @@ QImage decodeRunLength(const Header& header, const QList<QRgb>& palette, ByteCur
             return image;
         }
         image.fill(qRgb(0, 0, 0));
-        decodeRuns(in, w, h, header.encoding, [&](int x, int y, quint32 v) {
-            reinterpret_cast<QRgb*>(image.scanLine(h - 1 - y))[x] = v;
-        });
+        BottomUpRows<QRgb> rows(image);
+        decodeRuns(in, w, h, header.encoding, [&](int x, int y, quint32 v) { rows(y)[x] = v; });
         return image;
     }
     // Pixels that the runs never reach are black: an index that is black
@@ -198,9 +217,8 @@ QImage decodeRunLength(const Header& header, const QList<QRgb>& palette, ByteCur
             return image;
         }
         image.fill(qRgb(0, 0, 0));
-        decodeRuns(in, w, h, header.encoding, [&](int x, int y, quint32 v) {
-            reinterpret_cast<QRgb*>(image.scanLine(h - 1 - y))[x] = table[v];
-        });
+        BottomUpRows<QRgb> rows(image);
+        decodeRuns(in, w, h, header.encoding, [&](int x, int y, quint32 v) { rows(y)[x] = table[qsizetype(v)]; });
         return image;
     }
     QImage image(w, h, QImage::Format_Indexed8);
@@ -210,7 +228,8 @@ QImage decodeRunLength(const Header& header, const QList<QRgb>& palette, ByteCur
     }
     image.setColorTable(table);
     image.fill(uint(black));
-    decodeRuns(in, w, h, header.encoding, [&](int x, int y, quint32 v) { image.scanLine(h - 1 - y)[x] = uchar(v); });
+    BottomUpRows<uchar> rows(image);
+    decodeRuns(in, w, h, header.encoding, [&](int x, int y, quint32 v) { rows(y)[x] = uchar(v); });
     return image;
 }
 
@@ -310,8 +329,9 @@ quint16 parseHeader(ByteCursor& in, Rules rules, Header& header)
     case kJpegOrRle24:
         if (rules == Rules::InfoHeaderOnly)
             return PackedBadFormat;
-        // OS/2 run-length 24 bits shares the number with JPEG, which has no depth.
-        header.encoding = os2 || bits == 24 ? Encoding::Rle24 : Encoding::Jpeg;
+        // OS/2 run-length 24 bits shares the number with JPEG, which has no
+        // depth; a 40-byte header may be either.
+        header.encoding = os2 || (size == 40 && bits == 24) ? Encoding::Rle24 : Encoding::Jpeg;
         if (header.encoding == Encoding::Rle24 && bits != 24)
             return PackedBadFormat;
         break;

@@ -361,6 +361,11 @@ quint16 parseHeader(ByteCursor& in, Rules rules, Header& header)
                 header.masks[i] = le32(m + 4 * i);
         }
         header.alpha = header.masks[3] != 0;
+        if (!(header.masks[0] | header.masks[1] | header.masks[2])) { // no colour masks: the usual layout
+            const bool sixteen = bits == 16;
+            header.masks[0] = sixteen ? 0x7C00 : 0xFF0000, header.masks[1] = sixteen ? 0x03E0 : 0xFF00;
+            header.masks[2] = sixteen ? 0x001F : 0xFF;
+        }
         const quint64 room = (quint64(1) << bits) - 1;
         if ((header.masks[0] | header.masks[1] | header.masks[2] | header.masks[3]) > room)
             return PackedBadFormat;

@@ -61,17 +61,20 @@ QList<QRgb> fullTable(const QList<QRgb>& palette, int bits)
 }
 
 // A JPEG stream goes to the JPEG adapter, a PNG stream to Qt's PNG reader;
-// either keeps its own row order.
+// either keeps its own row order. A stream of another size than the header's
+// contradicts it and is refused before it is decoded.
 QImage decodeEmbedded(const Header& header, ByteCursor& in, quint16* status)
 {
     const std::size_t n = in.remaining();
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(in.take(n)), qsizetype(n));
+    const QSize size(int(header.width), int(header.height));
     QImage image;
     if (header.encoding == Encoding::Jpeg) {
         try {
             TJPEGImage jpeg;
             jpeg.LoadFromData(bytes);
-            image = jpeg.Bitmap();
+            if (QSize(jpeg.Width(), jpeg.Height()) == size)
+                image = jpeg.Bitmap();
         } catch (const std::exception&) {
             image = QImage();
         }
@@ -87,21 +90,16 @@ QImage decodeEmbedded(const Header& header, ByteCursor& in, quint16* status)
         buffer.setData(bytes);
         QImageReader reader(&buffer, "png");
         reader.setAutoDetectImageFormat(false);
-        const QSize size = reader.size();
-        if (size.isValid() && pictureSizeAllowed(size.width(), size.height()))
+        if (reader.size() == size)
             image = reader.read();
     }
-    if (image.isNull() || !pictureSizeAllowed(image.width(), image.height())) {
+    if (image.size() != size) {
         *status = PackedBadFormat;
         return QImage();
     }
     return image;
 }
 
-// Run lengths as the three encodings share them: a count byte with its pixel,
-// or an escape (end of line, end of picture, delta, absolute run padded to an
-// even byte count). put(x, y, value) gets y counted from the bottom and x
-// always inside the picture; runs past the row end are cut there.
 // The start of picture row y counted from the bottom, looked up once a row.
 template <class Pixel>
 class BottomUpRows {
@@ -122,6 +120,10 @@ private:
     int m_y = -1;
 };
 
+// Run lengths as the three encodings share them: a count byte with its pixel,
+// or an escape (end of line, end of picture, delta, absolute run padded to an
+// even byte count). put(x, y, value) gets y counted from the bottom and x
+// always inside the picture; runs past the row end are cut there.
 template <class Put>
 void decodeRuns(ByteCursor& in, int w, int h, Encoding encoding, Put put)
 {

@@ -339,7 +339,7 @@ TEST(BmpVariants, RunLengthsLeaveWhatTheyNeverReachBlack)
 
 TEST(BmpVariants, JpegAndPngStreamsInside)
 {
-    QImage source(W * 4, H * 4, QImage::Format_ARGB32);
+    QImage source(W, H, QImage::Format_ARGB32);
     for (int y = 0; y < source.height(); ++y)
         for (int x = 0; x < source.width(); ++x)
             source.setPixel(x, y, qRgba(x * 12, y * 20, 255 - x * 9, 255 - y * 17));
@@ -363,6 +363,10 @@ TEST(BmpVariants, JpegAndPngStreamsInside)
         ASSERT_FALSE(r.image.isNull()) << compression;
         EXPECT_EQ(r.image.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
         EXPECT_TRUE(decode(file.left(file.size() - stream.size() / 2)).image.isNull()) << "cut stream";
+        // A stream whose picture is not the header's size contradicts it.
+        QByteArray tall = file;
+        tall[22] = char(H + 1);
+        EXPECT_TRUE(decode(tall).image.isNull()) << "size";
         if (const QByteArray seeds = qgetenv("QV_WRITE_SEEDS"); !seeds.isEmpty())
             writeFile(QString::fromLocal8Bit(seeds) + "/fuzz_bmp/embedded-" + QString::number(compression) + ".bmp", file);
     }

@@ -211,6 +211,16 @@ const Variant kVariants[] = {
     {"64 bits, alpha all zero", 40, 64, 0, {}, 0, 0, false, true},
 };
 
+// Writes a fuzz seed when QV_WRITE_SEEDS names a folder.
+void writeSeed(const QString& name, const QByteArray& file)
+{
+    const QString root = QString::fromLocal8Bit(qgetenv("QV_WRITE_SEEDS"));
+    if (root.isEmpty())
+        return;
+    QDir(root).mkpath("fuzz_bmp");
+    writeFile(root + "/fuzz_bmp/" + name, file);
+}
+
 PackedImageResult decode(const QByteArray& file, BitmapRules rules = BitmapRules::AnyHeader)
 {
     return DecodePackedImage(file, PackedFormat::WindowsBitmap, rules);
@@ -264,13 +274,11 @@ struct Runs {
 
 TEST(BmpVariants, EachDecodesToTheColoursOfItsValues)
 {
-    const QByteArray seeds = qgetenv("QV_WRITE_SEEDS");
     int n = 0;
     for (const Variant& v : kVariants) {
         SCOPED_TRACE(v.name);
         const QByteArray file = uncompressedFile(v);
-        if (!seeds.isEmpty())
-            writeFile(QString::fromLocal8Bit(seeds) + QString("/fuzz_bmp/variant%1.bmp").arg(++n, 2, 10, QChar('0')), file);
+        writeSeed(QString("variant%1.bmp").arg(++n, 2, 10, QChar('0')), file);
         const PackedImageResult r = decode(file);
         ASSERT_FALSE(r.image.isNull()) << r.status;
         EXPECT_EQ(r.bits, v.bits);
@@ -296,7 +304,6 @@ TEST(BmpVariants, RunLengthsLeaveWhatTheyNeverReachBlack)
     // 5 x 3, bottom row first: a run and an absolute run; a run, a delta over
     // two pixels and one more run, the row left early; the top row never reached.
     const QList<QList<int>> expected = {{-1, -1, -1, -1, -1}, {5, -1, -1, 6, -1}, {1, 1, 2, 3, 4}};
-    const QByteArray seeds = qgetenv("QV_WRITE_SEEDS");
     struct Case {
         const char* name;
         int bits;
@@ -320,10 +327,7 @@ TEST(BmpVariants, RunLengthsLeaveWhatTheyNeverReachBlack)
         runs.run(1, nibbles ? 0x55 : 5).escape({2, 2, 0}).run(1, nibbles ? 0x66 : 6).escape({0}).escape({1});
         const Variant v{c.name, c.headerSize, c.bits, c.compression, {}, c.paletteEntries, quint32(c.paletteEntries)};
         const QByteArray file = bitmapFile(v, runs.bytes);
-        if (!seeds.isEmpty())
-            writeFile(QString::fromLocal8Bit(seeds) + "/fuzz_bmp/runs-" + QString::number(c.bits) + "-"
-                          + QString::number(c.paletteEntries) + "-" + QString::number(c.headerSize) + ".bmp",
-                      file);
+        writeSeed(QString("runs-%1-%2-%3.bmp").arg(c.bits).arg(c.paletteEntries).arg(c.headerSize), file);
         const PackedImageResult r = decode(file);
         ASSERT_FALSE(r.image.isNull()) << r.status;
         for (int y = 0; y < H; ++y)
@@ -367,8 +371,7 @@ TEST(BmpVariants, JpegAndPngStreamsInside)
         QByteArray tall = file;
         tall[22] = char(H + 1);
         EXPECT_TRUE(decode(tall).image.isNull()) << "size";
-        if (const QByteArray seeds = qgetenv("QV_WRITE_SEEDS"); !seeds.isEmpty())
-            writeFile(QString::fromLocal8Bit(seeds) + "/fuzz_bmp/embedded-" + QString::number(compression) + ".bmp", file);
+        writeSeed(QString("embedded-%1.bmp").arg(compression), file);
     }
 }
 

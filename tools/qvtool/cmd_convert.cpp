@@ -131,8 +131,9 @@ int runInfo(const QStringList& args)
 const QvtoolCommand convertCommand(
     "convert", "load a picture file and write it as another format",
     "usage: qvtool convert IN OUT\n"
-    "Loads IN the way the program does (the reader is chosen by IN's extension)\n"
-    "and writes OUT in the format of its extension: bmp or png.\n"
+    "Loads IN the way the program does (the reader is chosen by IN's extension:\n"
+    "bmp, dib, rle, tga, pcx, gif, jpg, jpeg, tif, cdr, ico) and writes OUT in the\n"
+    "format of its extension: bmp, png, gif, jpg or jpeg.\n"
     "OUT is replaced only when the new file is complete.",
     runConvert);
 

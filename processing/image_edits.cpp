@@ -10,7 +10,7 @@
 namespace {
 
 constexpr QImage::Format kWorkFormat = QImage::Format_RGB888; // 3 bytes a pixel: red, green, blue
-constexpr int kTile = 32; // pixels a side: 32 source rows of 96 bytes stay in the first-level cache
+constexpr int kTile = 64; // pixels a side: 64 source rows of 192 bytes (12 KB) stay in the first-level cache
 
 QImage as24(const QImage& picture)
 {
@@ -24,26 +24,24 @@ inline void copyPixel(uchar* to, const uchar* from)
     to[2] = from[2];
 }
 
-// dst(r, c) = src(x(r, c), y(r, c)) walked tile by tile; `source` gives the
-// source pixel of a destination row and column.
-template <class SourceOf>
-QImage rotateTiled(const QImage& src, int outW, int outH, SourceOf source)
+// A quarter turn walked tile by tile: destination row r, column c takes the
+// source pixel at first(r) + c * step, so each source row of a tile is read
+// while it is still in the cache.
+template <class FirstOf>
+QImage rotateTiled(const QImage& src, int outW, int outH, FirstOf first, qsizetype step)
 {
     QImage dst(outW, outH, kWorkFormat);
     if (dst.isNull())
         return dst;
-    const uchar* s = src.constBits();
-    const qsizetype sStride = src.bytesPerLine();
     for (int r0 = 0; r0 < outH; r0 += kTile) {
         const int r1 = std::min(outH, r0 + kTile);
         for (int c0 = 0; c0 < outW; c0 += kTile) {
             const int c1 = std::min(outW, c0 + kTile);
             for (int r = r0; r < r1; ++r) {
                 uchar* d = dst.scanLine(r) + 3 * qsizetype(c0);
-                for (int c = c0; c < c1; ++c, d += 3) {
-                    const auto [x, y] = source(r, c);
-                    copyPixel(d, s + qsizetype(y) * sStride + 3 * qsizetype(x));
-                }
+                const uchar* s = first(r) + qsizetype(c0) * step;
+                for (int c = c0; c < c1; ++c, d += 3, s += step)
+                    copyPixel(d, s);
             }
         }
     }
@@ -108,16 +106,21 @@ QImage RotateRight(const QImage& picture)
 {
     const QImage src = as24(picture);
     const int w = src.width(), h = src.height();
-    // The new pixel (h-1-y, x) is the old (x, y).
-    return rotateTiled(src, h, w, [h](int r, int c) { return std::pair{r, h - 1 - c}; });
+    const uchar* bits = src.constBits();
+    const qsizetype stride = src.bytesPerLine();
+    // The new pixel (h-1-y, x) is the old (x, y): new row r walks old column r upwards.
+    return rotateTiled(
+        src, h, w, [=](int r) { return bits + qsizetype(h - 1) * stride + 3 * qsizetype(r); }, -stride);
 }
 
 QImage RotateLeft(const QImage& picture)
 {
     const QImage src = as24(picture);
     const int w = src.width(), h = src.height();
-    // The new pixel (y, w-1-x) is the old (x, y).
-    return rotateTiled(src, h, w, [w](int r, int c) { return std::pair{w - 1 - r, c}; });
+    const uchar* bits = src.constBits();
+    const qsizetype stride = src.bytesPerLine();
+    // The new pixel (y, w-1-x) is the old (x, y): new row r walks old column w-1-r downwards.
+    return rotateTiled(src, h, w, [=](int r) { return bits + 3 * qsizetype(w - 1 - r); }, stride);
 }
 
 QImage Rotate180(const QImage& picture)
@@ -162,7 +165,8 @@ QImage GreyBitmap(const QImage& work)
         const uchar* in = src.constScanLine(y);
         uchar* o = out.scanLine(y);
         for (int x = 0; x < src.width(); ++x, in += 3, o += 3) {
-            const uchar g = uchar((30 * in[0] + 59 * in[1] + 11 * in[2]) / 100);
+            const unsigned sum = 30u * in[0] + 59u * in[1] + 11u * in[2];
+            const uchar g = uchar(sum / 100u);
             o[0] = o[1] = o[2] = g;
         }
     }

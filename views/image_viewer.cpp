@@ -180,11 +180,9 @@ TfrmMostraImmagine::TfrmMostraImmagine(QWidget* owner)
         w->installEventFilter(this);
 }
 
-TfrmMostraImmagine::~TfrmMostraImmagine()
-{
-    if (m_activeSlot && *m_activeSlot == this)
-        *m_activeSlot = nullptr;
-}
+// The main window's reference clears itself (a QPointer); it is not touched
+// here, as the main window may be going too.
+TfrmMostraImmagine::~TfrmMostraImmagine() = default;
 
 void TfrmMostraImmagine::setPrompts(std::shared_ptr<ViewerPrompts> prompts)
 {
@@ -309,19 +307,21 @@ void TfrmMostraImmagine::showZoomed(double factor)
 
 namespace {
 
-// Refuses a step whose bitmap would pass the picture limits, before anything changes.
+// Refuses a step whose bitmap would pass the picture limits or shrink to
+// nothing, before anything changes.
 void checkZoom(QSize source, int level, bool italian)
 {
     if (std::abs(level) == 1)
         return;
-    const QSize s = zoomedControlSize(source, zoomFactor(level));
-    if (!zoomAllowed(s))
-        throw EViewerZoom(italian ? QStringLiteral("Ingrandimento non possibile: l'immagine sarebbe di %1 x %2 pixel")
-                                        .arg(s.width())
-                                        .arg(s.height())
-                                  : QStringLiteral("Cannot zoom in: the picture would be %1 x %2 pixels")
-                                        .arg(s.width())
-                                        .arg(s.height()));
+    const QSize s = zoomedSize(source, zoomFactor(level));
+    if (s.width() >= 1 && s.height() >= 1 && zoomAllowed(s + QSize(1, 1)))
+        return;
+    throw EViewerZoom(italian ? QStringLiteral("Zoom non possibile: l'immagine sarebbe di %1 x %2 pixel")
+                                    .arg(s.width())
+                                    .arg(s.height())
+                              : QStringLiteral("Zoom not possible: the picture would be %1 x %2 pixels")
+                                    .arg(s.width())
+                                    .arg(s.height()));
 }
 
 } // namespace
@@ -360,6 +360,7 @@ void TfrmMostraImmagine::ZoomRiduciClick()
 {
     const int p = ZoomLevel;
     const int c = zoomOutLevel(p);
+    checkZoom(SourceBitmap.size(), c, italian());
     WaitCursor wait;
     ZoomLevel = c;
     UpdateZoomCaption();

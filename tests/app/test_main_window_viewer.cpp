@@ -57,10 +57,15 @@ TEST_F(OpenCommandTest, OpensEachSelectedPictureOnItsRealPathAndMakesItsThumbnai
     picture.save(b, "BMP");
     addItem(a);
     addItem(b);
-    selectAll();
     const int before = w->catalogo().currentList()->count();
+    const QPoint firstItem = w->ListView1->visualRect(w->ListView1->model()->index(0, 0)).center();
+    QTest::mouseClick(w->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
+    QTest::mouseDClick(w->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers().first()->filePath(), b); // "B.BMP" sorts first
+    selectAll();
     w->tbApri->click();
-    ASSERT_EQ(viewers().size(), 2);
+    ASSERT_EQ(viewers().size(), 3);
     EXPECT_TRUE(shown.isEmpty());
     const auto found = viewers();
     const auto it = std::find_if(found.begin(), found.end(), [&](auto* v) { return v->filePath() == a; });
@@ -69,7 +74,7 @@ TEST_F(OpenCommandTest, OpensEachSelectedPictureOnItsRealPathAndMakesItsThumbnai
     EXPECT_TRUE(first->isVisible());
     EXPECT_TRUE(first->windowTitle().startsWith("1:1 - "));
     EXPECT_TRUE(first->windowTitle().endsWith("MIXED CASE.BMP"));
-    EXPECT_EQ(w->catalogo().currentList()->count(), before + 2);
+    EXPECT_EQ(w->catalogo().currentList()->count(), before + 2); // one thumbnail per picture
     EXPECT_EQ(w->catalogo().model().item(0).SubItems[SubLoaded], "1");
 }
 

@@ -330,18 +330,18 @@ void TfrmPrincipale::creaToolbar()
     tbEsci = bottone(Toolbar971, "tbEsci", "GLYPH_EXIT", &TfrmPrincipale::EscidaQuorvel1Click);
     Dock971->addBar(Toolbar971);
 
-    // The picture edits act on the viewer activated last; they join with the viewer.
+    // The picture edits act on the viewer activated last.
     tbElaborazioni = new QToolBar(Dock971);
     tbElaborazioni->setObjectName("tbElaborazioni");
     tbElaborazioni->setStyleSheet(Toolbar971->styleSheet());
-    tbtRiflettiOriz = bottone(tbElaborazioni, "tbtRiflettiOriz", "GLYPH_FLIPH", nullptr);
-    tbtRiflettiVert = bottone(tbElaborazioni, "tbtRiflettiVert", "GLYPH_FLIPV", nullptr);
-    tbtRuotaDestra = bottone(tbElaborazioni, "tbtRuotaDestra", "GLYPH_ROTR", nullptr);
-    tbtRuotaSinistra = bottone(tbElaborazioni, "tbtRuotaSinistra", "GLYPH_ROTL", nullptr);
-    tbtRuota180 = bottone(tbElaborazioni, "tbtRuota180", "GLYPH_ROT180", nullptr);
-    tbtSchiarisci = bottone(tbElaborazioni, "tbtSchiarisci", "GLYPH_LIGHTEN", nullptr);
-    tbtScurisci = bottone(tbElaborazioni, "tbtScurisci", "GLYPH_DARKEN", nullptr);
-    tbtScalaGrigi = bottone(tbElaborazioni, "tbtScalaGrigi", "GLYPH_GREY", nullptr);
+    tbtRiflettiOriz = bottone(tbElaborazioni, "tbtRiflettiOriz", "GLYPH_FLIPH", &TfrmPrincipale::tbtRiflettiOrizClick);
+    tbtRiflettiVert = bottone(tbElaborazioni, "tbtRiflettiVert", "GLYPH_FLIPV", &TfrmPrincipale::tbtRiflettiVertClick);
+    tbtRuotaDestra = bottone(tbElaborazioni, "tbtRuotaDestra", "GLYPH_ROTR", &TfrmPrincipale::tbtRuotaDestraClick);
+    tbtRuotaSinistra = bottone(tbElaborazioni, "tbtRuotaSinistra", "GLYPH_ROTL", &TfrmPrincipale::tbtRuotaSinistraClick);
+    tbtRuota180 = bottone(tbElaborazioni, "tbtRuota180", "GLYPH_ROT180", &TfrmPrincipale::tbtRuota180Click);
+    tbtSchiarisci = bottone(tbElaborazioni, "tbtSchiarisci", "GLYPH_LIGHTEN", &TfrmPrincipale::tbtSchiarisciClick);
+    tbtScurisci = bottone(tbElaborazioni, "tbtScurisci", "GLYPH_DARKEN", &TfrmPrincipale::tbtScurisciClick);
+    tbtScalaGrigi = bottone(tbElaborazioni, "tbtScalaGrigi", "GLYPH_GREY", &TfrmPrincipale::tbtScalaGrigiClick);
     Dock971->addBar(tbElaborazioni);
     tbElaborazioni->hide();
 }
@@ -709,7 +709,6 @@ void TfrmPrincipale::tastoF11(bool shift)
 
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).
-void TfrmPrincipale::ListView1DblClick() {}
 void TfrmPrincipale::btSlideshowClick() {}
 void TfrmPrincipale::Confrontaimmagini1Click() {}
 // ---- folder commands (popup menu of the tree) -------------------------------------------

@@ -26,6 +26,7 @@ class TFileLabel;
 class TFileOperation;
 class QDrag;
 class QTimer;
+enum class PictureEdit;
 
 
 // The toolbar dock: holds the toolbars in rows and paints the background bitmap.
@@ -81,6 +82,15 @@ public:
     void Visualizza1Click();         // options
     void Abilita1Click();            // picture toolbar on or off
     void EscidaQuorvel1Click();      // exit
+    // The picture edits on the viewer activated last (nothing without one).
+    void tbtRiflettiOrizClick();
+    void tbtRiflettiVertClick();
+    void tbtRuotaDestraClick();
+    void tbtRuotaSinistraClick();
+    void tbtRuota180Click();
+    void tbtSchiarisciClick();
+    void tbtScurisciClick();
+    void tbtScalaGrigiClick();
     void Cancellalalista1Click();    // empty the list
     void CompletaLista();            // F5
     void tastoF11(bool shift);       // F11: save the cache, Shift+F11 load it
@@ -162,6 +172,9 @@ private:
                          void (TfrmPrincipale::*slot)());
     bool selezionePresente() const;
     void messaggioCartella(const QString& text);
+    void editActiveViewer(PictureEdit edit);
+    // The thumbnail of an item made from a picture already decoded (a viewer's).
+    void makeThumbnailFromPicture(const QString& path, const QImage& picture);
 
     const TestiFinestra* m_testi = nullptr;
     bool m_resizeAttached = false;

@@ -81,6 +81,8 @@ public:
     void Visualizza1Click();         // options
     void Abilita1Click();            // picture toolbar on or off
     void EscidaQuorvel1Click();      // exit
+    // The exit: false when another window kept itself open (the program goes on).
+    bool exitProgram();
     void Cancellalalista1Click();    // empty the list
     void CompletaLista();            // F5
     void tastoF11(bool shift);       // F11: save the cache, Shift+F11 load it
@@ -153,6 +155,8 @@ private:
     QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
                          void (TfrmPrincipale::*slot)());
     bool selezionePresente() const;
+    // True, with a beep, while a read or cache step runs (commands never nest).
+    bool refusedWhileBusy();
     void messaggioCartella(const QString& text);
 
     const TestiFinestra* m_testi = nullptr;
@@ -197,6 +201,12 @@ public:
     QToolButton *tbtRiflettiOriz, *tbtRiflettiVert, *tbtRuotaDestra, *tbtRuotaSinistra, *tbtRuota180,
         *tbtSchiarisci, *tbtScurisci, *tbtScalaGrigi;
 };
+
+// A window rectangle from stored values, fitted to the available area of the
+// screen they name (or the primary screen): inside it, no larger than it, no
+// smaller than `minimum` where the area allows.
+QRect fitToScreen(QPoint topLeft, qint64 width, qint64 height, QSize minimum);
+QRect fitToArea(QPoint topLeft, qint64 width, qint64 height, QSize minimum, const QRect& area);
 
 // Replaces the first "%s" of a message text by the argument.
 QString formatS(const QString& message, const QString& arg);

@@ -73,6 +73,7 @@ void RegFileRegistry::load(const QString& fileName)
     m_fileName = fileName;
     m_preamble.clear();
     m_keys.clear();
+    m_keyIndex.clear();
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly))
         return;
@@ -85,6 +86,7 @@ void RegFileRegistry::loadFromText(const QString& text)
 {
     m_preamble.clear();
     m_keys.clear();
+    m_keyIndex.clear();
     QStringList lines = text.split('\n');
     Key* current = nullptr;
     QString pending; // a value line continued with a trailing backslash
@@ -107,14 +109,9 @@ void RegFileRegistry::loadFromText(const QString& text)
             continue;
         if (trimmed.startsWith('[') && trimmed.endsWith(']') && trimmed.size() > 2) {
             const QString path = stripSlashes(trimmed.mid(1, trimmed.size() - 2));
-            current = nullptr;
-            for (Key& k : m_keys)
-                if (k.path.compare(path, Qt::CaseInsensitive) == 0)
-                    current = &k;
-            if (!current) {
-                m_keys.append(Key{path, {}, {}});
-                current = &m_keys.last();
-            }
+            current = findFullPath(path);
+            if (!current)
+                current = &addKey(path);
             continue;
         }
         if (!current) {
@@ -212,14 +209,20 @@ QString RegFileRegistry::fullPath(const QString& key) const
     return QString::fromLatin1(kHive) + '\\' + stripSlashes(key);
 }
 
-RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key)
+RegFileRegistry::Key* RegFileRegistry::findFullPath(const QString& full)
 {
-    const QString full = fullPath(key);
-    for (Key& k : m_keys)
-        if (k.path.compare(full, Qt::CaseInsensitive) == 0)
-            return &k;
-    return nullptr;
+    const qsizetype at = m_keyIndex.value(full.toCaseFolded(), -1);
+    return at < 0 ? nullptr : &m_keys[at];
 }
+
+RegFileRegistry::Key& RegFileRegistry::addKey(const QString& full)
+{
+    m_keyIndex.insert(full.toCaseFolded(), m_keys.size());
+    m_keys.append(Key{full, {}, {}, {}});
+    return m_keys.last();
+}
+
+RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key) { return findFullPath(fullPath(key)); }
 
 const RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key) const
 {
@@ -228,17 +231,17 @@ const RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key) const
 
 const RegFileRegistry::Value* RegFileRegistry::findValue(const Key& k, const QString& name)
 {
-    for (const Value& v : k.values)
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &v;
-    return nullptr;
+    const qsizetype at = k.valueIndex.value(name.toCaseFolded(), -1);
+    return at < 0 ? nullptr : &k.values[at];
 }
 
 RegFileRegistry::Value& RegFileRegistry::valueSlot(Key& k, const QString& name)
 {
-    for (Value& v : k.values)
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0)
-            return v;
+    const QString folded = name.toCaseFolded();
+    const qsizetype at = k.valueIndex.value(folded, -1);
+    if (at >= 0)
+        return k.values[at];
+    k.valueIndex.insert(folded, k.values.size());
     k.values.append(Value{name, Type::Raw, 0, {}});
     return k.values.last();
 }
@@ -250,7 +253,7 @@ bool RegFileRegistry::createKey(const QString& key)
     if (stripSlashes(key).isEmpty())
         return false;
     if (!findKey(key))
-        m_keys.append(Key{fullPath(key), {}, {}});
+        addKey(fullPath(key));
     return true;
 }
 

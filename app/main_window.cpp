@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/help_window.h"
 #include "platform/settings.h"
+#include "platform/wait_cursor.h"
 #include "catalogue/startup_objects.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "fs/file_operation.h"
@@ -516,13 +517,10 @@ void TfrmPrincipale::processEvents() { QCoreApplication::processEvents(); }
 
 void TfrmPrincipale::setWaitCursor(bool on)
 {
-    if (on) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        ++m_waitCursors;
-    } else if (m_waitCursors > 0) {
-        QGuiApplication::restoreOverrideCursor();
-        --m_waitCursors;
-    }
+    if (on)
+        m_waitCursors.push_back(std::make_unique<WaitCursor>());
+    else if (!m_waitCursors.empty())
+        m_waitCursors.pop_back();
 }
 
 void TfrmPrincipale::setMonitorActive(bool on)

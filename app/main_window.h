@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -163,7 +165,7 @@ private:
     bool m_resizeAttached = false;
     bool m_exiting = false;
     bool m_monitorPointed = false; // the monitor watches a folder that was read
-    int m_waitCursors = 0;
+    std::vector<std::unique_ptr<class WaitCursor>> m_waitCursors; // one per setWaitCursor(true)
     QString m_helpFile;
     // The folder refresh waits for a pause in the monitor's reports.
     QTimer* m_cambiamenti = nullptr;

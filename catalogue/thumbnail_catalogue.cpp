@@ -300,6 +300,7 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
                 completeList(folder);
             EliminaNonCaricate();
             AggiornaConteggio();
+            m_listFolder = folder;
             return true;
         }
         // A damaged pair never hides the folder: it is scanned, and the pair
@@ -315,6 +316,8 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
     }
     VisualizzaTutto(folder);
     AggiornaConteggio();
+    if (m_listFolder != folder)
+        m_listMatchesPair = false;
     m_listFolder = folder;
     if (damaged)
         noteDamagedCache();

@@ -28,6 +28,14 @@ std::optional<QString> parseQuoted(const QString& text, qsizetype& pos)
 {
     if (pos >= text.size() || text[pos] != '"')
         return std::nullopt;
+    // Most texts hold no escape: taken in one piece.
+    const qsizetype close = text.indexOf(QLatin1Char('"'), pos + 1);
+    const qsizetype escape = text.indexOf(QLatin1Char('\\'), pos + 1);
+    if (close > pos && (escape < 0 || escape > close)) {
+        QString out = text.mid(pos + 1, close - pos - 1);
+        pos = close + 1;
+        return out;
+    }
     QString out;
     for (qsizetype i = pos + 1; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -45,6 +53,8 @@ std::optional<QString> parseQuoted(const QString& text, qsizetype& pos)
 
 QString quote(const QString& s)
 {
+    if (!s.contains(QLatin1Char('\\')) && !s.contains(QLatin1Char('"')))
+        return QLatin1Char('"') + s + QLatin1Char('"');
     QString out = "\"";
     for (QChar c : s) {
         if (c == '\\' || c == '"')
@@ -186,7 +196,7 @@ QString RegFileRegistry::toText() const
             out += '=';
             switch (v.type) {
             case Type::Dword:
-                out += QStringLiteral("dword:%1").arg(v.dword, 8, 16, QLatin1Char('0'));
+                out += QLatin1String("dword:") + QString::number(v.dword, 16).rightJustified(8, QLatin1Char('0'));
                 break;
             case Type::String:
                 out += quote(v.text);
@@ -229,20 +239,33 @@ const RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key) const
     return const_cast<RegFileRegistry*>(this)->findKey(key);
 }
 
+// A key of a few values is searched in place; an index per key would cost
+// more than it saves in a file of thousands of small keys.
+constexpr qsizetype kIndexedValues = 16;
+
 const RegFileRegistry::Value* RegFileRegistry::findValue(const Key& k, const QString& name)
 {
+    if (k.valueIndex.isEmpty()) {
+        for (const Value& v : k.values)
+            if (v.name.compare(name, Qt::CaseInsensitive) == 0)
+                return &v;
+        return nullptr;
+    }
     const qsizetype at = k.valueIndex.value(name.toCaseFolded(), -1);
     return at < 0 ? nullptr : &k.values[at];
 }
 
 RegFileRegistry::Value& RegFileRegistry::valueSlot(Key& k, const QString& name)
 {
-    const QString folded = name.toCaseFolded();
-    const qsizetype at = k.valueIndex.value(folded, -1);
-    if (at >= 0)
-        return k.values[at];
-    k.valueIndex.insert(folded, k.values.size());
+    if (const Value* v = findValue(k, name))
+        return const_cast<Value&>(*v);
     k.values.append(Value{name, Type::Raw, 0, {}});
+    if (!k.valueIndex.isEmpty()) {
+        k.valueIndex.insert(name.toCaseFolded(), k.values.size() - 1);
+    } else if (k.values.size() > kIndexedValues) {
+        for (qsizetype i = 0; i < k.values.size(); ++i)
+            k.valueIndex.insert(k.values[i].name.toCaseFolded(), i);
+    }
     return k.values.last();
 }
 

@@ -320,7 +320,7 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
         m_listMatchesPair = false;
     m_listFolder = folder;
     if (damaged)
-        noteDamagedCache();
+        noteDamagedCache(true);
     return true;
 }
 
@@ -598,10 +598,14 @@ void checkStripFits(int width, int height, int side)
 
 } // namespace
 
-void ThumbnailCatalogue::noteDamagedCache()
+void ThumbnailCatalogue::noteDamagedCache(bool scanned)
 {
-    noteStatus(QStringLiteral("Cache delle miniature danneggiata: la cartella è stata letta"),
-               QStringLiteral("Thumbnail cache damaged: the folder was read instead"));
+    if (scanned)
+        noteStatus(QStringLiteral("Cache miniature danneggiata: cartella riletta"),
+                   QStringLiteral("Thumbnail cache damaged: folder read again"));
+    else
+        noteStatus(QStringLiteral("Cache miniature danneggiata: non caricata"),
+                   QStringLiteral("Thumbnail cache damaged: not loaded"));
 }
 
 QString ThumbnailCatalogue::pairStamp(const QString& folder) const
@@ -678,8 +682,8 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
     QSaveFile texts(cacheTextsName(folder));
     if (!QFileInfo(folder).isWritable() || !images.open(QIODevice::WriteOnly) || !texts.open(QIODevice::WriteOnly)) {
         // Another user's folder, a read-only medium: the cache is just not kept there.
-        wait.leave(italian() ? QStringLiteral("Miniature non salvate: la cartella non è scrivibile")
-                             : QStringLiteral("Thumbnails not saved: the folder cannot be written"));
+        wait.leave(italian() ? QStringLiteral("Miniature non salvate: cartella non scrivibile")
+                             : QStringLiteral("Thumbnails not saved: folder not writable"));
         return CacheSave::Unwritable;
     }
     m_host->setMonitorActive(false);
@@ -752,7 +756,7 @@ bool ThumbnailCatalogue::readPairOrNote(const QString& folder)
         m_model.clear();
         m_listFolder.clear();
         AggiornaConteggio();
-        noteDamagedCache();
+        noteDamagedCache(false);
         return false;
     }
 }

@@ -134,7 +134,8 @@ private:
     void loadCache(const QString& folder);
     // loadCache; a damaged pair leaves an empty list and a status note (false).
     bool readPairOrNote(const QString& folder);
-    void noteDamagedCache();
+    // Whether the folder was scanned instead.
+    void noteDamagedCache(bool scanned);
     void completeList(const QString& folder);
     void noteStatus(const QString& italian, const QString& english);
     // Size and time of the pair on disk, to tell whether it is still the one the list matches.

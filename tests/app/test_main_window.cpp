@@ -486,7 +486,7 @@ TEST_F(MainWindowTest, FailedCacheReadLeavesTheCountRightAndTheMonitorOn)
     EXPECT_TRUE(m_shown.isEmpty());
     EXPECT_EQ(w.catalogo().model().count(), 0);
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "There are 0 pictures in the list");
-    EXPECT_EQ(w.findChild<QLabel*>("StatusPanel1")->text(), "Thumbnail cache damaged: the folder was read instead");
+    EXPECT_EQ(w.findChild<QLabel*>("StatusPanel1")->text(), "Thumbnail cache damaged: not loaded");
     EXPECT_TRUE(w.FileSysMonitor2->Active());
 }
 

@@ -729,7 +729,7 @@ TEST_F(CatalogueTest, DamagedPairNeverHidesTheFolderAndIsReplacedWhenSaved)
         ASSERT_NO_THROW(cat->LeggiDirectory(dir));
         EXPECT_EQ(cat->model().count(), 3);
         EXPECT_EQ(rec("c.bmp").SubItems[SubLoaded], QString("1"));
-        EXPECT_EQ(host.panels[1], QString("Thumbnail cache damaged: the folder was read instead"));
+        EXPECT_EQ(host.panels[1], QString("Thumbnail cache damaged: folder read again"));
         EXPECT_EQ(Configurazione.Dimensione, 2);
         // The next save replaces the pair with a readable one.
         EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Written);
@@ -782,7 +782,7 @@ TEST_F(CatalogueTest, PairWrittenOnlyForTheListsFolderWithItsOwnItemsAndOnlyWhen
     QDir(dir).mkdir("qvthimgs.thi");
     cat->LeggiDirectory(dir);
     EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Unwritable);
-    EXPECT_EQ(host.panels[1], QString("Thumbnails not saved: the folder cannot be written"));
+    EXPECT_EQ(host.panels[1], QString("Thumbnails not saved: folder not writable"));
 }
 
 TEST_F(CatalogueTest, CacheStepsNeverNestAndThePairDescribesOneList)

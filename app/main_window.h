@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -91,6 +93,8 @@ public:
     void tbtSchiarisciClick();
     void tbtScurisciClick();
     void tbtScalaGrigiClick();
+    // The exit: false when another window kept itself open (the program goes on).
+    bool exitProgram();
     void Cancellalalista1Click();    // empty the list
     void CompletaLista();            // F5
     void tastoF11(bool shift);       // F11: save the cache, Shift+F11 load it
@@ -171,6 +175,10 @@ private:
     QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
                          void (TfrmPrincipale::*slot)());
     bool selezionePresente() const;
+    // True, with a beep, while a read or cache step runs (commands never nest).
+    bool refusedWhileBusy();
+    // The image list of Dimensione, once no read runs.
+    void applyThumbnailSize();
     void messaggioCartella(const QString& text);
     void editActiveViewer(PictureEdit edit);
     // The thumbnail of an item made from a picture already decoded (a viewer's).
@@ -180,7 +188,7 @@ private:
     bool m_resizeAttached = false;
     bool m_exiting = false;
     bool m_monitorPointed = false; // the monitor watches a folder that was read
-    int m_waitCursors = 0;
+    std::vector<std::unique_ptr<class WaitCursor>> m_waitCursors; // one per setWaitCursor(true)
     QString m_helpFile;
     // The folder refresh waits for a pause in the monitor's reports.
     QTimer* m_cambiamenti = nullptr;
@@ -218,6 +226,12 @@ public:
     QToolButton *tbtRiflettiOriz, *tbtRiflettiVert, *tbtRuotaDestra, *tbtRuotaSinistra, *tbtRuota180,
         *tbtSchiarisci, *tbtScurisci, *tbtScalaGrigi;
 };
+
+// A window rectangle from stored values, fitted to the available area of the
+// screen they name (or the primary screen): inside it, no larger than it, no
+// smaller than `minimum` where the area allows.
+QRect fitToScreen(QPoint topLeft, qint64 width, qint64 height, QSize minimum);
+QRect fitToArea(QPoint topLeft, qint64 width, qint64 height, QSize minimum, const QRect& area);
 
 // Replaces the first "%s" of a message text by the argument.
 QString formatS(const QString& message, const QString& arg);

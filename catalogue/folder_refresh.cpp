@@ -10,18 +10,8 @@
 #include <QDirIterator>
 #include <QSet>
 
-namespace {
-
+using thumbs::directlyInside;
 using thumbs::withSlash;
-
-// A file directly inside the folder `dir` (which ends with a separator): a
-// sibling folder whose name starts the same, or a subfolder, is not it.
-bool directlyInside(const QString& path, const QString& dir)
-{
-    return path.size() > dir.size() && path.startsWith(dir) && path.indexOf(QLatin1Char('/'), dir.size()) < 0;
-}
-
-} // namespace
 
 void ThumbnailCatalogue::ElencaImmagini(const QString& folder)
 {

@@ -4,6 +4,7 @@
 
 #include "fs/file_sys_monitor.h"
 #include "fs/system_tree_view_icons.h"
+#include "platform/wait_cursor.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -45,12 +46,6 @@ public:
 private:
     TSystemTreeView* m_tree;
     void (TSystemTreeView::*m_end)();
-};
-
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
 };
 
 QString errorText(const std::exception& e)

@@ -4,6 +4,7 @@
 
 #include "fs/file_sys_monitor.h"
 #include "fs/system_tree_view_icons.h"
+#include "platform/file_names.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -436,6 +437,11 @@ bool TSystemTreeView::CanExpand(QTreeWidgetItem* node)
 
 void TSystemTreeView::nodeExpanded(QTreeWidgetItem* node)
 {
+    if (isVanished(node)) {
+        node->setExpanded(false);
+        forgetVanishedLater(node);
+        return;
+    }
     bool opened = false;
     try {
         opened = CanExpand(node);
@@ -546,8 +552,51 @@ void TSystemTreeView::currentChanged(const QModelIndex& current, const QModelInd
 
 void TSystemTreeView::selectionMoved(QTreeWidgetItem* current)
 {
+    // A folder that is gone is never entered; the owner hears of the folder selected instead.
+    if (isVanished(current)) {
+        forgetVanishedLater(current);
+        return;
+    }
     emit Change(current);
     WatchNode(current);
+}
+
+bool TSystemTreeView::isVanished(QTreeWidgetItem* node) const
+{
+    const QString path = GetNodePath(node);
+    return !path.isEmpty() && !FolderExists(path);
+}
+
+// Not inside the tree's own notification about the node: the node is deleted once it is over.
+void TSystemTreeView::forgetVanishedLater(QTreeWidgetItem* node)
+{
+    const QPersistentModelIndex index(indexFromItem(node));
+    QTimer::singleShot(0, this, [this, index] {
+        if (index.isValid())
+            ForgetVanishedNode(itemFromIndex(index));
+    });
+}
+
+bool TSystemTreeView::ForgetVanishedNode(QTreeWidgetItem* node)
+{
+    if (!isVanished(node))
+        return false;
+    QTreeWidgetItem* gone = node;
+    while (gone->parent() && isVanished(gone->parent()))
+        gone = gone->parent();
+    QTreeWidgetItem* keep = gone->parent();
+    if (!keep)
+        return false; // a top node: nothing above it to fall back on
+    for (QTreeWidgetItem* n = currentItem(); n; n = n->parent()) {
+        if (n == gone) {
+            SelectNode(keep);
+            break;
+        }
+    }
+    DeleteNode(gone);
+    if (keep->childCount() == 0)
+        keep->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    return true;
 }
 
 TFileChangeThread* TSystemTreeView::ChangeWorker() const { return m_changeWorker.data(); }
@@ -589,7 +638,7 @@ void TSystemTreeView::FolderChanged()
                 throw;
             }
             WatchNode(node);
-        } else if (QFileInfo::exists(path)) {
+        } else if (qv::pathExists(path)) {
             WatchNode(m_watchedNode->parent()); // a file took the folder's name
         } else {
             // The folder is gone: its parent is selected (the watch moves with the selection)
@@ -617,7 +666,7 @@ bool TSystemTreeView::FolderExists(const QString& path)
     if (p.size() > 1 && p.endsWith(QLatin1Char('/')))
         p.chop(1);
     struct stat st;
-    return ::stat(QFile::encodeName(p).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(qv::encodeFileName(p).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void TSystemTreeView::RefreshNode(QTreeWidgetItem* node)
@@ -657,7 +706,7 @@ bool TSystemTreeView::CreateSubFolder(QTreeWidgetItem* parent, const QString& na
         m_rememberedWatch = m_watchedNode;
         stopWatch();
     }
-    const bool created = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0;
+    const bool created = ::mkdir(qv::encodeFileName(folder).constData(), 0777) == 0;
     try {
         if (created) {
             RefreshNode(parent);
@@ -688,7 +737,7 @@ bool TSystemTreeView::DeleteFolderNode(QTreeWidgetItem* node)
     const QString path = GetNodePath(node);
     if (path.isEmpty())
         return false;
-    if (::rmdir(QFile::encodeName(path).constData()) != 0)
+    if (::rmdir(qv::encodeFileName(path).constData()) != 0)
         return false; // only an empty folder goes
     DeleteNode(node);
     return true;

@@ -114,6 +114,10 @@ public:
     // Renames the node's folder on disk; its lists and its children's follow.
     bool RenameFolderNode(QTreeWidgetItem* node, const QString& name);
     void RefreshNode(QTreeWidgetItem* node);
+    // A folder another program deleted leaves the tree when its node is selected, opened or
+    // dropped on: the node (or its highest vanished ancestor) goes, and a selection inside
+    // it moves to the nearest folder that still exists. True when the node's folder was gone.
+    bool ForgetVanishedNode(QTreeWidgetItem* node);
     void DoAutoScroll(int x, int y);
     static bool FolderExists(const QString& path);
     bool ParseFolderPath(qv::IShellFolder* folder, const QString& path, qv::ItemIDList** list) const;
@@ -178,6 +182,8 @@ private:
     friend class TFolderLabelDelegate;
 
     void nodeGone(TFolderNode* node);
+    bool isVanished(QTreeWidgetItem* node) const;
+    void forgetVanishedLater(QTreeWidgetItem* node);
     void nodeExpanded(QTreeWidgetItem* node);
     void selectionMoved(QTreeWidgetItem* current);
     void labelEdited(const QModelIndex& index, const QString& text);

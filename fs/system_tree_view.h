@@ -27,14 +27,14 @@ int rootFolderCsidl(TRootFolder root);
 // What a node knows of its namespace item; owned by the node.
 struct TFolderItemData {
     TFolderItemData();
-    ~TFolderItemData(); // frees both lists
+    ~TFolderItemData();
     TFolderItemData(const TFolderItemData&) = delete;
     TFolderItemData& operator=(const TFolderItemData&) = delete;
 
     bool Enumerated = false;                        // children listed
     std::shared_ptr<qv::IShellFolder> ParentFolder; // the folder holding the item
-    qv::ItemIDList* RelativeIDList = nullptr;       // the item within ParentFolder
-    qv::ItemIDList* AbsoluteIDList = nullptr;       // the item from the desktop
+    qv::UniqueIDList RelativeIDList;                // the item within ParentFolder
+    qv::UniqueIDList AbsoluteIDList;                // the item from the desktop
     quint32 Attributes = 0;
 };
 
@@ -131,9 +131,10 @@ public:
 
     virtual void DeleteNode(QTreeWidgetItem* node);
     // Takes both lists when it returns a node; without a node the caller frees them.
+    // Takes both lists; they go with the node, or at once when no node is made.
     virtual QTreeWidgetItem* AddFolderNode(const std::shared_ptr<qv::IShellFolder>& folder,
-                                           qv::ItemIDList* absoluteList, QTreeWidgetItem* parentNode,
-                                           qv::ItemIDList* relativeList);
+                                           qv::UniqueIDList absoluteList, QTreeWidgetItem* parentNode,
+                                           qv::UniqueIDList relativeList);
     virtual bool SortFolders(const TTreeCompare& compare = {});
     virtual bool ShowShellMenu(QTreeWidgetItem* node, const QPoint& screenPoint);
 

@@ -162,6 +162,13 @@ bool listFolder(const QString& folder, QList<FolderEntry>* entries, int* error)
     return complete;
 }
 
+bool isInsideFolder(const QString& path, const QString& folder)
+{
+    if (folder == QLatin1String("/"))
+        return path.startsWith(QLatin1Char('/'));
+    return path == folder || (path.startsWith(folder) && path.at(folder.size()) == QLatin1Char('/'));
+}
+
 bool pathExists(const QString& path)
 {
     struct stat st;

@@ -26,6 +26,8 @@ struct FolderEntry {
 // when the folder cannot be opened or read to its end.
 bool listFolder(const QString& folder, QList<FolderEntry>* entries, int* error = nullptr);
 
+// Whether path is folder or lies below it, by whole components ("/a/bc" is not inside "/a/b").
+bool isInsideFolder(const QString& path, const QString& folder);
 bool pathExists(const QString& path); // the name itself, a dangling link included
 bool isFolder(const QString& path);   // a folder, or a link to one
 // The path with every link and "." or ".." resolved; a part that does not exist yet is kept

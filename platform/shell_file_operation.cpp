@@ -94,13 +94,6 @@ bool sameNode(const Node& a, const Node& b)
     return a.exists && b.exists && a.dev == b.dev && a.ino == b.ino;
 }
 
-bool isInside(const QString& path, const QString& folder)
-{
-    if (folder == QLatin1String("/"))
-        return true;
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
-}
-
 ShellProblem problemFor(int err)
 {
     switch (err) {
@@ -551,7 +544,7 @@ private:
         if (!lookAt(job.from).isDir)
             return false;
         const QString from = resolvedPath(job.from), to = resolvedPath(job.to);
-        return to != from && isInside(to, from);
+        return to != from && isInsideFolder(to, from);
     }
 
     void runTransfer(const QList<Source>& sources, qsizetype nameCount, const QStringList& tos,
@@ -736,7 +729,7 @@ private:
                     continue;
                 const int err = errno;
                 const bool keptInside = std::any_of(kept.cbegin(), kept.cend(), [&](const QString& k) {
-                    return isInside(k, it->path);
+                    return isInsideFolder(k, it->path);
                 });
                 if (keptInside)
                     kept.append(it->path);

@@ -55,13 +55,6 @@ QString desktopFolder()
     return d;
 }
 
-bool isUnder(const QString& path, const QString& folder)
-{
-    if (folder == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
-}
-
 Location childOf(const Location& base, const QByteArray& item)
 {
     if (item.isEmpty() || item.contains('\0'))
@@ -482,7 +475,7 @@ private:
         switch (m_at.kind) {
         case Location::Desktop:
             for (const QString& a : {homeFolder(), desktopFolder()})
-                if (!a.isEmpty() && isUnder(full, a) && a.size() > anchor.size())
+                if (!a.isEmpty() && isInsideFolder(full, a) && a.size() > anchor.size())
                     anchor = a;
             if (anchor.isEmpty()) {
                 items->append(QByteArray(kComputerItemName));
@@ -495,7 +488,7 @@ private:
             items->append(encodeItem(anchor));
             break;
         case Location::FileSystem:
-            if (!isUnder(full, m_at.path))
+            if (!isInsideFolder(full, m_at.path))
                 return false;
             anchor = m_at.path;
             break;
@@ -512,7 +505,7 @@ private:
     {
         QString best = QStringLiteral("/");
         for (const ShellVolume& v : shellVolumes())
-            if (isUnder(full, v.rootPath) && v.rootPath.size() > best.size())
+            if (isInsideFolder(full, v.rootPath) && v.rootPath.size() > best.size())
                 best = v.rootPath;
         return best;
     }
@@ -633,9 +626,9 @@ bool isUserVolume(const QString& rootPath, const QByteArray& fileSystemType)
         return false;
     static const char* const system[] = {"/proc", "/sys", "/dev", "/run", "/snap", "/boot",
                                          "/var/lib", "/var/snap", "/tmp"};
-    const bool runMedia = isUnder(root, QStringLiteral("/run/media")) && root != QLatin1String("/run/media");
+    const bool runMedia = isInsideFolder(root, QStringLiteral("/run/media")) && root != QLatin1String("/run/media");
     for (const char* s : system)
-        if (isUnder(root, QLatin1String(s)) && !runMedia)
+        if (isInsideFolder(root, QLatin1String(s)) && !runMedia)
             return false;
     for (const QString& c : pathComponents(root))
         if (c.startsWith(QLatin1Char('.')))

@@ -1,6 +1,7 @@
 // TFileOperation on real folders: the lists it builds, copy, move (also across file
 // systems), delete to the trash, rename, collisions and a cancelled copy.
 #include "fs/file_operation.h"
+#include "platform/file_names.h"
 #include "platform/scripted_shell_interaction.h"
 #include "support/testutil.h"
 
@@ -225,6 +226,61 @@ TEST_F(FileOperationTest, DeleteWithUndoLeavesTheFileRestorableFromTheTrash)
     ASSERT_TRUE(QFile::rename(trashed, path));
     QFile::remove(info);
     EXPECT_EQ(readFile(original), bytes);
+}
+
+// Each entry of the lists is one whole name: ";" and wildcards are characters of it, a name
+// that is not UTF-8 reaches its own file, and a relative name is refused, never resolved.
+TEST_F(FileOperationTest, NamesAreTakenWhole)
+{
+    qvtest::ScopedEnv env;
+    env.set("XDG_DATA_HOME", d.filePath("xdg"));
+    const QByteArray root = QFile::encodeName(d.path());
+    ASSERT_TRUE(d.mkpath("photos/Paris") && d.mkpath("out"));
+    for (const char* decoy : {"photos/Paris/keep.jpg", "photos/x1.jpg", "photos/x2.jpg", "photos/ day 2.jpg"})
+        writeFile(d.filePath(decoy), "decoy");
+    for (const QByteArray& name : {QByteArray("Paris; day 2.jpg"), QByteArray("x?.jpg"), QByteArray("*.jpg"),
+                                  QByteArray("caf\xe9.jpg")}) {
+        const QByteArray path = root + "/photos/" + name;
+        qvtest::writeFileAt(path, name);
+        op.setOperation(foCopy);
+        op.setSourceList({qv::decodeFileName(path)});
+        op.setDestinationList({d.filePath("out")});
+        EXPECT_TRUE(op.Execute()) << name.constData();
+        EXPECT_EQ(qvtest::readFileAt(root + "/out/" + name), name);
+        op.setOperation(foDelete); // to the trash
+        EXPECT_TRUE(op.Execute()) << name.constData();
+        EXPECT_FALSE(qv::pathExists(qv::decodeFileName(path)));
+        EXPECT_FALSE(op.Execute()) << "a vanished name stands for nothing else";
+    }
+    EXPECT_EQ(entries(d.filePath("photos")), QStringList({" day 2.jpg", "Paris", "x1.jpg", "x2.jpg"}));
+    EXPECT_EQ(entries(d.filePath("photos/Paris")), QStringList({"keep.jpg"}));
+
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(d.filePath("photos"));
+    op.setSourceList({"x1.jpg"});
+    const bool relative = op.Execute();
+    QDir::setCurrent(before);
+    EXPECT_FALSE(relative);
+    EXPECT_TRUE(QFileInfo::exists(d.filePath("photos/x1.jpg")));
+}
+
+// The dialogs let other handlers run: one that starts the operation again is refused.
+TEST_F(FileOperationTest, SecondRunWhileOneRunsIsRefused)
+{
+    writeFile(d.filePath("a.jpg"), "A");
+    d.mkdir("out");
+    op.setOperation(foCopy);
+    op.setSourceList({d.filePath("a.jpg")});
+    op.setDestinationList({d.filePath("out")});
+    int nested = -1;
+    ui.onProgress = [&](const qv::ShellProgress&) {
+        if (nested < 0)
+            nested = op.Execute() ? 1 : 0;
+    };
+    EXPECT_TRUE(op.Execute());
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(ui.begins, 1);
+    EXPECT_EQ(entries(d.filePath("out")), QStringList({"a.jpg"}));
 }
 
 TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)

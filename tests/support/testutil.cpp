@@ -1,8 +1,15 @@
 #include "testutil.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <cstdio>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace qvtest {
 
@@ -21,6 +28,29 @@ void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+QByteArray readFileAt(const QByteArray& path)
+{
+    FILE* f = std::fopen(path.constData(), "rb");
+    if (!f)
+        throw std::runtime_error("cannot read " + path.toStdString());
+    QByteArray bytes;
+    char buf[65536];
+    while (const std::size_t n = std::fread(buf, 1, sizeof buf, f))
+        bytes.append(buf, qsizetype(n));
+    std::fclose(f);
+    return bytes;
+}
+
+void writeFileAt(const QByteArray& path, const QByteArray& bytes)
+{
+    FILE* f = std::fopen(path.constData(), "wb");
+    const bool ok = f && std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f) == std::size_t(bytes.size());
+    if (f)
+        std::fclose(f);
+    if (!ok)
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
@@ -43,6 +73,47 @@ ToolResult runQvtool(const QStringList& args)
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+bool inOwnNamespace(const QStringList& unshareArgs, const QString& setup, QString* skip)
+{
+    if (qEnvironmentVariableIsSet("QV_IN_NAMESPACE"))
+        return true;
+    if (::geteuid() != 0) {
+        *skip = QStringLiteral("needs root for its own namespaces (run the test binary as root)");
+        return false;
+    }
+    if (QProcess::execute(QStringLiteral("unshare"), unshareArgs + QStringList{QStringLiteral("true")}) != 0) {
+        *skip = QStringLiteral("unshare %1 is refused here").arg(unshareArgs.join(' '));
+        return false;
+    }
+    QTemporaryDir dir;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QV_IN_NAMESPACE"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QV_NS_DIR"), dir.path());
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("unshare"),
+            unshareArgs
+                + QStringList{QStringLiteral("sh"), QStringLiteral("-c"), setup + QStringLiteral(" && exec \"$0\" \"$1\""),
+                              QCoreApplication::applicationFilePath(),
+                              QStringLiteral("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name())});
+    const bool ended = p.waitForFinished(120000);
+    const QByteArray out = p.readAll();
+    EXPECT_TRUE(ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0) << out.toStdString();
+    return false;
+}
+
+void acceptNextMessageBox(QStringList* texts)
+{
+    QTimer::singleShot(0, [texts] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            texts->append(box->text());
+            box->accept();
+        }
+    });
 }
 
 void ScopedEnv::set(const char* name, const QString& value)

@@ -10,7 +10,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>

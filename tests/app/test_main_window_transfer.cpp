@@ -194,19 +194,19 @@ TEST_F(TransferTest, DropTakesNamesWholeWithTheMonitorOff)
     ASSERT_GE(row(latin1Path), 0);
 
     ScriptedShellInteraction ui;
-    QStringList messages;
+    qvtest::MessageBoxSeen refused;
     QList<bool> monitorOn;
     ui.onProgress = [&](const qv::ShellProgress&) {
         monitorOn << w.FileSysMonitor2->Active();
-        if (messages.isEmpty()) {
-            qvtest::acceptNextMessageBox(&messages);
+        if (monitorOn.size() == 1) {
+            qvtest::answerNextMessageBox({}, &refused);
             dropOn(m_destNode); // refused, never nested
         }
     };
     w.FileOperation1->setInteraction(&ui);
     selectItems({src("Paris; day 2.bmp"), latin1Path});
     dropOn(m_destNode);
-    EXPECT_EQ(messages, QStringList({w.testi().msgOperazioneInCorso}));
+    EXPECT_EQ(refused.text, w.testi().msgOperazioneInCorso);
     EXPECT_EQ(ui.begins, 1);
     EXPECT_FALSE(monitorOn.isEmpty());
     EXPECT_FALSE(monitorOn.contains(true));
@@ -225,11 +225,11 @@ TEST_F(TransferTest, DropOnVanishedFolderIsRefused)
     TfrmPrincipale& w = openAndRead(true, false);
     QTreeWidgetItem* pictures = m_destNode->parent();
     ASSERT_EQ(QProcess::execute("rm", {"-r", m_dest}), 0);
-    QStringList messages;
-    qvtest::acceptNextMessageBox(&messages);
+    qvtest::MessageBoxSeen refused;
+    qvtest::answerNextMessageBox({}, &refused);
     selectItems({src("p0.bmp")});
     dropOn(m_destNode);
-    EXPECT_EQ(messages, QStringList({formatS(w.testi().msgCartellaSparita, m_dest)}));
+    EXPECT_EQ(refused.text, formatS(w.testi().msgCartellaSparita, m_dest));
     EXPECT_FALSE(QFileInfo::exists(m_dest));
     EXPECT_EQ(filesIn(m_src).size(), 4);
     EXPECT_EQ(w.catalogo().model().count(), 4);

@@ -61,28 +61,8 @@ TEST(FileOperationLists, SemicolonsBecomeZerosAndTheListEndsTwice)
     EXPECT_TRUE(qv::splitZeroList(TFileOperation::zeroList("")).isEmpty());
 }
 
-TEST(FileOperationLists, FlagsAndFunctionsTakeTheShellCodes)
+TEST_F(FileOperationTest, EmptySourceListFails)
 {
-    EXPECT_EQ(TFileOperation::shellFlags(TFileOpFlags(fofAllowUndo) | fofFilesOnly), 0x00C0);
-    EXPECT_EQ(TFileOperation::shellFlags(TFileOpFlags(fofRenameOnCollision) | fofMultiDestFiles | fofSilent), 0x000D);
-    EXPECT_EQ(TFileOperation::shellFlags(TFileOpFlags(fofConfirmMouse) | fofNoConfirmation | fofNoConfirmMkDir
-                                         | fofSimpleProgress),
-              0x0312);
-    EXPECT_EQ(TFileOperation::shellFunction(foMove), 1u);
-    EXPECT_EQ(TFileOperation::shellFunction(foCopy), 2u);
-    EXPECT_EQ(TFileOperation::shellFunction(foDelete), 3u);
-    EXPECT_EQ(TFileOperation::shellFunction(foRename), 4u);
-}
-
-TEST_F(FileOperationTest, DefaultsAndEmptySourceList)
-{
-    EXPECT_EQ(op.Operation(), foMove);
-    EXPECT_EQ(op.Flags(), TFileOpFlags(fofAllowUndo) | fofFilesOnly);
-    const QStringList about = op.About();
-    op.setAbout({"x"});
-    EXPECT_EQ(op.About(), about);
-
-
     op.setOperation(foCopy);
     op.setFilesFrom("");
     op.setFilesTo(d.path());
@@ -90,31 +70,6 @@ TEST_F(FileOperationTest, DefaultsAndEmptySourceList)
     op.setFilesFrom(";");
     EXPECT_FALSE(op.Execute());
     EXPECT_EQ(ui.begins, 0);
-}
-
-TEST_F(FileOperationTest, CopyAndMoveWithTheMainWindowsTrailingSemicolon)
-{
-    d.mkdir("out");
-    writeFile(d.filePath("a.jpg"), "A");
-    writeFile(d.filePath("b.jpg"), content(70000, 1));
-    op.setOperation(foCopy);
-    op.setFilesFrom(d.filePath("a.jpg") + ";" + d.filePath("b.jpg") + ";");
-    op.setFilesTo(d.filePath("out"));
-    EXPECT_TRUE(op.Execute());
-    EXPECT_FALSE(op.OperationAborted());
-    EXPECT_EQ(readFile(d.filePath("out/b.jpg")), content(70000, 1));
-    EXPECT_TRUE(QFileInfo::exists(d.filePath("a.jpg")));
-
-    d.mkdir("moved");
-    op.setOperation(foMove);
-    op.setFilesTo(d.filePath("moved"));
-    // Setting Active runs it; it still reads false.
-    op.setActive(true);
-    EXPECT_FALSE(op.Active());
-    EXPECT_EQ(entries(d.filePath("moved")), QStringList({"a.jpg", "b.jpg"}));
-    EXPECT_FALSE(QFileInfo::exists(d.filePath("a.jpg")));
-    EXPECT_EQ(readFile(d.filePath("moved/a.jpg")), "A");
-    EXPECT_EQ(ui.function, 1u);
 }
 
 TEST_F(FileOperationTest, MoveOntoAFolderWithTheSameNameKeepsBothWithRenameOnCollision)
@@ -320,40 +275,4 @@ TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)
     EXPECT_FALSE(op.Execute());
     EXPECT_TRUE(op.OperationAborted());
     EXPECT_EQ(entries(d.filePath("dst2")), QStringList({"0.jpg"}));
-}
-
-// A second file system (tmpfs) where the machine has one apart from the temporary folder.
-TEST_F(FileOperationTest, MoveAcrossFileSystemsCopiesChecksThenRemoves)
-{
-    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-        || QStorageInfo(QStringLiteral("/dev/shm")).device() == QStorageInfo(d.path()).device())
-        GTEST_SKIP() << "no second file system";
-    QTemporaryDir other(QStringLiteral("/dev/shm/qv-move-XXXXXX"));
-    ASSERT_TRUE(other.isValid());
-    const QByteArray bytes = content(2500000, 6);
-    writeFile(other.filePath("far.jpg"), bytes);
-    ASSERT_TRUE(QDir(other.path()).mkpath("album/inner"));
-    writeFile(other.filePath("album/inner/deep.jpg"), "deep");
-    writeFile(d.filePath("far.jpg"), "resident");
-
-    op.setOperation(foMove);
-    op.setFlags(op.Flags() | fofRenameOnCollision);
-    op.setFilesFrom(other.filePath("far.jpg") + ";" + other.filePath("album") + ";");
-    op.setFilesTo(d.path());
-    EXPECT_TRUE(op.Execute());
-    EXPECT_EQ(readFile(d.filePath("far (2).jpg")), bytes);
-    EXPECT_EQ(readFile(d.filePath("far.jpg")), "resident");
-    EXPECT_EQ(readFile(d.filePath("album/inner/deep.jpg")), "deep");
-    EXPECT_TRUE(entries(other.path()).isEmpty());
-    EXPECT_EQ(entries(d.path()), QStringList({"album", "far (2).jpg", "far.jpg"}));
-
-    // And back again, replacing.
-    writeFile(other.filePath("far.jpg"), "old");
-    ui.replaceAnswers = {qv::ShellAnswer::Yes};
-    op.setFlags(op.Flags() & ~TFileOpFlags(fofRenameOnCollision));
-    op.setFilesFrom(d.filePath("far (2).jpg"));
-    op.setFilesTo(other.filePath("far.jpg"));
-    EXPECT_TRUE(op.Execute());
-    EXPECT_EQ(readFile(other.filePath("far.jpg")), bytes);
-    EXPECT_EQ(entries(other.path()), QStringList({"far.jpg"}));
 }

@@ -84,17 +84,6 @@ protected:
 
 } // namespace
 
-TEST_F(MonitorTest, Defaults)
-{
-    TFileSysMonitor m;
-    EXPECT_EQ(m.MonitoredDirectory(), QDir::homePath());
-    EXPECT_FALSE(m.WatchSubtree());
-    EXPECT_EQ(m.NotifyFilter(), TNotifyFilter(TFileSysNotify::FILE_NAME));
-    EXPECT_FALSE(m.Active());
-    EXPECT_FALSE(m.OnFileSysChange());
-    EXPECT_EQ(notifyFilterFlags(TFileSysNotify::FILE_NAME | TFileSysNotify::SECURITY), 0x101u);
-}
-
 TEST_F(MonitorTest, ReportsCreatedRenamedAndDeletedFilesOncePerChange)
 {
     Reports r;

@@ -1,13 +1,14 @@
 #include "testutil.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -33,24 +34,16 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 QByteArray readFileAt(const QByteArray& path)
 {
-    FILE* f = std::fopen(path.constData(), "rb");
+    std::ifstream f(path.constData(), std::ios::binary);
     if (!f)
         throw std::runtime_error("cannot read " + path.toStdString());
-    QByteArray bytes;
-    char buf[65536];
-    while (const std::size_t n = std::fread(buf, 1, sizeof buf, f))
-        bytes.append(buf, qsizetype(n));
-    std::fclose(f);
-    return bytes;
+    return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(f), {}));
 }
 
 void writeFileAt(const QByteArray& path, const QByteArray& bytes)
 {
-    FILE* f = std::fopen(path.constData(), "wb");
-    const bool ok = f && std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f) == std::size_t(bytes.size());
-    if (f)
-        std::fclose(f);
-    if (!ok)
+    std::ofstream f(path.constData(), std::ios::binary);
+    if (!f.write(bytes.constData(), bytes.size()))
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
@@ -106,13 +99,24 @@ bool inOwnNamespace(const QStringList& unshareArgs, const QString& setup, QStrin
     return false;
 }
 
-void acceptNextMessageBox(QStringList* texts)
+void answerNextMessageBox(const QString& button, MessageBoxSeen* seen, int triesLeft)
 {
-    QTimer::singleShot(0, [texts] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            texts->append(box->text());
-            box->accept();
+    QTimer::singleShot(triesLeft == 500 ? 0 : 10, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (triesLeft > 0)
+                answerNextMessageBox(button, seen, triesLeft - 1); // not shown yet
+            return;
         }
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        for (QAbstractButton* b : box->buttons()) {
+            seen->buttons.append(b->text());
+            if (b->text() == button)
+                b->click();
+        }
+        if (button.isEmpty())
+            box->accept();
     });
 }
 

@@ -33,8 +33,15 @@ ToolResult runQvtool(const QStringList& args);
 // Only root can do this; otherwise, or when unshare is refused, it returns false with *skip set.
 bool inOwnNamespace(const QStringList& unshareArgs, const QString& setup, QString* skip);
 
-// Accepts the next modal message box once it shows, adding its text to *texts.
-void acceptNextMessageBox(QStringList* texts);
+// What a message box showed.
+struct MessageBoxSeen {
+    QString title;
+    QString text;
+    QStringList buttons;
+};
+// Once the next modal message box is up (within 5 s), notes what it shows and clicks the
+// button labelled `button`, or accepts it when `button` is empty.
+void answerNextMessageBox(const QString& button, MessageBoxSeen* seen, int triesLeft = 500);
 
 // Sets environment variables for as long as it lives, then puts back what was there.
 class ScopedEnv {

@@ -183,8 +183,7 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FileOperation1 = new TFileOperation(this);
     FileOperation1->setObjectName("FileOperation1");
     FileOperation1->setFlags(TFileOpFlags(fofAllowUndo) | fofFilesOnly);
-    // A watch that fails leaves the list as it is; the reason goes to the log.
-    FileSysMonitor2->setOnError([](const EFileSysMonitor& e) { qWarning("%s", e.what()); });
+    FileSysMonitor2->setOnError([this](const EFileSysMonitor& e) { monitorFailed(e); });
 
     qApp->installEventFilter(this); // the window sees its keys before its controls
     setUpCommands();

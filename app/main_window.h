@@ -49,6 +49,7 @@ private:
 };
 
 class TFileSysMonitor;
+class EFileSysMonitor;
 
 class TfrmPrincipale : public QMainWindow, public CatalogueHost {
     Q_OBJECT
@@ -114,6 +115,9 @@ public:
     void FileSysMonitor2FileSysChange(const QString& directory);
     // Lists the watched folder again and adds or removes items (monitor off meanwhile).
     void AggiornaCartellaOsservata();
+    // The watch ended with an error (its folder deleted or moved away): the list is marked as
+    // not followed, and followed again once the folder is back or read again.
+    void monitorFailed(const EFileSysMonitor& error);
 
     // Dragging thumbnails onto the folder tree.
     Qt::DropAction ListView1StartDrag(QDrag* drag, const QModelIndexList& items);
@@ -183,6 +187,7 @@ private:
     void editActiveViewer(PictureEdit edit);
     // The thumbnail of an item made from a picture already decoded (a viewer's).
     void makeThumbnailFromPicture(const QString& path, const QImage& picture);
+    void followLostFolder(const QString& folder);
 
     const TestiFinestra* m_testi = nullptr;
     bool m_resizeAttached = false;

@@ -5,12 +5,12 @@
 #include "catalogue/thumbnail_decode.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "formats/picture_loader.h"
+#include "platform/file_names.h"
 #include "platform/limits.h"
 #include "platform/settings.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -345,18 +345,20 @@ int ThumbnailCatalogue::aggiungiElemento(const QString& path, const QFileInfo& f
 
 void ThumbnailCatalogue::enumerate(const QString& folder, bool completing, bool freshFrame)
 {
-    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+    QList<qv::FolderEntry> entries; // read on bytes: a name that is not UTF-8 is listed too
+    qv::listFolder(folder, &entries);
     ImageList* list = m_model.imageList();
     const int slot = StartupObjects::slot(Configurazione.Dimensione);
-    while (it.hasNext() && !Interrompi) {
-        const QString path = it.next();
+    for (qsizetype e = 0; e < entries.size() && !Interrompi; ++e) {
+        if (entries[e].type != qv::FolderEntry::File)
+            continue;
+        const QString path = thumbs::withSlash(folder) + entries[e].name;
         if (completing)
             m_host->processEvents();
         // The extension first: it needs no file-system call.
         if (!IsPictureExtension(thumbs::extensionKey(path)))
             continue;
-        // The iterator's own information: one stat per file for the whole listing.
-        const QFileInfo fi = it.fileInfo();
+        const QFileInfo fi(path);
         if (fi.isDir() || fi.isHidden())
             continue;
         if (ListaCaricate.contains(path) || m_model.hasPath(path))

@@ -741,8 +741,6 @@ void TfrmPrincipale::tbRinominaClick() {}
 void TfrmPrincipale::SpeedButton8Click() {}
 void TfrmPrincipale::CopiaInAppuntiClick() {}
 void TfrmPrincipale::Impostasfondo1Click() {}
-void TfrmPrincipale::btSlideshowClick() {}
-void TfrmPrincipale::Confrontaimmagini1Click() {}
 void TfrmPrincipale::Visualizza1Click() {}
 // ---- folder commands (popup menu of the tree) -------------------------------------------
 

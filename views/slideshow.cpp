@@ -199,11 +199,13 @@ void TfrmSlide::startAhead()
 
 void TfrmSlide::dropAhead()
 {
-    m_pool.clear();
-    // Waiting keeps the memory bound: a picture being decoded is never left
-    // running beside the next one.
-    if (m_ahead.isValid())
+    // A decode not yet started ends at once when cancelled; one under way is
+    // waited for, so a picture being decoded is never left beside the next.
+    // (Clearing the pool instead would leave the future unfinished for ever.)
+    if (m_ahead.isValid()) {
+        m_ahead.cancel();
         m_ahead.waitForFinished();
+    }
     m_ahead = QFuture<PreparedSlide>();
     m_aheadStart = -1;
 }

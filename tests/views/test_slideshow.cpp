@@ -118,6 +118,18 @@ TEST_F(SlideshowTest, TimerAdvancesAndFullPathCaption)
     EXPECT_FALSE(slide.Timer1->isActive());
 }
 
+TEST_F(SlideshowTest, ClosesAtOnceWhileTheNextPictureIsStillQueued)
+{
+    const QStringList files = {writeBmp(dir, "a.bmp", solid(600, 400, 0xFF0000)),
+                               writeBmp(dir, "b.bmp", solid(600, 400, 0x00FF00))};
+    for (int i = 0; i < 20; ++i) {
+        open(files);
+        QTest::keyClick(&slide, Qt::Key_Space);
+        QTest::keyClick(&slide, Qt::Key_Escape);
+        ASSERT_FALSE(slide.isVisible());
+    }
+}
+
 TEST_F(SlideshowTest, NothingLoadableLeavesTheScreenAsItWas)
 {
     open({dir.filePath("a.bmp"), dir.filePath("b.jpe")});

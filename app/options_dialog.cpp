@@ -174,6 +174,9 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     }
     colours->addStretch(1);
     t->addLayout(colours);
+    t->addSpacing(16);
+    ckMiniatureIncorporate = named(new QCheckBox(thumbs), "ckMiniatureIncorporate");
+    t->addWidget(ckMiniatureIncorporate);
     t->addStretch(1);
     PageControl1->addTab(thumbs, QString());
     connect(IMG1, &SizePreview::clicked, this, &TfrmOpzioni::IMG1Click);
@@ -273,6 +276,7 @@ void TfrmOpzioni::applicaTesti(const TestiOpzioni& t)
     Label3->setText(t.Label3);
     SpeedButton1->setText(t.SpeedButton1);
     SpeedButton2->setText(t.SpeedButton2);
+    ckMiniatureIncorporate->setText(t.ckMiniatureIncorporate);
     Label1->setText(t.Label1);
     rgPercNomeFile->setTexts(t.rgPercNomeFile, t.percNomeFile);
     ckShowSel->setText(t.ckShowSel);
@@ -296,6 +300,7 @@ void TfrmOpzioni::riempi(const TConfigurazione& c)
     ckSvuota->setChecked(c.SvuotaLista);
     ckSalvaThumb->setChecked(c.SalvaThumb);
     ckSalvaThumb->setEnabled(c.SvuotaLista);
+    ckMiniatureIncorporate->setChecked(c.MiniatureIncorporate);
     ckHotTrack->setChecked(c.HotTrack);
     ckImmCentrata->setChecked(c.ImmCentrata);
     ckTreeScroll->setChecked(c.FTreeScroll);
@@ -397,6 +402,7 @@ void TfrmOpzioni::BitBtn1Click()
     choice(rgPercNomeFile, c.MostraNomePercorso, 0);
     choice(rgOperazione, c.Operazione, 1);
     c.Dimensione = m_dimensione;
+    c.MiniatureIncorporate = ckMiniatureIncorporate->isChecked();
     c.BdCol = m_bdCol;
     c.BkCol = m_bkCol;
     c.Qualita = JPEGOutQualitySpinEdit->value();

@@ -80,6 +80,7 @@ public:
     RadioGroup *rgLingua, *rgOperazione, *rgPercNomeFile, *rgToolSfondo, *rgColori, *rgQuantizzazione,
         *rgDithering;
     QGroupBox *GroupBox1, *GroupBox2, *gbAltre, *rgQualita;
+    QCheckBox *ckMiniatureIncorporate;
     QCheckBox *ckRinomina, *ckSvuota, *ckSalvaThumb, *ckHotTrack, *ckImmCentrata, *ckTreeScroll, *ckShowSel;
     QLabel *Label1, *Label2, *Label3, *Label4;
     SizePreview *IMG1, *IMG2, *IMG3;

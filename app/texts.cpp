@@ -184,6 +184,7 @@ TestiOpzioni makeOptionsItalian()
     t.GroupBox2 = "Lista";
     t.ckSvuota = "Svuota prima di caricare";
     t.ckSalvaThumb = "Salva le miniature";
+    t.ckMiniatureIncorporate = "Usa le miniature incorporate nelle foto";
     t.ckHotTrack = "Hot Track";
     t.gbAltre = "Altre";
     t.ckImmCentrata = "Centra immagine";
@@ -229,6 +230,7 @@ TestiOpzioni makeOptionsEnglish()
     t.GroupBox2 = "List";
     t.ckSvuota = "Empty before loading";
     t.ckSalvaThumb = "Save thumbnails";
+    t.ckMiniatureIncorporate = "Use thumbnails embedded in photos";
     t.ckHotTrack = "Hot Track";
     t.gbAltre = "Others";
     t.ckImmCentrata = "Center image";

@@ -36,6 +36,7 @@ inline constexpr const char* kSupportAddress = "support@quorvel.org";
 // The options dialog's texts (its own, set each time it opens).
 struct TestiOpzioni {
     QString caption, pagGenerali, pagMiniature, pagSlideshow, pagToolbar, pagJpg;
+    QString ckMiniatureIncorporate;
     QString rgLingua, GroupBox1, ckRinomina, rgOperazione, GroupBox2, ckSvuota, ckSalvaThumb,
         ckHotTrack, gbAltre, ckImmCentrata, ckTreeScroll;
     QStringList lingue, operazioni;

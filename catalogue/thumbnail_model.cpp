@@ -30,8 +30,13 @@ QVariant ThumbnailListModel::data(const QModelIndex& index, int role) const
     }
     case Qt::DecorationRole:
         return m_images ? QVariant(m_images->at(r.ImageIndex)) : QVariant();
-    case Qt::ToolTipRole:
-        return r.SubItems.value(SubPath);
+    case Qt::ToolTipRole: {
+        // The whole caption, which a narrow cell cuts short, above the path.
+        QString text = r.Caption;
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        const QString path = r.SubItems.value(SubPath);
+        return path.isEmpty() ? text : text + QLatin1Char('\n') + path;
+    }
     case ImageIndexRole:
         return r.ImageIndex;
     default:

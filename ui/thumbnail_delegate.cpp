@@ -50,7 +50,7 @@ void ThumbnailDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, c
     p->setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
     for (qsizetype i = 0; i < lines.size() && i < 2; ++i) {
         const QRect line(textRect.left(), textRect.top() + int(i) * fm.height(), width, fm.height());
-        p->drawText(line, Qt::AlignHCenter | Qt::AlignVCenter, fm.elidedText(lines[i], Qt::ElideMiddle, width));
+        p->drawText(line, Qt::AlignHCenter | Qt::AlignVCenter, fm.elidedText(lines[i], Qt::ElideRight, width));
     }
     if (option.state & QStyle::State_HasFocus) {
         QPen pen(pal.color(QPalette::Highlight), 1, Qt::DotLine);

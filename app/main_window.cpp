@@ -788,8 +788,6 @@ void TfrmPrincipale::tastoF11(bool shift)
 
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).
-void TfrmPrincipale::btSlideshowClick() {}
-void TfrmPrincipale::Confrontaimmagini1Click() {}
 // ---- folder commands (popup menu of the tree) -------------------------------------------
 
 void TfrmPrincipale::messaggioCartella(const QString& text)

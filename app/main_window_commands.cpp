@@ -30,8 +30,8 @@ namespace {
 // build stays disabled; each window switches its commands on here when it lands.
 struct CommandWindows {
     bool viewer = true;     // open a picture, and the picture edits that act on a viewer
-    bool slideshow = false;
-    bool compare = false;
+    bool slideshow = true;
+    bool compare = true;
 };
 constexpr CommandWindows kWindows;
 

@@ -241,7 +241,7 @@ TEST_F(CommandsTest, CopyNameAndWallpaperUseTheRealPath)
               ("; kept\n[Desktop]\nTileWallpaper=0\nwallpaper=" + pic("sunset.bmp") + "\n[Other]\nx=1\n").toUtf8());
 }
 
-TEST_F(CommandsTest, CommandsWithoutTheirWindowAreDisabledAndTheRestFollowTheSelection)
+TEST_F(CommandsTest, CommandsFollowTheSelection)
 {
     TfrmPrincipale& w = openWith({"a.bmp"});
     EXPECT_FALSE(w.Cancellaimmagine1->isEnabled()); // nothing selected yet

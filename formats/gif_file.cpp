@@ -107,6 +107,7 @@ TExtension readExtension(Cursor& in, MemoryBudget& budget)
     budget.charge(kExtensionCost);
     TExtension ext;
     const std::uint8_t label = in.byte();
+    ext.label = label;
     auto fixed = [&](std::size_t n) { ext.header = QByteArray(reinterpret_cast<const char*>(in.take(n)), qsizetype(n)); };
     switch (label) {
     case 0xF9:
@@ -128,7 +129,15 @@ TExtension readExtension(Cursor& in, MemoryBudget& budget)
         ext.subBlocks = readSubBlocks(in, budget);
         break;
     default:
-        throw EGifException(QStringLiteral("Unrecognized extension block.\r\nCode = $") + hexByte(label));
+        // Labels defined later or privately carry the same sub-block chain;
+        // only a chain that runs past the end of the data is refused.
+        ext.kind = TExtension::Other;
+        try {
+            ext.subBlocks = readSubBlocks(in, budget);
+        } catch (const EGifFileError&) {
+            throw EGifException(QStringLiteral("Unrecognized extension block.\r\nCode = $") + hexByte(label));
+        }
+        break;
     }
     return ext;
 }

@@ -312,8 +312,11 @@ QImage TGifFile::GetBitmap() const
     const TGifSubImage& image = *images.front();
     const TColorTable& table = image.localColorTable ? image.colorTable : globalColorTable;
     const int w = int(image.pixels.columns()), h = int(image.pixels.rows());
+    // An image of no rows or columns reads without error but has nothing to show.
+    if (w == 0 || h == 0)
+        throw EGifException(QStringLiteral("The first image of the Gif file is empty"));
     QImage bitmap(w, h, QImage::Format_Indexed8);
-    if (bitmap.isNull() && w > 0 && h > 0)
+    if (bitmap.isNull())
         throw EByteArrayError(
             QStringLiteral("error in TBigByteArray.create: Not enough contiguous memory available\r\n"
                            " requested memory block: %1 bytes")

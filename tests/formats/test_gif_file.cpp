@@ -232,6 +232,8 @@ TEST(GifFile, BrokenCounterpartsAreStillRefused)
         {header("GIF89a", 4, 4) + imageFromCodes(4, 4, 12, codes) + ";", "Bad code Size"},
         {header() + QByteArray("!\x2A\x05Hel", 6), "Unrecognized extension block.\r\nCode = $2A"},
         {header() + QByteArray("!\x2A\x02Hi\x09World", 11), "Unrecognized extension block.\r\nCode = $2A"},
+        // No pixels to decode: read, but nothing to show.
+        {header() + imageFromCodes(0, 32, 2, codes) + ";", "The first image of the Gif file is empty"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(messageOf<QvError>([&] { DecodeGifPicture(c.file); }), c.message);

@@ -376,8 +376,9 @@ void iconSeeds()
     const QImage indexed = picture(8, 8).convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     put("fuzz_icon", "argb16.ico", iconFile({{argb, false}}));
     put("fuzz_icon", "indexed8.ico", iconFile({{indexed, false}}));
-    put("fuzz_icon", "png-and-bitmap.ico", iconFile({{picture(32, 32).convertToFormat(QImage::Format_ARGB32), true},
-                                                     {argb, false}}));
+    // The 32 x 32 image is shown: here it is the second one, as PNG.
+    put("fuzz_icon", "bitmap-and-png.ico", iconFile({{argb, false},
+                                                     {picture(32, 32).convertToFormat(QImage::Format_ARGB32), true}}));
 }
 
 // ---- TIFF ---------------------------------------------------------------------------------------

@@ -12,8 +12,16 @@ THelpWindow::THelpWindow(QWidget* parent) : QTextBrowser(parent)
     resize(620, 520);
 }
 
-bool THelpWindow::showContents(const QString& fileName)
+bool THelpWindow::showContents(const QString& wanted)
 {
+    // An installed program keeps its help in the data folder of its prefix.
+    QString fileName = wanted;
+    const QFileInfo beside(wanted);
+    if (!beside.exists()) {
+        const QString installed = beside.absolutePath() + QStringLiteral("/../share/quorvel/") + beside.fileName();
+        if (QFileInfo::exists(installed))
+            fileName = QFileInfo(installed).canonicalFilePath();
+    }
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
         setHtml(QStringLiteral("<p>%1</p>").arg(fileName.toHtmlEscaped()));

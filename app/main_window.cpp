@@ -185,6 +185,7 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FileSysMonitor2->setOnError([](const EFileSysMonitor& e) { qWarning("%s", e.what()); });
 
     qApp->installEventFilter(this); // the window sees its keys before its controls
+    setUpCommands();
     FormCreate();
     SystemTreeView1->Loaded(); // lists the desktop
 }
@@ -572,18 +573,11 @@ bool TfrmPrincipale::selezionePresente() const
     return ListView1->selectionModel() && ListView1->selectionModel()->hasSelection();
 }
 
-void TfrmPrincipale::File1Click()
-{
-    const bool sel = selezionePresente();
-    for (QAction* a : {Apriimmagine1, Mostraproprietimmagine1, Cancellaimmagine1, Rinominaimmagine2})
-        a->setEnabled(sel);
-}
+void TfrmPrincipale::File1Click() { updateCommandStates(); }
 
 void TfrmPrincipale::PopupMenu1Popup()
 {
-    const bool sel = selezionePresente();
-    for (QAction* a : {Apriimmagine2, Mostraproprietimmagine2, Rinominaimmagine1, Cancellaimmagine2})
-        a->setEnabled(sel);
+    updateCommandStates();
     const bool tree = SystemTreeView1->hasFocus();
     for (QAction* a : {BarraNuovaCartella, Nuovacartella1, RinominaCartella, Cancellacartella})
         a->setVisible(tree);
@@ -662,26 +656,6 @@ bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 // ---- commands ------------------------------------------------------------------
 
-void TfrmPrincipale::SpeedButton10Click()
-{
-    if (!m_help)
-        m_help = new THelpWindow(nullptr);
-    m_help->showContents(m_helpFile);
-}
-
-void TfrmPrincipale::Informazioni1Click()
-{
-    TAboutBox box(this);
-    box.exec();
-}
-
-void TfrmPrincipale::Abilita1Click()
-{
-    const bool show = !tbElaborazioni->isVisible();
-    tbElaborazioni->setVisible(show);
-    Abilita1->setChecked(show);
-}
-
 void TfrmPrincipale::EscidaQuorvel1Click()
 {
     if (m_exiting)
@@ -736,14 +710,8 @@ void TfrmPrincipale::tastoF11(bool shift)
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).
 void TfrmPrincipale::ListView1DblClick() {}
-void TfrmPrincipale::SpeedButton7Click() {}
-void TfrmPrincipale::tbRinominaClick() {}
-void TfrmPrincipale::SpeedButton8Click() {}
-void TfrmPrincipale::CopiaInAppuntiClick() {}
-void TfrmPrincipale::Impostasfondo1Click() {}
 void TfrmPrincipale::btSlideshowClick() {}
 void TfrmPrincipale::Confrontaimmagini1Click() {}
-void TfrmPrincipale::Visualizza1Click() {}
 // ---- folder commands (popup menu of the tree) -------------------------------------------
 
 void TfrmPrincipale::messaggioCartella(const QString& text)

@@ -85,6 +85,13 @@ public:
     void CompletaLista();            // F5
     void tastoF11(bool shift);       // F11: save the cache, Shift+F11 load it
 
+    // Sets every command's enabled state from the selection and the windows this build has.
+    void updateCommandStates();
+    // The dialogs the commands reuse, made once with the window.
+    class TAboutBox* AboutBox = nullptr;
+    class TfrmOpzioni* frmOpzioni = nullptr;
+    class TfrmRinomina* frmRinomina = nullptr;
+
     void AggiornaConteggio();
     void SystemTreeView1Change(const QString& newPath);
     // A change reported by the monitor of the folder read last. Reports come
@@ -141,6 +148,7 @@ protected:
 
 private:
     void FormCreate();
+    void setUpCommands();
     void creaMenu();
     void creaToolbar();
     void creaStatusBar();

@@ -163,3 +163,118 @@ QString messaggioEccezione(const QString& error, bool italian)
                          "the exception")
               .arg(address);
 }
+
+namespace {
+
+TestiOpzioni makeOptionsItalian()
+{
+    TestiOpzioni t;
+    t.caption = "Quorvel";
+    t.pagGenerali = "Generali";
+    t.pagMiniature = "Miniature";
+    t.pagSlideshow = "Slideshow";
+    t.pagToolbar = "Toolbar";
+    t.pagJpg = "JPG";
+    t.rgLingua = "Lingua";
+    t.lingue = {"Italiano", "Inglese"};
+    t.GroupBox1 = "Spostamento";
+    t.ckRinomina = "Rinomina se file esiste";
+    t.rgOperazione = "Operazione";
+    t.operazioni = {"Copia", "Sposta"};
+    t.GroupBox2 = "Lista";
+    t.ckSvuota = "Svuota prima di caricare";
+    t.ckSalvaThumb = "Salva le miniature";
+    t.ckHotTrack = "Hot Track";
+    t.gbAltre = "Altre";
+    t.ckImmCentrata = "Centra immagine";
+    t.ckTreeScroll = "Muovi cartelle";
+    t.Label2 = "Dimensioni";
+    t.Label3 = "Colori";
+    t.SpeedButton1 = "Bordo...";
+    t.SpeedButton2 = "Sfondo...";
+    t.Label1 = "Durata di ogni singola slide sec.";
+    t.rgPercNomeFile = "Mostra";
+    t.percNomeFile = {"percorso e nome file", "solo nome file"};
+    t.ckShowSel = "Mostra solo le immagini selezionate";
+    t.rgToolSfondo = "Immagine di sfondo";
+    t.toolSfondo = {"Nessuna", "Default"};
+    t.rgColori = "Colori";
+    t.colori = {"Originale", "256 colori", "Scala di grigi"};
+    t.rgQualita = "Qualità";
+    t.Label4 = "in percentuale";
+    t.rgQuantizzazione = "Quantizzazione";
+    t.quantizzazione = {"1-passata", "2-passate"};
+    t.rgDithering = "Dithering";
+    t.dithering = {"Nessuno", "Ordinato", "Floyd-Steinberg"};
+    t.BitBtn1 = "Ok";
+    t.BitBtn2 = "Annulla";
+    return t;
+}
+
+TestiOpzioni makeOptionsEnglish()
+{
+    TestiOpzioni t;
+    t.caption = "Quorvel";
+    t.pagGenerali = "Commons";
+    t.pagMiniature = "Thumbnails";
+    t.pagSlideshow = "Slideshow";
+    t.pagToolbar = "Toolbar";
+    t.pagJpg = "JPG";
+    t.rgLingua = "Language";
+    t.lingue = {"Italian", "English"};
+    t.GroupBox1 = "Moving";
+    t.ckRinomina = "Rename file on collision";
+    t.rgOperazione = "Operation";
+    t.operazioni = {"Copy", "Move"};
+    t.GroupBox2 = "List";
+    t.ckSvuota = "Empty before loading";
+    t.ckSalvaThumb = "Save thumbnails";
+    t.ckHotTrack = "Hot Track";
+    t.gbAltre = "Others";
+    t.ckImmCentrata = "Center image";
+    t.ckTreeScroll = "Scroll folders";
+    t.Label2 = "Dimension";
+    t.Label3 = "Color";
+    t.SpeedButton1 = "Border...";
+    t.SpeedButton2 = "Background...";
+    t.Label1 = "Slide duration sec.";
+    t.rgPercNomeFile = "Show";
+    t.percNomeFile = {"path and file name", "file name only"};
+    t.ckShowSel = "Show selected images only";
+    t.rgToolSfondo = "Back image";
+    t.toolSfondo = {"None", "Default"};
+    t.rgColori = "Colors";
+    t.colori = {"Original", "256 colors", "Greyscale"};
+    t.rgQualita = "Quality";
+    t.Label4 = "in percent";
+    t.rgQuantizzazione = "Quantization";
+    t.quantizzazione = {"1-pass", "2-pass"};
+    t.rgDithering = "Dithering";
+    t.dithering = {"None", "Ordered", "Floyd-Steinberg"};
+    t.BitBtn1 = "Ok";
+    t.BitBtn2 = "Cancel";
+    return t;
+}
+
+} // namespace
+
+const TestiOpzioni& testiOpzioniItaliani()
+{
+    static const TestiOpzioni t = makeOptionsItalian();
+    return t;
+}
+
+const TestiOpzioni& testiOpzioniInglesi()
+{
+    static const TestiOpzioni t = makeOptionsEnglish();
+    return t;
+}
+
+const TestiComandi& testiComandi(bool italian)
+{
+    static const TestiComandi it{"Rinomina file", "Mostra proprietà", "Un gestore di immagini grafiche",
+                                 "\"%s\" non è un nome di file valido."};
+    static const TestiComandi en{"Rename file", "Show info", "A picture organiser (what else?)",
+                                 "\"%s\" is not a valid file name."};
+    return italian ? it : en;
+}

@@ -2,6 +2,7 @@
 #pragma once
 #include <QKeySequence>
 #include <QString>
+#include <QStringList>
 
 struct TestiFinestra {
     // Menu items: caption and shortcut.
@@ -31,3 +32,32 @@ const TestiFinestra& testiInglesi();
 QString messaggioEccezione(const QString& error, bool italian);
 
 inline constexpr const char* kSupportAddress = "support@quorvel.org";
+
+// The options dialog's texts (its own, set each time it opens).
+struct TestiOpzioni {
+    QString caption, pagGenerali, pagMiniature, pagSlideshow, pagToolbar, pagJpg;
+    QString rgLingua, GroupBox1, ckRinomina, rgOperazione, GroupBox2, ckSvuota, ckSalvaThumb,
+        ckHotTrack, gbAltre, ckImmCentrata, ckTreeScroll;
+    QStringList lingue, operazioni;
+    QString Label2, Label3, SpeedButton1, SpeedButton2;
+    QString Label1, rgPercNomeFile, ckShowSel;
+    QStringList percNomeFile;
+    QString rgToolSfondo;
+    QStringList toolSfondo;
+    QString rgColori, rgQualita, Label4, rgQuantizzazione, rgDithering;
+    QStringList colori, quantizzazione, dithering;
+    QString BitBtn1, BitBtn2;
+};
+
+const TestiOpzioni& testiOpzioniItaliani();
+const TestiOpzioni& testiOpzioniInglesi();
+
+// Texts of the small windows of the picture commands, in one language.
+struct TestiComandi {
+    QString rinominaCaption;   // rename dialog (language by prefix)
+    QString proprietaCaption;  // properties window (exact name)
+    QString descrizione;       // about box (exact name)
+    QString nomeNonValido;     // a new name that is not a plain file name
+};
+
+const TestiComandi& testiComandi(bool italian);

@@ -2,7 +2,6 @@
 // bytes, in process (Google Benchmark) and side by side with lz4 -1 and gzip -1.
 #include "catalogue/lzrw1codec.h"
 #include "catalogue/lzrw1fast.h"
-#include "tests/catalogue/test_lzrw1_plainlzhuf.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -385,18 +384,6 @@ int printTable(const std::string& qvtool, int reps)
             }
             rows.push_back({input.name, std::string(tag) + " in process", double(packed.size()) / double(input.data.size()),
                             mb / tc, mb / te});
-        }
-        // The published LZHUF coder's payload: its ratio, and the same bytes.
-        {
-            plainlzhuf::Bytes raw(input.data.begin(), input.data.end());
-            auto coder = std::make_unique<plainlzhuf::PlainLzhuf>();
-            const double start = cpuSeconds();
-            const plainlzhuf::Bytes payload = coder->encode(raw);
-            const double tc = cpuSeconds() - start;
-            const QByteArray ours = lzrw1::compress(input.data, TCompressMode::Good);
-            const bool same = ours.mid(8) == QByteArray(reinterpret_cast<const char*>(payload.data()), qsizetype(payload.size()));
-            rows.push_back({input.name, same ? "LZHUF 1988 (+4-byte size), same bytes as GOOD" : "LZHUF 1988 (+4): DIFFERENT BYTES",
-                            double(payload.size() + 4) / double(input.data.size()), mb / tc, 0});
         }
         for (const Coder& c : coders) {
             const std::string packed = in + ".packed", back = in + ".back";

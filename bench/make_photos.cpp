@@ -267,6 +267,32 @@ std::vector<unsigned char> encodeJpeg(int width, int height, int quality, RowFn 
     return out;
 }
 
+// An Exif segment as a camera writes it (Motorola byte order here), whose
+// second image directory holds `thumbnail`, put right after the SOI marker.
+QByteArray withCameraThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
+{
+    QByteArray t("MM\0*", 4);
+    const auto be = [&t](quint32 v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            t.append(char(v >> (8 * i)));
+    };
+    be(8, 4);
+    be(1, 2);                                 // first directory: the orientation only
+    be(0x0112, 2), be(3, 2), be(1, 4), be(1 << 16, 4);
+    be(8 + 2 + 12 + 4, 4);                    // the thumbnail's directory follows
+    const quint32 at = 8 + 2 + 12 + 4 + 2 + 3 * 12 + 4;
+    be(3, 2);
+    be(0x0103, 2), be(3, 2), be(1, 4), be(6 << 16, 4);
+    be(0x0201, 2), be(4, 2), be(1, 4), be(at, 4);
+    be(0x0202, 2), be(4, 2), be(1, 4), be(quint32(thumbnail.size()), 4);
+    be(0, 4);
+    t += thumbnail;
+    const QByteArray body = QByteArray("Exif\0\0", 6) + t;
+    QByteArray app1("\xFF\xE1", 2);
+    app1.append(char((body.size() + 2) >> 8)).append(char(body.size() + 2));
+    return jpeg.left(2) + app1 + body + jpeg.mid(2);
+}
+
 void put16(QByteArray& b, int v)
 {
     b.append(char(v & 255));
@@ -444,9 +470,10 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: make_photos --out DIR --set large|medium|small [--count N] [--noise SIGMA]\n"
+                 "usage: make_photos --out DIR --set large|medium|small [--count N] [--noise SIGMA] [--exif 1]\n"
                  "large: 4000x3000 JPEG photographs (default 200); medium: 1632x1224 (default 200);\n"
-                 "small: pictures of a few hundred pixels in JPEG, BMP, GIF, PCX and TGA (default 10000).\n");
+                 "small: pictures of a few hundred pixels in JPEG, BMP, GIF, PCX and TGA (default 10000).\n"
+                 "--exif 1: photographs carry a 160x120 thumbnail in their Exif data, as cameras write.\n");
     return 2;
 }
 
@@ -458,6 +485,7 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     QString out, set;
     int count = -1, noise = 6;
+    bool exif = false;
     for (int i = 0; i + 1 < args.size(); i += 2) {
         if (args[i] == "--out")
             out = args[i + 1];
@@ -467,6 +495,8 @@ int main(int argc, char** argv)
             count = args[i + 1].toInt();
         else if (args[i] == "--noise")
             noise = args[i + 1].toInt();
+        else if (args[i] == "--exif")
+            exif = args[i + 1] == "1";
         else
             return usage();
     }
@@ -490,6 +520,16 @@ int main(int argc, char** argv)
             const auto jpg = encodeJpeg(w, h, 90, [&](int y, unsigned char* row) { synth.row(y, row); });
             bytes = QByteArray(reinterpret_cast<const char*>(jpg.data()), qsizetype(jpg.size()));
             path = QString("%1/photo%2.jpg").arg(out).arg(i, 4, 10, QChar('0'));
+            if (exif) {
+                PhotoSynth again(w, h, std::uint64_t(i) + (large ? 1 : 100000), noise);
+                const QImage small = again.image().scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                         .convertToFormat(QImage::Format_RGB888);
+                const auto thumb = encodeJpeg(160, 120, 85, [&](int y, unsigned char* row) {
+                    std::copy_n(small.constScanLine(y), 3 * 160, row);
+                });
+                bytes = withCameraThumbnail(bytes, QByteArray(reinterpret_cast<const char*>(thumb.data()),
+                                                              qsizetype(thumb.size())));
+            }
         } else {
             Rng pick(std::uint64_t(i) + 7777777);
             const int w = pick.range(160, 640), h = pick.range(120, 480);

@@ -2,7 +2,9 @@
 # Times the folder scan and the thumbnail cache beside vipsthumbnail on three
 # generated folders; prints pictures per second, ratios and peak memory.
 #
-# usage: bench/thumbs.sh [large] [medium] [small]     (default: all three)
+# usage: bench/thumbs.sh [large] [medium] [small] [progressive] [exif]   (default: the first three)
+# progressive: the large photographs rewritten progressive by jpegtran; exif: large photographs
+# carrying a 160x120 Exif thumbnail (timed with and without using it).
 # QV_BENCH_DATA (default /tmp/quorvel-bench) holds the folders, made when
 # missing; QV_BENCH_REPS (default 3) repetitions, medians reported;
 # QV_BENCH_VIPS=0 leaves vipsthumbnail out (its 10,000-picture runs are long);
@@ -38,7 +40,14 @@ for set in "${sets[@]}"; do
   dir=$data/$set
   if [ ! -f "$dir/.complete" ]; then
     rm -rf "$dir"
-    "$build/bench/make_photos" --out "$dir" --set "$set"
+    case $set in
+      progressive)
+        [ -f "$data/large/.complete" ] || { "$build/bench/make_photos" --out "$data/large" --set large && touch "$data/large/.complete"; }
+        mkdir -p "$dir"
+        for f in "$data"/large/*.jpg; do jpegtran -progressive -copy all -outfile "$dir/${f##*/}" "$f"; done ;;
+      exif) "$build/bench/make_photos" --out "$dir" --set large --exif 1 ;;
+      *) "$build/bench/make_photos" --out "$dir" --set "$set" ;;
+    esac
     touch "$dir/.complete"
   fi
   mapfile -t files < <(find "$dir" -maxdepth 1 -type f \( -name '*.jpg' -o -name '*.bmp' -o -name '*.gif' \
@@ -68,6 +77,14 @@ for set in "${sets[@]}"; do
 
   for rep in $(seq "$reps"); do
     run scan "$qvtool" thumbs --rebuild "$dir"
+    [ "$set" = exif ] && run scan-no-embedded "$qvtool" thumbs --rebuild --no-embedded "$dir"
+    if [ "$set" != small ]; then
+      # The bare library bound: djpeg at 1/4 and 1/8 over the same files, two processes.
+      for scale in 4 8; do
+        run "djpeg-1/$scale-P2" bash -c 'printf "%s\0" "${@:2}" | xargs -0 -P2 -n1 djpeg -dct fast -scale "1/$1" -outfile /dev/null' \
+          _ "$scale" "${files[@]}"
+      done
+    fi
     if [ "$with_vips" = 1 ]; then
       # One process over every file, as a user types it; then two processes
       # over half the files each, which is what xargs -P2 gives on two cores.
@@ -93,4 +110,9 @@ for set in "${sets[@]}"; do
            lw, s / lw, cw, s / cw
     printf "peak memory: scan %.0f MiB, read from the cache %.0f MiB\n", rs / 1024, rc / 1024
   }'
+  for name in scan-no-embedded djpeg-1/4-P2 djpeg-1/8-P2; do
+    w=$(col "$name" 2)
+    [ "$w" = nan ] || awk -v n="$n" -v w="$w" -v s="$(col scan 2)" -v b="$(col vips-xargs-P2 2)" -v name="$name" \
+      'BEGIN { printf "%s: %.1f pictures/s (scan %.2fx it", name, n / w, w / s; if (b != "nan") printf ", %.2fx vipsthumbnail -P2", b / w; print ")" }'
+  done
 done

@@ -5,10 +5,22 @@
 #include "catalogue/thumbnail_scale.h"
 #include "formats/jpeg_options.h"
 #include "formats/picture_loader.h"
+#include "platform/settings.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
-DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori, const QImage& noPicture)
+bool embeddedThumbnailFits(QSize embedded, QSize picture, int box)
+{
+    if (embedded.width() < box || embedded.height() < box)
+        return false;
+    const thumbs::FitRect a = thumbs::fitRect(embedded.width(), embedded.height(), box);
+    const thumbs::FitRect b = thumbs::fitRect(picture.width(), picture.height(), box);
+    return std::abs(a.left - b.left) <= 1 && std::abs(a.top - b.top) <= 1
+        && std::abs(a.right - b.right) <= 1 && std::abs(a.bottom - b.bottom) <= 1;
+}
+
+DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori, bool embedded,
+                                 const QImage& noPicture)
 {
     DecodedThumbnail d;
     const QString ext = thumbs::extensionKey(path);
@@ -17,6 +29,15 @@ DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori
             // One decoder per thread keeps its library object and buffer.
             thread_local JpegThumbnailDecoder decoder;
             decoder.setColori(colori);
+            const int box = thumbs::boxSize(dimensione);
+            decoder.box = box;
+            if (embedded) {
+                decoder.acceptEmbedded = [box](QSize small, QSize picture) {
+                    return embeddedThumbnailFits(small, picture, box);
+                };
+            } else {
+                decoder.acceptEmbedded = nullptr;
+            }
             JpegThumbnail t = decoder.decodeFile(path);
             d.trueSize = t.fileSize;
             d.picture = TPicture(std::move(t.image));
@@ -60,6 +81,7 @@ void ThumbnailDecodeAhead::start(const QStringList& paths, int dimensione, int c
     m_next = 0;
     m_dimensione = dimensione;
     m_colori = colori;
+    m_embedded = Configurazione.MiniatureIncorporate;
     refill();
 }
 
@@ -69,7 +91,7 @@ void ThumbnailDecodeAhead::refill()
     while (qsizetype(m_inFlight.size()) < m_depth && m_next < m_paths.size()) {
         const QString path = m_paths[m_next++];
         m_inFlight.emplace_back(path, QtConcurrent::run(&m_pool, decodeThumbnail, path, m_dimensione,
-                                                        m_colori, noPicture));
+                                                        m_colori, m_embedded, noPicture));
     }
 }
 
@@ -86,11 +108,12 @@ DecodedThumbnail ThumbnailDecodeAhead::take(const QString& path, int dimensione,
     }
     DecodedThumbnail d;
     if (!m_inFlight.empty() && m_inFlight.front().first == path && dimensione == m_dimensione
-        && colori == m_colori) {
+        && colori == m_colori && Configurazione.MiniatureIncorporate == m_embedded) {
         d = m_inFlight.front().second.result();
         m_inFlight.pop_front();
     } else {
-        d = decodeThumbnail(path, dimensione, colori, startupObjects().noPicture[StartupObjects::slot(dimensione)]);
+        d = decodeThumbnail(path, dimensione, colori, Configurazione.MiniatureIncorporate,
+                            startupObjects().noPicture[StartupObjects::slot(dimensione)]);
     }
     refill();
     m_lastTrueSize = d.trueSize;

@@ -17,11 +17,18 @@ struct DecodedThumbnail {
     bool failed = false;   // the no-picture bitmap stands in
 };
 
-// Decodes one file for a thumbnail of `dimensione`: JPEG at a quarter of its
-// size in fast mode with the colours of `colori`, any other format through the
-// loading dispatch; a file that cannot be read gives `noPicture`. Safe to call
-// from several threads at once.
-DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori, const QImage& noPicture);
+// Decodes one file for a thumbnail of `dimensione`: JPEG in fast mode with the
+// colours of `colori` at the smallest scale that covers the box, or from its
+// Exif thumbnail when `embedded` allows and it fits; any other format through
+// the loading dispatch; a file that cannot be read gives `noPicture`. Safe to
+// call from several threads at once.
+DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori, bool embedded,
+                                 const QImage& noPicture);
+
+// Whether an Exif thumbnail may stand for its picture in a box of `box` pixels:
+// it covers the box both ways and, fitted into it, lands within a pixel of
+// where the picture would (a letter-boxed thumbnail does not).
+bool embeddedThumbnailFits(QSize embedded, QSize picture, int box);
 
 // Keeps a bounded number of decodes running ahead of the pass, in its order.
 class ThumbnailDecodeAhead {
@@ -43,6 +50,7 @@ private:
     QStringList m_paths;
     qsizetype m_next = 0;
     int m_dimensione = 2, m_colori = 0;
+    bool m_embedded = true;
     int m_depth;
     std::deque<std::pair<QString, QFuture<DecodedThumbnail>>> m_inFlight;
     QSize m_lastTrueSize;

@@ -2,6 +2,7 @@
 // setjmp frame of its own with only trivially destructible locals, so a fatal
 // library error returns here by longjmp and becomes an EJPEG thrown from C++.
 #include "formats/jpeg_codec.h"
+#include "formats/jpeg_dc_scans.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -276,6 +277,18 @@ static void readAllRows(j_decompress_ptr c, JSAMPROW* rows)
 
 DecodeResult Decompressor::decode(const unsigned char* data, std::size_t size, const DecodeSettings& st)
 {
+    if (st.dcOnlyWhenProgressive && st.scaleDenom == 8 && !st.progressiveDisplay) {
+        // At 1/8 a full-resolution block is its DC value: its AC scans need not be decoded.
+        QByteArray dcStream;
+        if (keepScansForEighth(data, size, dcStream)) {
+            DecodeSettings dcSettings = st;
+            dcSettings.dcOnlyWhenProgressive = false;
+            dcSettings.smoothing = false; // the missing scans are not to be guessed
+            return decode(reinterpret_cast<const unsigned char*>(dcStream.constData()),
+                          std::size_t(dcStream.size()), dcSettings);
+        }
+    }
+
     State& s = *d;
     s.maxScans = st.limits.maxScans;
     s.progress = &st.progress;

@@ -53,6 +53,9 @@ struct DecodeSettings {
     bool bestSpeed = false;        // fast transform, one-pass quantisation, ordered dither
     bool smoothing = true;         // block smoothing of incomplete progressive scans
     bool progressiveDisplay = false; // show every scan of a multi-scan file
+    // A progressive file decoded at 1/8 needs no AC coefficient of its full-resolution
+    // components: those scans are skipped unread. A damaged or cut file is decoded whole.
+    bool dcOnlyWhenProgressive = false;
     QVector<QRgb> colourMap;       // map to these colours (colour quantised output only)
     Limits limits;
     // Percentage of the decode done (called when it changes); a completed

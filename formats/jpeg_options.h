@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
+#include <optional>
 
 class TJPEGImage;
 
@@ -27,13 +29,21 @@ void applyJpegOptions(TJPEGImage& image, const JpegOptions& options);
 bool jpegFastMode(const JpegOptions& options);
 
 struct JpegThumbnail {
-    QImage image;   // decoded at a quarter of the size
-    QSize fileSize; // the picture's true size, from its header
+    QImage image;          // decoded at a reduced scale, or the embedded thumbnail
+    QSize fileSize;        // the picture's true size, from its header
+    int scaleDenom = 4;    // the reduction the picture was decoded at
+    bool embedded = false; // made from the thumbnail stored in the Exif data
 };
 
-// Decodes pictures for thumbnails: quarter scale, fast mode, colour mode from
-// Colori. One object per thread; it keeps its library object and file buffer
-// between pictures. Throws EJPEG.
+// The reduction of a thumbnail decode: 1/8 when that output still covers a box
+// of `box` pixels in both directions, else 1/4. A box of 0 always gives 1/4.
+int thumbnailScaleDenom(int width, int height, int box);
+
+// Decodes pictures for thumbnails: fast mode, colour mode from Colori, at the
+// smallest scale that still covers the box (a progressive file at 1/8 from its
+// DC scans alone), or from the Exif thumbnail when the caller accepts it. One
+// object per thread; it keeps its library object and file buffer between
+// pictures. Throws EJPEG.
 class JpegThumbnailDecoder {
 public:
     explicit JpegThumbnailDecoder(int colori = 0) : m_colori(colori) {}
@@ -44,8 +54,17 @@ public:
     JpegThumbnail decode(const unsigned char* data, std::size_t size);
 
     qv::jpeg::Limits limits;
+    // Side of the thumbnail box in pixels; 0 keeps the quarter scale.
+    int box = 0;
+    // Says whether an embedded thumbnail of the first size may stand for a
+    // picture of the second; none: embedded thumbnails are never used.
+    std::function<bool(QSize embedded, QSize picture)> acceptEmbedded;
 
 private:
+    JpegThumbnail decodePicture(const unsigned char* data, std::size_t size);
+    std::optional<JpegThumbnail> decodeEmbedded(const unsigned char* data, std::size_t size);
+    qv::jpeg::DecodeSettings settings(int scaleDenom) const;
+
     int m_colori;
     qv::jpeg::Decompressor m_decompressor;
     QByteArray m_fileBuffer;

@@ -27,6 +27,7 @@ struct TConfigurazione {
     bool ImgSfondoToolbar = true;
     bool Operazione = true;
     bool SalvaThumb = false;
+    bool MiniatureIncorporate = true; // thumbnails from the pictures stored in photographs' Exif data
     qint32 Colori = 0;
     qint32 Quantizzazione = 1;
     qint32 Dithering = 2;

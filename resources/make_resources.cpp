@@ -1,5 +1,6 @@
 // Draws Quorvel's bitmaps (placeholders, frames, toolbar background, splash
-// picture and toolbar glyphs) into a folder, with a .qrc that names them.
+// picture, toolbar glyphs and the program's icon at its six sizes) into a
+// folder, with a .qrc that names them.
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -310,6 +311,56 @@ void drawGlyphs()
     });
 }
 
+// The program's icon: two photographs on a blue rounded tile; the back one
+// is left out where it would only blur the smallest sizes.
+QImage appIcon(int s)
+{
+    QImage img(s, s, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(s / 64.0, s / 64.0);
+    QLinearGradient tile(0, 0, 0, 64);
+    tile.setColorAt(0, QColor(70, 130, 210));
+    tile.setColorAt(1, QColor(30, 70, 150));
+    p.setPen(Qt::NoPen);
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    auto photo = [&](qreal angle, QPointF centre, bool scene) {
+        p.save();
+        p.translate(centre);
+        p.rotate(angle);
+        p.setPen(s >= 32 ? QPen(QColor(0, 0, 0, 90), 1) : Qt::NoPen);
+        p.setBrush(QColor(250, 250, 246));
+        p.drawRect(QRectF(-22, -17, 44, 34));
+        const QRectF view(-18, -13, 36, 23);
+        QLinearGradient sky(view.topLeft(), view.bottomLeft());
+        sky.setColorAt(0, scene ? QColor(120, 180, 240) : QColor(200, 200, 200));
+        sky.setColorAt(1, scene ? QColor(215, 235, 250) : QColor(230, 230, 230));
+        p.setPen(Qt::NoPen);
+        p.setBrush(sky);
+        p.drawRect(view);
+        if (scene) {
+            QPainterPath hills;
+            hills.moveTo(view.bottomLeft());
+            hills.lineTo(view.left(), view.top() + 15);
+            hills.cubicTo(view.left() + 10, view.top() + 7, view.left() + 18, view.top() + 20, view.right(),
+                          view.top() + 11);
+            hills.lineTo(view.bottomRight());
+            hills.closeSubpath();
+            p.setBrush(QColor(80, 150, 70));
+            p.drawPath(hills);
+            p.setBrush(QColor(250, 205, 60));
+            p.drawEllipse(QPointF(view.right() - 8, view.top() + 6), 3.5, 3.5);
+        }
+        p.restore();
+    };
+    if (s >= 32)
+        photo(-14, QPointF(28, 28), false);
+    photo(s >= 32 ? 6 : 0, QPointF(s >= 32 ? 35 : 32, s >= 32 ? 36 : 33), true);
+    return img;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -327,6 +378,8 @@ int main(int argc, char** argv)
     save("BACKTOOL", backTool());
     save("SPLASH", splash());
     drawGlyphs();
+    for (int s : {16, 32, 48, 64, 128, 256})
+        save(QString("APPICON_%1").arg(s), appIcon(s));
 
     QFile qrc(QString::fromLocal8Bit(argv[2]));
     if (!qrc.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -164,8 +164,8 @@ TEST_F(MainWindowTest, ErrorInACommandIsShownAndTheWindowGoesOn)
 {
     TfrmPrincipale& w = open();
     // A failing command, wired as the window wires its own, reached by a real click.
-    w.collegaComando(w.tbApri, &QToolButton::clicked, [] { throw QvError("Bad data"); });
-    QTest::mouseClick(w.tbApri, Qt::LeftButton);
+    w.collegaComando(w.SpeedButton7, &QToolButton::clicked, [] { throw QvError("Bad data"); });
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
     ASSERT_EQ(m_shown.size(), 1);
     EXPECT_EQ(m_shownTitle, "Quorvel");
     EXPECT_TRUE(m_shown[0].startsWith("Exception unhandled: Bad data"));
@@ -173,12 +173,12 @@ TEST_F(MainWindowTest, ErrorInACommandIsShownAndTheWindowGoesOn)
     EXPECT_TRUE(m_shown[0].contains("describing the sequence of operations that raised the exception"));
 
     Configurazione.Lingua = "ITALIANO";
-    QTest::mouseClick(w.tbApri, Qt::LeftButton);
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
     ASSERT_EQ(m_shown.size(), 2);
     EXPECT_TRUE(m_shown[1].startsWith("Eccezione non gestita: Bad data"));
 
     // Still working: the picture toolbar switch answers.
-    QTest::mouseClick(w.tbApri, Qt::LeftButton);
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
     w.Abilita1->trigger();
     EXPECT_TRUE(w.tbElaborazioni->isVisible());
     EXPECT_TRUE(w.Abilita1->isChecked());
@@ -234,12 +234,12 @@ TEST_F(MainWindowTest, MenusEnableByTheSelectionAndTheFocus)
     EXPECT_FALSE(w.Rinominaimmagine2->isEnabled());
     w.ListView1->selectionModel()->select(model->index(0, 0), QItemSelectionModel::Select);
     emit w.File1->aboutToShow();
-    EXPECT_TRUE(w.Apriimmagine1->isEnabled());
+    EXPECT_TRUE(w.Mostraproprietimmagine1->isEnabled());
     EXPECT_TRUE(w.Cancellaimmagine1->isEnabled());
 
     w.ListView1->setFocus();
     emit w.PopupMenu981->aboutToShow();
-    EXPECT_TRUE(w.Apriimmagine2->isEnabled());
+    EXPECT_TRUE(w.Mostraproprietimmagine2->isEnabled());
     EXPECT_FALSE(w.Nuovacartella1->isVisible());
     EXPECT_FALSE(w.BarraNuovaCartella->isVisible());
     w.SystemTreeView1->setFocus();

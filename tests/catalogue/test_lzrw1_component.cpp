@@ -7,8 +7,13 @@
 #include <QMetaProperty>
 #include <QTemporaryDir>
 #include <QWidget>
+#include "support/testutil.h"
+
 #include <gtest/gtest.h>
 #include <random>
+
+using qvtest::readFile;
+using qvtest::writeFile;
 
 namespace {
 
@@ -28,19 +33,6 @@ QByteArray textBytes(int n)
         b += "line " + QByteArray::number(i % 97) + " of a thumbnail cache text\r\n";
     b.truncate(n);
     return b;
-}
-
-void writeFile(const QString& name, const QByteArray& data)
-{
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
-QByteArray readFile(const QString& name)
-{
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
 }
 
 // The message of the ELzrw1Exception that call raises.

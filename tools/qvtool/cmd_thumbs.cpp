@@ -29,8 +29,9 @@ int runThumbs(const QStringList& given)
     QStringList args = given;
     const int size = sizeOption(args, 2);
     const bool rebuild = args.removeAll("--rebuild") > 0;
+    const bool noEmbedded = args.removeAll("--no-embedded") > 0;
     if (size < 0 || args.size() != 1 || args[0].startsWith("--")) {
-        qvErr("usage: qvtool thumbs DIR [--size 1|2|3] [--rebuild]");
+        qvErr("usage: qvtool thumbs DIR [--size 1|2|3] [--rebuild] [--no-embedded]");
         return ExitUsage;
     }
     // Absolute: reading the folder makes it the current directory.
@@ -42,6 +43,8 @@ int runThumbs(const QStringList& given)
     Configurazione.Dimensione = size;
     Configurazione.SvuotaLista = true;
     Configurazione.SalvaThumb = !rebuild; // a present cache pair is used unless rebuilding
+    if (noEmbedded)
+        Configurazione.MiniatureIncorporate = false;
     startupObjects().paintFrames(Configurazione.BkCol, Configurazione.BdCol);
     ThumbnailCatalogue catalogue;
     catalogue.scegliListaImmagini(size);
@@ -106,9 +109,10 @@ int runCache(const QStringList& given)
 }
 
 const QvtoolCommand thumbs("thumbs", "read a folder into thumbnails and write its cache files",
-                           "usage: qvtool thumbs DIR [--size 1|2|3] [--rebuild]\n"
+                           "usage: qvtool thumbs DIR [--size 1|2|3] [--rebuild] [--no-embedded]\n"
                            "Reads every picture of DIR into thumbnails of 60, 90 or 120 pixels (size 1, 2, 3;\n"
                            "default 2), using the folder's cache files when both are present unless --rebuild,\n"
+                           "and the thumbnails stored in photographs' Exif data unless --no-embedded,\n"
                            "then writes qvthimgs.thi and qvthtxts.tht into DIR. Prints the picture count and\n"
                            "the time taken, then the time of the reading and of the cache writing apart.",
                            runThumbs);

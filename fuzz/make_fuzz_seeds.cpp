@@ -122,6 +122,29 @@ void jpegSeeds()
     };
     for (const auto& f : files)
         put("fuzz_jpeg", f.name, QByteArray(1, f.mode) + qv::jpeg::compress(img, f.settings));
+
+    // The thumbnail shortcuts: scans kept for 1/8, and an Exif thumbnail
+    // (second image directory, offset and length tags) in front of the picture.
+    const QByteArray big = qv::jpeg::compress(picture(64, 48), {80, false, true});
+    put("fuzz_jpeg_thumbnail", "progressive.jpg", big);
+    put("fuzz_jpeg_thumbnail", "baseline.jpg", qv::jpeg::compress(picture(64, 48), {80, false, false}));
+    const QByteArray small = qv::jpeg::compress(picture(8, 6), {50, false, false});
+    QByteArray tiff("II\x2a\x00\x08\x00\x00\x00", 8);
+    le16(tiff, 0);  // IFD0 without entries
+    le32(tiff, 14); // IFD1 next
+    le16(tiff, 2);
+    for (quint32 tag : {0x201u, 0x202u}) {
+        le16(tiff, tag);
+        le16(tiff, 4);
+        le32(tiff, 1);
+        le32(tiff, tag == 0x201u ? 14u + 2u + 24u + 4u : quint32(small.size()));
+    }
+    le32(tiff, 0);
+    tiff += small;
+    QByteArray app1("\xff\xe1", 2);
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+    app1.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 0xFF));
+    put("fuzz_jpeg_thumbnail", "exif-thumbnail.jpg", big.left(2) + app1 + body + big.mid(2));
 }
 
 // ---- LZRW1 and the thumbnail cache ----------------------------------------------------------------

@@ -323,10 +323,8 @@ TEST(TJPEGImage, CutPhotographsShowAndPictureBombsAreRefused)
     // 1 %: 176 bytes after the headers for 7,232 blocks.
     EXPECT_EQ(errorCode([&] { TJPEGImage().LoadFromData(photo.left(photo.size() / 100)); }), JERR_INPUT_EOF);
 
-    for (bool progressive : {false, true}) {
-        const QByteArray bomb = withFrameSize(encode(makePicture(32, 24), false, progressive), 16384, 16384);
-        EXPECT_EQ(errorCode([&] { TJPEGImage().LoadFromData(bomb); }), JERR_INPUT_EOF);
-        JpegThumbnailDecoder thumbnails(0);
-        EXPECT_EQ(errorCode([&] { thumbnails.decode(bomb); }), JERR_INPUT_EOF);
-    }
+    const QByteArray bomb = withFrameSize(encode(makePicture(32, 24)), 16384, 16384);
+    EXPECT_EQ(errorCode([&] { TJPEGImage().LoadFromData(bomb); }), JERR_INPUT_EOF);
+    JpegThumbnailDecoder thumbnails(0);
+    EXPECT_EQ(errorCode([&] { thumbnails.decode(bomb); }), JERR_INPUT_EOF);
 }

@@ -230,17 +230,17 @@ static bool withinLimits(const jpeg_decompress_struct& c, const Limits& limits)
 // A file cut short still shows, the missing rows grey; a small file claiming
 // a huge picture would only cost memory and time. Every 8 x 8 block of every
 // component costs at least a DC code and an end-of-block code of one bit
-// each in a sequential Huffman scan. Arithmetic coding can spend less, and a
-// progressive file cut short still gives its first scans to the thumbnails,
-// so neither is judged.
+// each in a sequential Huffman scan, and one DC bit in the first scans of a
+// progressive file; arithmetic coding can spend less, so it is not judged.
 static bool dataCanCoverPicture(const jpeg_decompress_struct& c)
 {
-    if (c.arith_code || c.progressive_mode || !c.src)
+    if (c.arith_code || !c.src)
         return true;
     std::uint64_t blocks = 0;
     for (int i = 0; i < c.num_components; ++i)
         blocks += std::uint64_t(c.comp_info[i].width_in_blocks) * c.comp_info[i].height_in_blocks;
-    return std::uint64_t(c.src->bytes_in_buffer) * 8 >= blocks * 2;
+    const std::uint64_t bitsPerBlock = c.progressive_mode ? 1 : 2;
+    return std::uint64_t(c.src->bytes_in_buffer) * 8 >= blocks * bitsPerBlock;
 }
 
 HeaderInfo Decompressor::readHeader(const unsigned char* data, std::size_t size, const Limits& limits)

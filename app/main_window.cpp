@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/help_window.h"
 #include "platform/settings.h"
+#include "platform/wait_cursor.h"
 #include "catalogue/startup_objects.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "fs/file_operation.h"
@@ -28,6 +29,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -181,8 +183,7 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FileOperation1 = new TFileOperation(this);
     FileOperation1->setObjectName("FileOperation1");
     FileOperation1->setFlags(TFileOpFlags(fofAllowUndo) | fofFilesOnly);
-    // A watch that fails leaves the list as it is; the reason goes to the log.
-    FileSysMonitor2->setOnError([](const EFileSysMonitor& e) { qWarning("%s", e.what()); });
+    FileSysMonitor2->setOnError([this](const EFileSysMonitor& e) { monitorFailed(e); });
 
     qApp->installEventFilter(this); // the window sees its keys before its controls
     setUpCommands();
@@ -330,18 +331,18 @@ void TfrmPrincipale::creaToolbar()
     tbEsci = bottone(Toolbar971, "tbEsci", "GLYPH_EXIT", &TfrmPrincipale::EscidaQuorvel1Click);
     Dock971->addBar(Toolbar971);
 
-    // The picture edits act on the viewer activated last; they join with the viewer.
+    // The picture edits act on the viewer activated last.
     tbElaborazioni = new QToolBar(Dock971);
     tbElaborazioni->setObjectName("tbElaborazioni");
     tbElaborazioni->setStyleSheet(Toolbar971->styleSheet());
-    tbtRiflettiOriz = bottone(tbElaborazioni, "tbtRiflettiOriz", "GLYPH_FLIPH", nullptr);
-    tbtRiflettiVert = bottone(tbElaborazioni, "tbtRiflettiVert", "GLYPH_FLIPV", nullptr);
-    tbtRuotaDestra = bottone(tbElaborazioni, "tbtRuotaDestra", "GLYPH_ROTR", nullptr);
-    tbtRuotaSinistra = bottone(tbElaborazioni, "tbtRuotaSinistra", "GLYPH_ROTL", nullptr);
-    tbtRuota180 = bottone(tbElaborazioni, "tbtRuota180", "GLYPH_ROT180", nullptr);
-    tbtSchiarisci = bottone(tbElaborazioni, "tbtSchiarisci", "GLYPH_LIGHTEN", nullptr);
-    tbtScurisci = bottone(tbElaborazioni, "tbtScurisci", "GLYPH_DARKEN", nullptr);
-    tbtScalaGrigi = bottone(tbElaborazioni, "tbtScalaGrigi", "GLYPH_GREY", nullptr);
+    tbtRiflettiOriz = bottone(tbElaborazioni, "tbtRiflettiOriz", "GLYPH_FLIPH", &TfrmPrincipale::tbtRiflettiOrizClick);
+    tbtRiflettiVert = bottone(tbElaborazioni, "tbtRiflettiVert", "GLYPH_FLIPV", &TfrmPrincipale::tbtRiflettiVertClick);
+    tbtRuotaDestra = bottone(tbElaborazioni, "tbtRuotaDestra", "GLYPH_ROTR", &TfrmPrincipale::tbtRuotaDestraClick);
+    tbtRuotaSinistra = bottone(tbElaborazioni, "tbtRuotaSinistra", "GLYPH_ROTL", &TfrmPrincipale::tbtRuotaSinistraClick);
+    tbtRuota180 = bottone(tbElaborazioni, "tbtRuota180", "GLYPH_ROT180", &TfrmPrincipale::tbtRuota180Click);
+    tbtSchiarisci = bottone(tbElaborazioni, "tbtSchiarisci", "GLYPH_LIGHTEN", &TfrmPrincipale::tbtSchiarisciClick);
+    tbtScurisci = bottone(tbElaborazioni, "tbtScurisci", "GLYPH_DARKEN", &TfrmPrincipale::tbtScurisciClick);
+    tbtScalaGrigi = bottone(tbElaborazioni, "tbtScalaGrigi", "GLYPH_GREY", &TfrmPrincipale::tbtScalaGrigiClick);
     Dock971->addBar(tbElaborazioni);
     tbElaborazioni->hide();
 }
@@ -433,17 +434,22 @@ void TfrmPrincipale::ApplicaConfigurazione()
     FileOperation1->setLanguage(fileOpLanguageFor(c.Lingua));
     AggiornaConteggio();
 
-    // 2. Geometry, without the resize handler writing it back half-way.
+    // 2. Geometry, without the resize handler writing it back half-way. The
+    // stored values are fitted to the screen: a damaged or foreign settings
+    // file must not make a window far away or larger than any screen.
     const bool attached = m_resizeAttached;
     m_resizeAttached = false;
-    move(c.Sinistra, c.Alto);
-    resize(c.Larghezza, c.Altezza);
+    const QRect placed = fitToScreen(QPoint(c.Sinistra, c.Alto), c.Larghezza, c.Altezza,
+                                     minimumSizeHint().expandedTo(minimumSize()));
+    move(placed.topLeft());
+    resize(placed.size());
+    const int treeWidth = std::clamp(c.LarghezzaFTree, 1, std::max(1, placed.width() - 1));
     QList<int> sizes = Splitter1->sizes();
     if (sizes.size() == 2) {
-        const int total = std::max(sizes[0] + sizes[1], c.Larghezza);
-        Splitter1->setSizes({c.LarghezzaFTree, std::max(1, total - c.LarghezzaFTree)});
+        const int total = std::max(sizes[0] + sizes[1], placed.width());
+        Splitter1->setSizes({treeWidth, std::max(1, total - treeWidth)});
     }
-    SystemTreeView1->resize(c.LarghezzaFTree, c.AltezzaFTree);
+    SystemTreeView1->resize(treeWidth, std::clamp(c.AltezzaFTree, 1, std::max(1, placed.height())));
     m_resizeAttached = attached;
 
     // 3. Tree scrolling while dragging, and hot tracking of the list.
@@ -459,11 +465,44 @@ void TfrmPrincipale::ApplicaConfigurazione()
     m_catalogo->model().imagesChanged();
 
     // 7. The image list of the thumbnail size; a new size remakes every thumbnail.
-    if (m_catalogo->scegliListaImmagini(c.Dimensione))
+    applyThumbnailSize();
+}
+
+void TfrmPrincipale::applyThumbnailSize()
+{
+    // Options confirmed from inside a read (its pending messages) must not
+    // empty the image lists under it: the read stops, the size follows.
+    if (m_catalogo->occupato()) {
+        m_catalogo->Interrompi = true;
+        QTimer::singleShot(50, this, [this] { runGuarded([this] { applyThumbnailSize(); }); });
+        return;
+    }
+    if (m_catalogo->scegliListaImmagini(Configurazione.Dimensione))
         m_catalogo->RigeneraMiniature();
 }
 
 void TfrmPrincipale::AggiornaConteggio() { m_catalogo->AggiornaConteggio(); }
+
+QRect fitToScreen(QPoint topLeft, qint64 width, qint64 height, QSize minimum)
+{
+    const QScreen* screen = QGuiApplication::screenAt(topLeft);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return QRect(topLeft, QSize(int(std::clamp<qint64>(width, 1, 4096)), int(std::clamp<qint64>(height, 1, 4096))));
+    return fitToArea(topLeft, width, height, minimum, screen->availableGeometry());
+}
+
+QRect fitToArea(QPoint topLeft, qint64 width, qint64 height, QSize minimum, const QRect& area)
+{
+    // In 64 bits: the stored values may be anything a 32-bit field holds.
+    const qint64 areaW = std::max(1, area.width()), areaH = std::max(1, area.height());
+    const qint64 w = std::clamp<qint64>(width, std::min<qint64>(std::max(1, minimum.width()), areaW), areaW);
+    const qint64 h = std::clamp<qint64>(height, std::min<qint64>(std::max(1, minimum.height()), areaH), areaH);
+    const qint64 x = std::clamp<qint64>(topLeft.x(), area.left(), qint64(area.left()) + areaW - w);
+    const qint64 y = std::clamp<qint64>(topLeft.y(), area.top(), qint64(area.top()) + areaH - h);
+    return QRect(int(x), int(y), int(w), int(h));
+}
 
 // ---- the catalogue's host ------------------------------------------------------
 
@@ -490,13 +529,10 @@ void TfrmPrincipale::processEvents() { QCoreApplication::processEvents(); }
 
 void TfrmPrincipale::setWaitCursor(bool on)
 {
-    if (on) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        ++m_waitCursors;
-    } else if (m_waitCursors > 0) {
-        QGuiApplication::restoreOverrideCursor();
-        --m_waitCursors;
-    }
+    if (on)
+        m_waitCursors.push_back(std::make_unique<WaitCursor>());
+    else if (!m_waitCursors.empty())
+        m_waitCursors.pop_back();
 }
 
 void TfrmPrincipale::setMonitorActive(bool on)
@@ -656,62 +692,102 @@ bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 // ---- commands ------------------------------------------------------------------
 
-void TfrmPrincipale::EscidaQuorvel1Click()
+void TfrmPrincipale::EscidaQuorvel1Click() { exitProgram(); }
+
+bool TfrmPrincipale::exitProgram()
 {
     if (m_exiting)
-        return;
+        return true;
     m_exiting = true;
-    m_catalogo->Interrompi = true; // a scan still running stops at the next file
-    setMonitorActive(false);
-    if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !CartellaCorrente.isEmpty())
-        m_catalogo->SalvaMiniature(CartellaCorrente);
-    // Viewer windows are closed from the last created to the first.
-    const QWidgetList tops = QApplication::topLevelWidgets();
-    for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
-        QWidget* w = *it;
-        if (w != this && w->isVisible() && w->property("quorvelViewer").toBool())
-            w->close();
+    // A read still running stops at its next step; the program ends once it has unwound.
+    m_catalogo->Interrompi = true;
+    // The other windows first, the last created first: a window that keeps
+    // itself open (a viewer whose unsaved edit the user keeps) stops the exit.
+    QList<QPointer<QWidget>> others;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip))
+            others.prepend(w);
+    for (const QPointer<QWidget>& w : others) {
+        if (!w || !w->isVisible())
+            continue;
+        bool closed = true;
+        runGuarded([&] { closed = w->close(); }); // a failing window is reported, not in the way
+        if (!closed && w && w->isVisible()) {
+            m_exiting = false;
+            return false;
+        }
     }
-    if (m_help)
-        m_help->close();
+    // Each step on its own: a failure is reported and the exit goes on.
+    runGuarded([this] { setMonitorActive(false); });
+    if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !CartellaCorrente.isEmpty())
+        runGuarded([this] { m_catalogo->SalvaMiniature(CartellaCorrente); });
     QCoreApplication::quit();
+    return true;
 }
 
 void TfrmPrincipale::closeEvent(QCloseEvent* e)
 {
-    EscidaQuorvel1Click();
-    e->accept();
+    if (exitProgram())
+        e->accept();
+    else
+        e->ignore();
 }
 
-void TfrmPrincipale::Cancellalalista1Click() { m_catalogo->Cancellalalista(); }
+bool TfrmPrincipale::refusedWhileBusy()
+{
+    // The list is being read or its cache written: a second command would
+    // start in the middle of the first (Esc stops the running one).
+    if (!m_catalogo->occupato())
+        return false;
+    QApplication::beep();
+    return true;
+}
+
+void TfrmPrincipale::Cancellalalista1Click()
+{
+    if (!refusedWhileBusy())
+        m_catalogo->Cancellalalista();
+}
 
 void TfrmPrincipale::TransparentButton1Click()
 {
-    m_catalogo->LeggiDirectory(CartellaCorrente);
+    if (!refusedWhileBusy())
+        m_catalogo->LeggiDirectory(CartellaCorrente);
 }
 
+// F5 completes the list from the folder it was read from, wherever the tree
+// has moved since: the list must never mix in another folder's pictures.
 void TfrmPrincipale::CompletaLista()
 {
-    if (ThumbnailCatalogue::folderExists(CartellaCorrente))
-        m_catalogo->CompletaLista(CartellaCorrente);
+    if (refusedWhileBusy())
+        return;
+    const QString folder = m_catalogo->listFolder();
+    if (ThumbnailCatalogue::folderExists(folder))
+        m_catalogo->CompletaLista(folder);
 }
 
 void TfrmPrincipale::tastoF11(bool shift)
 {
+    if (refusedWhileBusy())
+        return;
     setMonitorActive(false);
+    // The monitor comes back and the count matches the list whatever the cache step did.
+    struct Back {
+        TfrmPrincipale* w;
+        ~Back()
+        {
+            w->setMonitorActive(true);
+            w->AggiornaConteggio();
+        }
+    } back{this};
     if (shift)
-        m_catalogo->CaricaMiniature(CartellaCorrente);
+        m_catalogo->loadCacheOrNote(CartellaCorrente);
     else
         m_catalogo->SalvaMiniature(CartellaCorrente);
-    setMonitorActive(true);
-    AggiornaConteggio();
 }
 
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).
-void TfrmPrincipale::ListView1DblClick() {}
-void TfrmPrincipale::btSlideshowClick() {}
-void TfrmPrincipale::Confrontaimmagini1Click() {}
 // ---- folder commands (popup menu of the tree) -------------------------------------------
 
 void TfrmPrincipale::messaggioCartella(const QString& text)

@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -26,6 +28,7 @@ class TFileLabel;
 class TFileOperation;
 class QDrag;
 class QTimer;
+enum class PictureEdit;
 
 
 // The toolbar dock: holds the toolbars in rows and paints the background bitmap.
@@ -46,6 +49,7 @@ private:
 };
 
 class TFileSysMonitor;
+class EFileSysMonitor;
 
 class TfrmPrincipale : public QMainWindow, public CatalogueHost {
     Q_OBJECT
@@ -81,6 +85,17 @@ public:
     void Visualizza1Click();         // options
     void Abilita1Click();            // picture toolbar on or off
     void EscidaQuorvel1Click();      // exit
+    // The picture edits on the viewer activated last (nothing without one).
+    void tbtRiflettiOrizClick();
+    void tbtRiflettiVertClick();
+    void tbtRuotaDestraClick();
+    void tbtRuotaSinistraClick();
+    void tbtRuota180Click();
+    void tbtSchiarisciClick();
+    void tbtScurisciClick();
+    void tbtScalaGrigiClick();
+    // The exit: false when another window kept itself open (the program goes on).
+    bool exitProgram();
     void Cancellalalista1Click();    // empty the list
     void CompletaLista();            // F5
     void tastoF11(bool shift);       // F11: save the cache, Shift+F11 load it
@@ -100,6 +115,9 @@ public:
     void FileSysMonitor2FileSysChange(const QString& directory);
     // Lists the watched folder again and adds or removes items (monitor off meanwhile).
     void AggiornaCartellaOsservata();
+    // The watch ended with an error (its folder deleted or moved away): the list is marked as
+    // not followed, and followed again once the folder is back or read again.
+    void monitorFailed(const EFileSysMonitor& error);
 
     // Dragging thumbnails onto the folder tree.
     Qt::DropAction ListView1StartDrag(QDrag* drag, const QModelIndexList& items);
@@ -161,13 +179,21 @@ private:
     QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
                          void (TfrmPrincipale::*slot)());
     bool selezionePresente() const;
+    // True, with a beep, while a read or cache step runs (commands never nest).
+    bool refusedWhileBusy();
+    // The image list of Dimensione, once no read runs.
+    void applyThumbnailSize();
     void messaggioCartella(const QString& text);
+    void editActiveViewer(PictureEdit edit);
+    // The thumbnail of an item made from a picture already decoded (a viewer's).
+    void makeThumbnailFromPicture(const QString& path, const QImage& picture);
+    void followLostFolder(const QString& folder);
 
     const TestiFinestra* m_testi = nullptr;
     bool m_resizeAttached = false;
     bool m_exiting = false;
     bool m_monitorPointed = false; // the monitor watches a folder that was read
-    int m_waitCursors = 0;
+    std::vector<std::unique_ptr<class WaitCursor>> m_waitCursors; // one per setWaitCursor(true)
     QString m_helpFile;
     // The folder refresh waits for a pause in the monitor's reports.
     QTimer* m_cambiamenti = nullptr;
@@ -205,6 +231,12 @@ public:
     QToolButton *tbtRiflettiOriz, *tbtRiflettiVert, *tbtRuotaDestra, *tbtRuotaSinistra, *tbtRuota180,
         *tbtSchiarisci, *tbtScurisci, *tbtScalaGrigi;
 };
+
+// A window rectangle from stored values, fitted to the available area of the
+// screen they name (or the primary screen): inside it, no larger than it, no
+// smaller than `minimum` where the area allows.
+QRect fitToScreen(QPoint topLeft, qint64 width, qint64 height, QSize minimum);
+QRect fitToArea(QPoint topLeft, qint64 width, qint64 height, QSize minimum, const QRect& area);
 
 // Replaces the first "%s" of a message text by the argument.
 QString formatS(const QString& message, const QString& arg);

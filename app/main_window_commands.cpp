@@ -29,9 +29,9 @@ namespace {
 // The windows some commands open. A command whose window is not part of this
 // build stays disabled; each window switches its commands on here when it lands.
 struct CommandWindows {
-    bool viewer = false;    // open a picture, and the picture edits that act on a viewer
-    bool slideshow = false;
-    bool compare = false;
+    bool viewer = true;     // open a picture, and the picture edits that act on a viewer
+    bool slideshow = true;
+    bool compare = true;
 };
 constexpr CommandWindows kWindows;
 

@@ -4,11 +4,12 @@
 
 #include "fs/file_operation.h"
 #include "fs/file_sys_monitor.h"
+#include "platform/file_names.h"
 #include "platform/settings.h"
 #include "ui/thumbnail_list_view.h"
 
 #include <QDrag>
-#include <QFileInfo>
+#include <QMessageBox>
 #include <QSet>
 #include <QTimer>
 
@@ -19,6 +20,8 @@ namespace {
 // the first report of the burst.
 constexpr int kPauseMs = 150;
 constexpr qint64 kLongestWaitMs = 600;
+// How often a watch that lost its folder looks for it again.
+constexpr int kFollowAgainMs = 1000;
 
 } // namespace
 
@@ -58,37 +61,85 @@ void TfrmPrincipale::SystemTreeView1DragDrop(QObject* source, const QPoint& pos)
     const QStringList paths = percorsiSelezionati();
     if (paths.isEmpty())
         return;
-    const QString destination = SystemTreeView1->GetNodePath(SystemTreeView1->itemAt(pos));
+    // The dialogs of a running operation let a second drop in: it is refused, never nested.
+    if (FileOperation1->Running()) {
+        QMessageBox::information(this, QStringLiteral("Quorvel"), testi().msgOperazioneInCorso);
+        return;
+    }
+    QTreeWidgetItem* node = SystemTreeView1->itemAt(pos);
+    const QString destination = SystemTreeView1->GetNodePath(node);
     if (!destination.isEmpty()) {
+        // Deleted by another program since the tree listed it: nothing goes there, and the
+        // node leaves the tree.
+        if (!qv::isFolder(destination)) {
+            SystemTreeView1->ForgetVanishedNode(node);
+            QMessageBox::warning(this, QStringLiteral("Quorvel"),
+                                 formatS(testi().msgCartellaSparita, qv::displayFileName(destination)));
+            return;
+        }
         const TFileOpFlags before = FileOperation1->Flags();
         if (Configurazione.RinominaSeEsiste)
             FileOperation1->setFlags(before | fofRenameOnCollision);
-        // The flag is for this drop only, whatever the operation ends with.
+        // The flag is for this drop only, and the monitor is off for its length, whatever
+        // the operation ends with.
+        setMonitorActive(false);
         struct Restore {
-            TFileOperation* op;
+            TfrmPrincipale* w;
             bool added;
             ~Restore()
             {
                 if (added)
-                    op->setFlags(op->Flags() & ~TFileOpFlags(fofRenameOnCollision));
+                    w->FileOperation1->setFlags(w->FileOperation1->Flags() & ~TFileOpFlags(fofRenameOnCollision));
+                w->setMonitorActive(true);
             }
-        } restore{FileOperation1, Configurazione.RinominaSeEsiste};
+        } restore{this, Configurazione.RinominaSeEsiste};
         FileOperation1->setOperation(Configurazione.Operazione ? foMove : foCopy);
-        FileOperation1->setFilesTo(destination);
-        QString from;
-        for (const QString& p : paths)
-            from += p + QLatin1Char(';');
-        FileOperation1->setFilesFrom(from);
+        // Each name whole, and the folder marked as one: it is never a new name for a file.
+        FileOperation1->setDestinationList({destination + QLatin1Char('/')});
+        FileOperation1->setSourceList(paths);
         FileOperation1->Execute();
     }
     // Only the items of files that actually left go: a copy, a skipped or a
     // failed file keeps its item, and so does every other item of the list.
     QSet<QString> vanished;
     for (const QString& p : paths)
-        if (!QFileInfo::exists(p))
+        if (!qv::pathExists(p))
             vanished.insert(p);
     m_catalogo->rimuoviElementi(vanished);
     AggiornaConteggio();
+    // The monitor did not see the drop (a copy beside itself lands in the watched folder).
+    if (m_monitorPointed && !m_catalogo->inPasso(FileSysMonitor2->MonitoredDirectory())) {
+        m_cartellaCambiata = FileSysMonitor2->MonitoredDirectory();
+        m_primoCambiamento.start();
+        m_cambiamenti->start(0);
+    }
+}
+
+void TfrmPrincipale::monitorFailed(const EFileSysMonitor& error)
+{
+    qWarning("%s", error.what());
+    if (!m_monitorPointed)
+        return;
+    // The list stays as it is, marked as no longer followed, until the folder is back.
+    const QString folder = FileSysMonitor2->MonitoredDirectory();
+    setStatusText(1, formatS(testi().msgListaNonSeguita, qv::displayFileName(folder)));
+    QTimer::singleShot(kFollowAgainMs, this, [this, folder] { followLostFolder(folder); });
+}
+
+void TfrmPrincipale::followLostFolder(const QString& folder)
+{
+    // Read again, pointed elsewhere or switched off meanwhile: that took over.
+    if (FileSysMonitor2->Watching() || !FileSysMonitor2->Active() || FileSysMonitor2->MonitoredDirectory() != folder)
+        return;
+    if (!qv::isFolder(folder)) {
+        QTimer::singleShot(kFollowAgainMs, this, [this, folder] { followLostFolder(folder); });
+        return;
+    }
+    setStatusText(1, QString());
+    setMonitorActive(true); // replaces the failed watch
+    m_cartellaCambiata = folder;
+    m_primoCambiamento.start();
+    m_cambiamenti->start(0);
 }
 
 void TfrmPrincipale::FileSysMonitor2FileSysChange(const QString& directory)
@@ -113,6 +164,9 @@ void TfrmPrincipale::AggiornaCartellaOsservata()
     m_cartellaCambiata.clear();
     // A report of a folder that is no longer watched is stale: the list shows another one now.
     if (!m_monitorPointed || folder != FileSysMonitor2->MonitoredDirectory())
+        return;
+    // The folder itself went: the watch reports that as its failure, and the list is kept.
+    if (!qv::isFolder(folder))
         return;
     setMonitorActive(false);
     {

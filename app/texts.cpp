@@ -67,6 +67,9 @@ TestiFinestra makeItalian()
         "La cartella non può essere cancellata.\rVerificare che sia vuota e non protetta da cancellazione.";
     t.msgNuovaCartella = "Nuova Cartella";
     t.msgCartellaNonCreata = "Non è possibile creare la cartella!";
+    t.msgCartellaSparita = "La cartella %s non esiste più: nessun file è stato spostato o copiato.";
+    t.msgOperazioneInCorso = "Attendere la fine dell'operazione sui file in corso.";
+    t.msgListaNonSeguita = "La cartella %s non c'è più: la lista non è aggiornata";
     return t;
 }
 
@@ -133,6 +136,9 @@ TestiFinestra makeEnglish()
     t.msgCartellaNonCancellabile = "Folder cannot be deleted.\rCheck it's empty and deletable.";
     t.msgNuovaCartella = "New Folder";
     t.msgCartellaNonCreata = "Folder creation failed!";
+    t.msgCartellaSparita = "The folder %s no longer exists: no file was moved or copied.";
+    t.msgOperazioneInCorso = "Please wait until the running file operation has finished.";
+    t.msgListaNonSeguita = "The folder %s is gone: the list is not up to date";
     return t;
 }
 

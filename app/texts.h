@@ -22,6 +22,8 @@ struct TestiFinestra {
     // Messages used by the commands.
     QString msgNomeFile, msgFormato, msgDimensioni, msgDimensioniFile, msgUltimaModifica, msgCarico,
         msgCartellaNonCancellabile, msgNuovaCartella, msgCartellaNonCreata;
+    // File operations and the watch of the list's folder.
+    QString msgCartellaSparita, msgOperazioneInCorso, msgListaNonSeguita;
 };
 
 const TestiFinestra& testiItaliani();

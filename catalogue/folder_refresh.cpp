@@ -5,34 +5,25 @@
 #include "catalogue/thumbnail_decode.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "formats/picture_loader.h"
+#include "platform/file_names.h"
 #include "platform/settings.h"
 
-#include <QDirIterator>
 #include <QSet>
 
-namespace {
-
+using thumbs::directlyInside;
 using thumbs::withSlash;
-
-// A file directly inside the folder `dir` (which ends with a separator): a
-// sibling folder whose name starts the same, or a subfolder, is not it.
-bool directlyInside(const QString& path, const QString& dir)
-{
-    return path.size() > dir.size() && path.startsWith(dir) && path.indexOf(QLatin1Char('/'), dir.size()) < 0;
-}
-
-} // namespace
 
 void ThumbnailCatalogue::ElencaImmagini(const QString& folder)
 {
     ListaCartella.clear();
     // Listed exactly as the scan lists, so the same file gives the same path.
-    QDirIterator it(withSlash(folder), QDir::Files | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (!IsPictureExtension(thumbs::extensionKey(path)))
+    QList<qv::FolderEntry> entries; // on bytes, as the scan lists
+    qv::listFolder(folder, &entries);
+    for (const qv::FolderEntry& entry : entries) {
+        const QString path = withSlash(folder) + entry.name;
+        if (entry.type != qv::FolderEntry::File || !IsPictureExtension(thumbs::extensionKey(path)))
             continue;
-        const QFileInfo fi = it.fileInfo();
+        const QFileInfo fi(path);
         if (fi.isDir() || fi.isHidden())
             continue;
         ListaCartella.add(path);

@@ -5,17 +5,18 @@
 #include "catalogue/thumbnail_decode.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "formats/picture_loader.h"
+#include "platform/file_names.h"
 #include "platform/limits.h"
 #include "platform/settings.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPainter>
 #include <QSaveFile>
+#include <QSet>
 #include <QStringDecoder>
 #include <QtEndian>
 #include <cstring>
@@ -37,8 +38,11 @@ constexpr char kTextsFile[] = "qvthtxts.tht";
 // thumbnails would take hundreds of megabytes as a whole file in memory.
 class StripDevice : public QIODevice {
 public:
-    explicit StripDevice(const ImageList* list)
-        : m_list(list), m_count(list ? list->count() : 0), m_side(list ? list->size() : 0)
+    // `cells`: the list's image of each cell of the strip; empty for the whole list in order.
+    StripDevice(const ImageList* list, std::vector<int> cells)
+        : m_list(list), m_sources(std::move(cells)),
+          m_count(!list ? 0 : m_sources.empty() ? list->count() : int(m_sources.size())),
+          m_side(list ? list->size() : 0)
     {
         const int width = m_count > 0 ? 4 * m_side : 0;
         m_height = m_count > 0 ? m_side * ((m_count + 3) / 4) : 0;
@@ -101,7 +105,7 @@ private:
             m_cellRow = cellRow;
             for (int col = 0; col < 4; ++col) {
                 const int i = 4 * cellRow + col;
-                m_cells[col] = i < m_count ? m_list->peek(i).convertToFormat(QImage::Format_RGB32) : QImage();
+                m_cells[col] = i < m_count ? m_list->peek(source(i)).convertToFormat(QImage::Format_RGB32) : QImage();
             }
         }
         for (int col = 0; col < 4; ++col) {
@@ -122,7 +126,10 @@ private:
         }
     }
 
+    int source(int cell) const { return m_sources.empty() ? cell : m_sources[size_t(cell)]; }
+
     const ImageList* m_list;
+    std::vector<int> m_sources;
     int m_count, m_side, m_height, m_stride;
     uchar m_header[54];
     std::vector<uchar> m_row;
@@ -136,14 +143,19 @@ class CacheTextReader {
 public:
     explicit CacheTextReader(const QByteArray& bytes) : m_text(QString::fromUtf8(bytes)) {}
     bool atEnd() const { return m_pos >= m_text.size(); }
+    // A line was asked for past the end, or the last one had no CR LF: the file was cut short.
+    bool cut() const { return m_cut; }
     // A line past the end reads as empty.
     QString line()
     {
-        if (atEnd())
+        if (atEnd()) {
+            m_cut = true;
             return {};
+        }
         const qsizetype end = m_text.indexOf(QLatin1String("\r\n"), m_pos);
         QString out;
         if (end < 0) {
+            m_cut = true;
             out = m_text.mid(m_pos);
             m_pos = m_text.size();
         } else {
@@ -155,8 +167,10 @@ public:
     // A missing line reads as 0; a line that is not a number is an error.
     qint64 number()
     {
-        if (atEnd())
+        if (atEnd()) {
+            m_cut = true;
             return 0;
+        }
         const QString l = line();
         bool ok = false;
         const qint64 v = l.trimmed().toLongLong(&ok);
@@ -168,7 +182,11 @@ public:
 private:
     QString m_text;
     qsizetype m_pos = 0;
+    bool m_cut = false;
 };
+
+// Thrown by the codec's idle step when Esc stops a cache read.
+struct CacheReadStopped {};
 
 } // namespace
 
@@ -176,7 +194,22 @@ ThumbnailCatalogue::ThumbnailCatalogue(CatalogueHost* host, QObject* parent)
     : QObject(parent), m_host(host ? host : &m_noHost), m_ahead(std::make_unique<ThumbnailDecodeAhead>())
 {
     m_compressore.setCompressMode(TCompressMode::Fast);
-    m_compressore.setIdleHandler([this] { m_host->processEvents(); });
+    m_compressore.setIdleHandler([this] {
+        m_host->processEvents();
+        if (m_readingCache && Interrompi)
+            throw CacheReadStopped{};
+    });
+    // Any change of the items means the list no longer is what its cache pair holds;
+    // pictures shown anew (frame colours, a strip cell expanded) are no change.
+    const auto changed = [this] { m_listMatchesPair = false; };
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, changed);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles != QList<int>{Qt::DecorationRole})
+                    m_listMatchesPair = false;
+            });
     StartupObjects& so = startupObjects();
     m_model.setImageList(&so.lists[StartupObjects::slot(Configurazione.Dimensione)]);
 }
@@ -187,6 +220,18 @@ bool ThumbnailCatalogue::italian() const { return Configurazione.italianPrefix()
 
 QString ThumbnailCatalogue::cacheImagesName(const QString& folder) { return withSlash(folder) + kImagesFile; }
 QString ThumbnailCatalogue::cacheTextsName(const QString& folder) { return withSlash(folder) + kTextsFile; }
+
+QString ThumbnailCatalogue::folderKey(const QString& folder)
+{
+    if (folder.isEmpty())
+        return {};
+    return QDir::cleanPath(QDir::isRelativePath(folder) ? QDir::current().absoluteFilePath(folder) : folder);
+}
+
+void ThumbnailCatalogue::noteStatus(const QString& italianText, const QString& englishText)
+{
+    m_host->setStatusText(1, italian() ? italianText : englishText);
+}
 
 bool ThumbnailCatalogue::folderExists(const QString& path)
 {
@@ -230,26 +275,36 @@ bool ThumbnailCatalogue::scegliListaImmagini(int dimensione)
 
 bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
 {
-    if (!folderExists(given))
+    // A read started from inside another (its pending messages) would reset
+    // the stop flag and rewrite the list under it.
+    if (occupato() || !folderExists(given))
         return false;
     const Occupato busy(*this);
+    Interrompi = false; // once per command: Esc at any step stops the whole read
     // Once it is the current directory, a relative name would mean another folder.
-    const QString folder = QDir::isRelativePath(given) ? QDir::cleanPath(QDir::current().absoluteFilePath(given)) : given;
+    const QString folder = folderKey(given);
     if (!QDir::setCurrent(folder))
         throw ECacheError(QStringLiteral("Cannot change to the folder %1").arg(folder));
     m_host->setMonitoredFolder(folder);
     m_host->setStatusText(2, m_host->shortenPath(folder, 120));
+    bool damaged = false;
     if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && QFile::exists(cacheImagesName(folder))
         && QFile::exists(cacheTextsName(folder))) {
         m_model.clear();
         ListaCaricate.clear();
-        CaricaMiniature(folder);
-        for (const QString& p : m_model.paths())
-            ListaCaricate.add(p);
-        CompletaLista(folder);
-        EliminaNonCaricate();
-        AggiornaConteggio();
-        return true;
+        damaged = !readPairOrNote(folder);
+        if (!damaged) {
+            for (const QString& p : m_model.paths())
+                ListaCaricate.add(p);
+            if (!Interrompi)
+                completeList(folder);
+            EliminaNonCaricate();
+            AggiornaConteggio();
+            m_listFolder = folder;
+            return true;
+        }
+        // A damaged pair never hides the folder: it is scanned, and the pair
+        // is replaced when the list is next saved.
     }
     if (Configurazione.SvuotaLista) {
         m_model.clear();
@@ -261,6 +316,11 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
     }
     VisualizzaTutto(folder);
     AggiornaConteggio();
+    if (m_listFolder != folder)
+        m_listMatchesPair = false;
+    m_listFolder = folder;
+    if (damaged)
+        noteDamagedCache(true);
     return true;
 }
 
@@ -285,18 +345,20 @@ int ThumbnailCatalogue::aggiungiElemento(const QString& path, const QFileInfo& f
 
 void ThumbnailCatalogue::enumerate(const QString& folder, bool completing, bool freshFrame)
 {
-    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+    QList<qv::FolderEntry> entries; // read on bytes: a name that is not UTF-8 is listed too
+    qv::listFolder(folder, &entries);
     ImageList* list = m_model.imageList();
     const int slot = StartupObjects::slot(Configurazione.Dimensione);
-    while (it.hasNext() && !Interrompi) {
-        const QString path = it.next();
+    for (qsizetype e = 0; e < entries.size() && !Interrompi; ++e) {
+        if (entries[e].type != qv::FolderEntry::File)
+            continue;
+        const QString path = thumbs::withSlash(folder) + entries[e].name;
         if (completing)
             m_host->processEvents();
         // The extension first: it needs no file-system call.
         if (!IsPictureExtension(thumbs::extensionKey(path)))
             continue;
-        // The iterator's own information: one stat per file for the whole listing.
-        const QFileInfo fi = it.fileInfo();
+        const QFileInfo fi(path);
         if (fi.isDir() || fi.isHidden())
             continue;
         if (ListaCaricate.contains(path) || m_model.hasPath(path))
@@ -308,24 +370,31 @@ void ThumbnailCatalogue::enumerate(const QString& folder, bool completing, bool 
     }
 }
 
+// The read-folder command clears Interrompi once when it starts; Esc seen
+// during the listing stops the thumbnails too.
 void ThumbnailCatalogue::VisualizzaTutto(const QString& folder)
 {
-    Interrompi = false;
     enumerate(withSlash(folder), false, false);
     AggiornaConteggio();
     m_host->setStatusText(1, QString());
     m_host->processEvents();
-    Interrompi = false;
     thumbnailPass(false);
 }
 
 void ThumbnailCatalogue::CompletaLista(const QString& folder)
 {
+    if (occupato())
+        return;
+    const Occupato busy(*this);
     Interrompi = false;
+    completeList(folder);
+}
+
+void ThumbnailCatalogue::completeList(const QString& folder)
+{
     enumerate(withSlash(folder), true, true);
     m_host->setStatusText(1, QString());
     m_host->processEvents();
-    Interrompi = false;
     thumbnailPass(true);
 }
 
@@ -345,6 +414,8 @@ void ThumbnailCatalogue::thumbnailPass(bool completing)
     }
     m_ahead->start(todo, Configurazione.Dimensione, Configurazione.Colori);
     for (const QString& path : todo) {
+        if (Interrompi)
+            break;
         int row = m_model.rowOfPath(path);
         if (row < 0) // gone while the interface ran
             continue;
@@ -463,6 +534,7 @@ void ThumbnailCatalogue::RigeneraMiniature()
 void ThumbnailCatalogue::Cancellalalista()
 {
     m_model.clear();
+    m_listFolder.clear();
     StartupObjects& so = startupObjects();
     for (int i = 0; i < 3; ++i)
         so.resetList(i);
@@ -493,7 +565,8 @@ void runCodec(Lzrw1Codec& codec, QIODevice& in, QIODevice& out, qint64 (Lzrw1Cod
     (codec.*step)();
 }
 
-// The wait cursor and a progress text for as long as it lives.
+// The wait cursor and a progress text for as long as it lives; the text it
+// leaves behind is empty unless a result is to be read there.
 class WaitStatus {
 public:
     WaitStatus(CatalogueHost* host, const QString& text) : m_host(host)
@@ -504,72 +577,197 @@ public:
     ~WaitStatus()
     {
         m_host->setWaitCursor(false);
-        m_host->setStatusText(1, QString());
+        m_host->setStatusText(1, m_last);
     }
+    void leave(const QString& text) { m_last = text; }
     WaitStatus(const WaitStatus&) = delete;
     WaitStatus& operator=(const WaitStatus&) = delete;
 
 private:
     CatalogueHost* m_host;
+    QString m_last;
 };
 
-// Replaces `name` with `bytes` through a temporary file in the same folder.
-void writeAtomically(const QString& name, const QByteArray& bytes)
+// The strip's size must be that of the thumbnails the records claim: four
+// cells a row as written here, or a single row.
+void checkStripFits(int width, int height, int side)
 {
-    QSaveFile f(name);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw ECacheError(QStringLiteral("Cannot write %1").arg(name));
+    const bool fourWide = width == 4 * side && height >= side;
+    const bool oneRow = height == side && width >= side && width % side == 0;
+    if (!fourWide && !oneRow)
+        throw ECacheError(QStringLiteral("The thumbnail strip does not match the thumbnail size"));
 }
 
 } // namespace
 
-void ThumbnailCatalogue::SalvaMiniature(const QString& folder)
+void ThumbnailCatalogue::noteDamagedCache(bool scanned)
 {
+    if (scanned)
+        noteStatus(QStringLiteral("Cache miniature danneggiata: cartella riletta"),
+                   QStringLiteral("Thumbnail cache damaged: folder read again"));
+    else
+        noteStatus(QStringLiteral("Cache miniature danneggiata: non caricata"),
+                   QStringLiteral("Thumbnail cache damaged: not loaded"));
+}
+
+QString ThumbnailCatalogue::pairStamp(const QString& folder) const
+{
+    const QFileInfo images(cacheImagesName(folder)), texts(cacheTextsName(folder));
+    if (!images.exists() || !texts.exists())
+        return {};
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(images.size())
+        .arg(images.lastModified().toMSecsSinceEpoch())
+        .arg(texts.size())
+        .arg(texts.lastModified().toMSecsSinceEpoch());
+}
+
+ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& given)
+{
+    // The compressor lets messages run: a second save or a load from there would clash.
+    if (occupato())
+        return CacheSave::Busy;
+    const QString folder = folderKey(given);
+    if (m_model.count() == 0 || folder.isEmpty() || folder != m_listFolder || !folderExists(folder))
+        return CacheSave::NotOurs;
+    if (m_listMatchesPair) {
+        const QString stamp = pairStamp(folder);
+        if (!stamp.isEmpty() && stamp == m_pairStamp)
+            return CacheSave::Unchanged;
+    }
     const Occupato busy(*this);
-    if (m_model.count() == 0)
-        return;
-    const WaitStatus wait(m_host, italian() ? QStringLiteral("Salvo le miniature...") : QStringLiteral("Saving thumbnails..."));
+    WaitStatus wait(m_host, italian() ? QStringLiteral("Salvo le miniature...") : QStringLiteral("Saving thumbnails..."));
 
     const int dim = Configurazione.Dimensione;
     const ImageList* list = dim >= 1 && dim <= 3 ? &startupObjects().lists[dim - 1] : nullptr;
-    if (!folderExists(folder))
-        return;
+
+    // The records, taken now: the strip and the texts describe the same list
+    // whatever happens while the compressor lets the interface run. Items of
+    // other folders (a list kept across reads) stay out, and so do their pictures.
+    const QString dir = withSlash(folder);
+    std::vector<int> rows;
+    for (int row = 0; row < m_model.count(); ++row)
+        if (thumbs::directlyInside(m_model.item(row).SubItems[SubPath], dir))
+            rows.push_back(row);
+    if (rows.empty())
+        return CacheSave::NotOurs;
+    std::vector<int> cells; // empty: the whole image list, in order
+    std::vector<int> written(rows.size());
+    const bool mixed = int(rows.size()) != m_model.count();
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const int index = m_model.item(rows[k]).ImageIndex;
+        written[k] = index;
+        if (!mixed || !list)
+            continue;
+        if (cells.empty() && list->frameIndex >= 0)
+            cells.push_back(list->frameIndex);
+        if (index >= 0 && index < list->count() && index != list->frameIndex) {
+            written[k] = int(cells.size());
+            cells.push_back(index);
+        } else {
+            written[k] = list->frameIndex >= 0 ? 0 : -1;
+        }
+    }
+    QString text;
+    const QString crlf = QStringLiteral("\r\n");
+    text += QString::number(dim) + crlf + QString::number(rows.size()) + crlf;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const ThumbnailRecord& r = m_model.item(rows[k]);
+        text += r.Caption + crlf + QString::number(written[k]) + crlf;
+        for (int i = 0; i < 6; ++i)
+            text += r.SubItems.value(i) + crlf;
+    }
+    const QByteArray textBytes = text.toUtf8();
+
+    // Both files go to temporary files that replace the old pair only once complete.
+    QSaveFile images(cacheImagesName(folder));
+    QSaveFile texts(cacheTextsName(folder));
+    if (!QFileInfo(folder).isWritable() || !images.open(QIODevice::WriteOnly) || !texts.open(QIODevice::WriteOnly)) {
+        // Another user's folder, a read-only medium: the cache is just not kept there.
+        wait.leave(italian() ? QStringLiteral("Miniature non salvate: cartella non scrivibile")
+                             : QStringLiteral("Thumbnails not saved: folder not writable"));
+        return CacheSave::Unwritable;
+    }
     m_host->setMonitorActive(false);
     struct MonitorBack {
         CatalogueHost* host;
         ~MonitorBack() { host->setMonitorActive(true); }
     } monitorBack{m_host};
 
-    // The strip goes from the list through the compressor into a temporary
-    // file that replaces the old one only once it is complete.
+    // Marked now so that a change made while the compressor runs counts.
+    m_listMatchesPair = true;
+    bool done = false;
+    struct Unmatched {
+        bool& done;
+        bool& matches;
+        ~Unmatched()
+        {
+            if (!done)
+                matches = false;
+        }
+    } unmatched{done, m_listMatchesPair};
+
     // A copy shares the pictures and keeps them as they are while the
     // compressor lets the interface run.
     const ImageList snapshot = list ? *list : ImageList(0);
-    StripDevice strip(list ? &snapshot : nullptr);
+    StripDevice strip(list ? &snapshot : nullptr, std::move(cells));
     strip.open(QIODevice::ReadOnly);
-    QSaveFile images(cacheImagesName(folder));
-    if (!images.open(QIODevice::WriteOnly))
-        throw ECacheError(QStringLiteral("Cannot write %1").arg(images.fileName()));
     runCodec(m_compressore, strip, images, &Lzrw1Codec::Compress);
+    if (texts.write(textBytes) != textBytes.size())
+        throw ECacheError(QStringLiteral("Cannot write %1").arg(texts.fileName()));
     if (!images.commit())
         throw ECacheError(QStringLiteral("Cannot write %1").arg(images.fileName()));
-
-    QString text;
-    const QString crlf = QStringLiteral("\r\n");
-    text += QString::number(dim) + crlf + QString::number(m_model.count()) + crlf;
-    for (int row = 0; row < m_model.count(); ++row) {
-        const ThumbnailRecord& r = m_model.item(row);
-        text += r.Caption + crlf + QString::number(r.ImageIndex) + crlf;
-        for (int i = 0; i < 6; ++i)
-            text += r.SubItems.value(i) + crlf;
+    if (!texts.commit()) {
+        // The new strip beside the old texts would be a pair that lies: without its texts it is never read.
+        QFile::remove(cacheTextsName(folder));
+        throw ECacheError(QStringLiteral("Cannot write %1").arg(texts.fileName()));
     }
-    writeAtomically(cacheTextsName(folder), text.toUtf8());
+    done = true;
+    m_pairStamp = pairStamp(folder);
+    return CacheSave::Written;
 }
 
-void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
+bool ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 {
+    if (occupato())
+        return false;
     const Occupato busy(*this);
+    Interrompi = false;
+    loadCache(folder);
+    return true;
+}
+
+ThumbnailCatalogue::CacheRead ThumbnailCatalogue::loadCacheOrNote(const QString& folder)
+{
+    if (occupato())
+        return CacheRead::Busy;
+    const Occupato busy(*this);
+    Interrompi = false;
+    if (readPairOrNote(folder))
+        return CacheRead::Read;
+    return CacheRead::Damaged;
+}
+
+bool ThumbnailCatalogue::readPairOrNote(const QString& folder)
+{
+    try {
+        loadCache(folder);
+        return true;
+    } catch (const QvError&) {
+        // Nothing of a damaged pair stays: the list is empty and says so.
+        m_model.clear();
+        m_listFolder.clear();
+        AggiornaConteggio();
+        noteDamagedCache(false);
+        return false;
+    }
+}
+
+void ThumbnailCatalogue::loadCache(const QString& given)
+{
+    const QString folder = folderKey(given);
     m_model.clear();
+    m_listFolder.clear();
     const WaitStatus wait(m_host, italian() ? QStringLiteral("Carico le miniature...") : QStringLiteral("Loading thumbnails..."));
 
     const QString imagesName = cacheImagesName(folder);
@@ -587,7 +785,12 @@ void ThumbnailCatalogue::CaricaMiniature(const QString& folder)
     constexpr qint64 kMaxTextBytes = qint64(256) << 20;
     if (texts.size() > kMaxTextBytes)
         throw ECacheError(QStringLiteral("%1 is too large").arg(textsName));
-    caricaDa(images, texts.readAll());
+    const QString stamp = pairStamp(folder);
+    if (!loadCacheFrom(images, texts.readAll(), folder))
+        return; // stopped by Esc
+    m_listFolder = folder;
+    m_pairStamp = stamp;
+    m_listMatchesPair = true;
 }
 
 // The size code of a cache decides the thumbnail size; its list starts afresh.
@@ -602,11 +805,13 @@ void ThumbnailCatalogue::useList(int dimensione, int slot)
     }
 }
 
-void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
+bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& texts, const QString& given)
 {
     // The records first: they tell which thumbnails to cut from the strip
     // while it expands. A damaged text file is reported after the strip, so
     // a damaged strip is what the user hears of first.
+    const QString folder = folderKey(given);
+    const QString dir = withSlash(folder);
     CacheTextReader text(texts);
     std::exception_ptr textError;
     int dimensione = Configurazione.Dimensione;
@@ -616,13 +821,36 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
         const qint64 code = text.number();
         dimensione = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
         const qint64 n = text.number();
+        QSet<QString> seen;
         // A count larger than the file's lines stops at the end of the file.
         for (qint64 k = 0; k < n && !text.atEnd(); ++k) {
             ThumbnailRecord rec;
             rec.Caption = text.line();
-            indexes.push_back(text.number());
+            const qint64 index = text.number();
             for (int sub = 0; sub < 6; ++sub)
                 rec.SubItems << text.line();
+            // A record cut short could name part of a path.
+            if (text.cut())
+                break;
+            // A record names a file of this folder, whatever its stored path
+            // says: it is the folder and the path's last name, or nothing.
+            const QString& stored = rec.SubItems[SubPath];
+            const qsizetype slash = stored.lastIndexOf(QLatin1Char('/'));
+            const QString name = stored.mid(slash + 1);
+            const QString storedFolder = slash > 0 ? QDir::cleanPath(stored.left(slash)) : QStringLiteral("/");
+            if (slash < 0 || storedFolder != folder || name.isEmpty() || name == QLatin1String(".")
+                || name == QLatin1String("..") || name.contains(QChar(0)))
+                continue;
+            const QString path = dir + name;
+            if (seen.contains(path))
+                continue;
+            seen.insert(path);
+            rec.SubItems[SubPath] = path;
+            // The caption tells the file's own name, never another.
+            rec.Caption = rec.SubItems[SubLoaded] == QLatin1String("1")
+                ? thumbs::caption(name, rec.SubItems[SubPixels], rec.SubItems[SubBytes].toLongLong())
+                : thumbs::upperAscii(name);
+            indexes.push_back(index);
             recs.push_back(std::move(rec));
         }
     } catch (const ECacheError&) {
@@ -639,21 +867,27 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
     if (const std::shared_ptr<LazyStrip> lazy = LazyStrip::open(images, s, so.frames[slot])) {
         if (textError)
             std::rethrow_exception(textError);
+        checkStripFits(lazy->width(), lazy->height(), s);
         useList(dimensione, slot);
-        if (lazy->width() / s == 0)
-            throw ECacheError(QStringLiteral("The thumbnail strip is narrower than one thumbnail"));
         ImageList& list = so.lists[slot];
         for (size_t k = 0; k < recs.size(); ++k)
             recs[k].ImageIndex = lazy->holds(indexes[k]) ? list.addDeferred(lazy, indexes[k]) : list.add(so.frames[slot]);
         m_model.addItems(std::move(recs));
         m_host->processEvents();
-        return;
+        return true;
     }
 
     // Any other stream is expanded whole, the thumbnails cut as it comes.
     StripCells strip(s, indexes);
     try {
+        m_readingCache = true;
+        struct Reading {
+            bool& on;
+            ~Reading() { on = false; }
+        } reading{m_readingCache};
         runCodec(m_compressore, images, strip, &Lzrw1Codec::Decompress);
+    } catch (const CacheReadStopped&) {
+        return false;
     } catch (...) {
         if (strip.tooLarge())
             throw ECacheError(QStringLiteral("The thumbnail strip is too large"));
@@ -664,9 +898,8 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
     if (textError)
         std::rethrow_exception(textError);
 
+    checkStripFits(strip.width(), strip.height(), s);
     useList(dimensione, slot);
-    if (strip.width() / s == 0)
-        throw ECacheError(QStringLiteral("The thumbnail strip is narrower than one thumbnail"));
     for (size_t k = 0; k < recs.size(); ++k) {
         const QImage cell = strip.cell(indexes[k]);
         // An index outside the strip: the frame.
@@ -674,4 +907,5 @@ void ThumbnailCatalogue::caricaDa(QIODevice& images, const QByteArray& texts)
     }
     m_model.addItems(std::move(recs));
     m_host->processEvents();
+    return true;
 }

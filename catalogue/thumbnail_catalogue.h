@@ -53,10 +53,13 @@ public:
     bool Interrompi = false;
     TPicture holder; // the picture each file is decoded into (JPEGImage1)
 
-    // The read-folder command on `folder` (does nothing for a folder that
-    // does not exist). Returns false in that case.
+    // The read-folder command on `folder`. Returns false when it did nothing:
+    // a folder that does not exist, or another read or cache step still
+    // running (reads never nest). A cache pair that cannot be read is noted
+    // in the status bar and the folder is scanned instead.
     bool LeggiDirectory(const QString& folder);
     void VisualizzaTutto(const QString& folder);
+    // Completes the list from `folder`; nothing while other work runs.
     void CompletaLista(const QString& folder);
     int CreaMiniatura(const QString& path, int replaceIndex);
     void ImpostaDidascalia(int row);
@@ -64,11 +67,34 @@ public:
     void AggiornaConteggio();
     void RigeneraMiniature();
     void Cancellalalista();
-    void SalvaMiniature(const QString& folder);
-    void CaricaMiniature(const QString& folder);
+    enum class CacheSave {
+        Written,
+        Unchanged,  // the pair on disk already holds this list
+        NotOurs,    // the list was not read from that folder, or is empty
+        Busy,       // a read or another cache step is running
+        Unwritable, // the folder refuses new files (noted in the status bar)
+    };
+    // Writes the pair of the list into `folder`, only when the list was read
+    // from that folder and only with that folder's items. Other failures throw.
+    CacheSave SalvaMiniature(const QString& folder);
+    // Replaces the list by the pair's content; throws when the pair is
+    // damaged. False when refused because other work runs.
+    bool CaricaMiniature(const QString& folder);
+    enum class CacheRead { Read, Busy, Damaged };
+    // CaricaMiniature for the window: a damaged pair leaves an empty list and
+    // a note in the status bar instead of an error.
+    CacheRead loadCacheOrNote(const QString& folder);
     // The reading half of CaricaMiniature, from an open strip stream and the
-    // bytes of the text file.
-    void caricaDa(QIODevice& images, const QByteArray& texts);
+    // bytes of the text file of `folder`. Only records naming a file of that
+    // folder are taken.
+    // False when Esc stopped it (the list stays empty).
+    bool loadCacheFrom(QIODevice& images, const QByteArray& texts, const QString& folder);
+
+    // The folder the list was read from (by a read or a cache load), cleaned;
+    // empty while the list belongs to no folder.
+    const QString& listFolder() const { return m_listFolder; }
+    // A folder path in the form listFolder() uses.
+    static QString folderKey(const QString& folder);
 
     // Adds an item for one picture file of the folder (the item of a scan),
     // with a thumbnail to be made. Returns its row.
@@ -105,6 +131,15 @@ public:
     static QString dateText(const QDateTime& when);
 
 private:
+    void loadCache(const QString& folder);
+    // loadCache; a damaged pair leaves an empty list and a status note (false).
+    bool readPairOrNote(const QString& folder);
+    // Whether the folder was scanned instead.
+    void noteDamagedCache(bool scanned);
+    void completeList(const QString& folder);
+    void noteStatus(const QString& italian, const QString& english);
+    // Size and time of the pair on disk, to tell whether it is still the one the list matches.
+    QString pairStamp(const QString& folder) const;
     void thumbnailPass(bool skipLoadedFlag);
     void enumerate(const QString& folder, bool processEachFile, bool freshFrame);
     void aggiungiFiles(const QStringList& paths);
@@ -122,6 +157,11 @@ private:
     Lzrw1Codec m_compressore;
     std::unique_ptr<ThumbnailDecodeAhead> m_ahead;
     int m_occupato = 0;
+    QString m_listFolder;
+    // The list is what the pair of m_listFolder holds (m_pairStamp says which pair).
+    bool m_listMatchesPair = false;
+    QString m_pairStamp;
+    bool m_readingCache = false; // Esc stops the expansion of the strip
     friend class Occupato;
 };
 

@@ -73,4 +73,9 @@ QString withSlash(const QString& folder)
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
+bool directlyInside(const QString& path, const QString& dir)
+{
+    return path.size() > dir.size() && path.startsWith(dir) && path.indexOf(QLatin1Char('/'), dir.size()) < 0;
+}
+
 } // namespace thumbs

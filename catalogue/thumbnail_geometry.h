@@ -36,5 +36,8 @@ QString sizeText(QSize size);
 QString fileNameOf(const QString& path);
 // A folder with one trailing separator, ready for a name.
 QString withSlash(const QString& folder);
+// A file directly inside the folder `dir` (which ends with a separator): a
+// sibling folder whose name starts the same, or a subfolder, is not it.
+bool directlyInside(const QString& path, const QString& dir);
 
 } // namespace thumbs

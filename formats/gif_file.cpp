@@ -107,6 +107,7 @@ TExtension readExtension(Cursor& in, MemoryBudget& budget)
     budget.charge(kExtensionCost);
     TExtension ext;
     const std::uint8_t label = in.byte();
+    ext.label = label;
     auto fixed = [&](std::size_t n) { ext.header = QByteArray(reinterpret_cast<const char*>(in.take(n)), qsizetype(n)); };
     switch (label) {
     case 0xF9:
@@ -128,7 +129,15 @@ TExtension readExtension(Cursor& in, MemoryBudget& budget)
         ext.subBlocks = readSubBlocks(in, budget);
         break;
     default:
-        throw EGifException(QStringLiteral("Unrecognized extension block.\r\nCode = $") + hexByte(label));
+        // Labels defined later or privately carry the same sub-block chain;
+        // only a chain that runs past the end of the data is refused.
+        ext.kind = TExtension::Other;
+        try {
+            ext.subBlocks = readSubBlocks(in, budget);
+        } catch (const EGifFileError&) {
+            throw EGifException(QStringLiteral("Unrecognized extension block.\r\nCode = $") + hexByte(label));
+        }
+        break;
     }
     return ext;
 }
@@ -303,8 +312,11 @@ QImage TGifFile::GetBitmap() const
     const TGifSubImage& image = *images.front();
     const TColorTable& table = image.localColorTable ? image.colorTable : globalColorTable;
     const int w = int(image.pixels.columns()), h = int(image.pixels.rows());
+    // An image of no rows or columns reads without error but has nothing to show.
+    if (w == 0 || h == 0)
+        throw EGifException(QStringLiteral("The first image of the Gif file is empty"));
     QImage bitmap(w, h, QImage::Format_Indexed8);
-    if (bitmap.isNull() && w > 0 && h > 0)
+    if (bitmap.isNull())
         throw EByteArrayError(
             QStringLiteral("error in TBigByteArray.create: Not enough contiguous memory available\r\n"
                            " requested memory block: %1 bytes")

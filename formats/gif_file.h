@@ -36,8 +36,9 @@ int ColorIndex(const TColorTable& table, std::uint32_t color);
 
 // One extension block as read.
 struct TExtension {
-    enum Kind { GraphicControl = 0, PlainText = 1, Application = 2, Comment = 3 };
+    enum Kind { GraphicControl = 0, PlainText = 1, Application = 2, Comment = 3, Other = 4 };
     int kind = GraphicControl;
+    std::uint8_t label = 0xF9;   // the label byte as read; tells the Other ones apart
     QByteArray header;           // the fixed bytes after the label (none for comments)
     QList<QByteArray> subBlocks; // data sub-blocks, one string each
 };

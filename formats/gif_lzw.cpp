@@ -162,11 +162,13 @@ public:
         m_done = m_width == 0 || m_height == 0;
     }
 
+    bool done() const { return m_done; }
+
+    // Pixels past the end of the picture are dropped: encoders that omit the
+    // end code may pad the last byte with whole codes.
     void put(const std::uint8_t* run, std::size_t n)
     {
-        while (n > 0) {
-            if (m_done)
-                throw EIndexOutOfBounds(QStringLiteral("Dynamic array index out of bounds"));
+        while (n > 0 && !m_done) {
             const std::size_t k = std::min(n, m_width - m_column);
             std::memcpy(m_buffer.data() + m_column, run, k);
             m_column += k;
@@ -240,7 +242,9 @@ private:
 void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D& pixels,
                const std::function<void()>& rowDone)
 {
-    if (minCodeSize < 2 || minCodeSize > 9)
+    // Sizes 10 and 11 leave room for few or no table entries but are valid
+    // codes; 12 would need 13-bit codes.
+    if (minCodeSize < 2 || minCodeSize > kMaxDecodableMinCodeSize)
         throw EGifException(QStringLiteral("Bad code Size"));
     const unsigned clear = 1u << minCodeSize;
     const unsigned end = clear + 1;
@@ -251,8 +255,10 @@ void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D
     std::vector<std::uint16_t> prefix(kTable);
     std::vector<std::uint8_t> suffix(kTable), first(kTable);
     std::vector<std::uint16_t> length(kTable);
-    for (unsigned c = 0; c < clear && c < kTable; ++c) {
-        suffix[c] = first[c] = std::uint8_t(c);
+    // Literal codes above 255 (code sizes 10 and 11) cannot be a colour
+    // index; they give index 0, as a code missing from the table does.
+    for (unsigned c = 0; c < clear; ++c) {
+        suffix[c] = first[c] = c < 256 ? std::uint8_t(c) : 0;
         length[c] = 1;
     }
     std::uint8_t string[kTable + 1];
@@ -262,10 +268,11 @@ void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D
     int codeLength = minCodeSize + 1;
     unsigned nextFree = clear + 2;
     unsigned limit = 1u << (minCodeSize + 1);
-    bool full = false;
     bool afterClear = true; // a stream that does not start with a clear code is read as if it did
     unsigned previous = 0;
 
+    // A full table at 12 bits stays as it is until a clear code: the encoder
+    // may defer the clear and go on with 12-bit codes of the existing strings.
     auto addEntry = [&](unsigned pre, std::uint8_t byte) {
         if (nextFree >= kTable)
             return;
@@ -274,13 +281,9 @@ void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D
         first[nextFree] = first[pre];
         length[nextFree] = std::uint16_t(length[pre] + 1);
         ++nextFree;
-        if (nextFree == limit) {
-            if (codeLength < 12) {
-                limit <<= 1;
-                ++codeLength;
-            } else {
-                full = true;
-            }
+        if (nextFree == limit && codeLength < 12) {
+            limit <<= 1;
+            ++codeLength;
         }
     };
     auto output = [&](unsigned code) {
@@ -292,25 +295,23 @@ void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D
     };
 
     // Every pass reads at least three bits, so the loop ends with the data.
-    for (;;) {
+    // Once the picture is complete nothing more is read: the end code, or the
+    // end of the data when the encoder left the end code out, may follow.
+    while (!writer.done()) {
         unsigned code = reader.read(codeLength);
         if (code == clear) {
             codeLength = minCodeSize + 1;
             nextFree = clear + 2;
             limit = 1u << (minCodeSize + 1);
-            full = false;
             afterClear = true;
             continue;
         }
-        if (full && code != end)
-            throw EGifException(QStringLiteral("Code size overflow"));
         if (afterClear) {
             if (code == end)
                 throw EGifException(QStringLiteral("Bad code"));
             if (code >= nextFree)
                 code = 0;
-            const std::uint8_t pixel = std::uint8_t(code);
-            writer.put(&pixel, 1);
+            writer.put(&first[code], 1);
             previous = code;
             afterClear = false;
             continue;

@@ -79,8 +79,13 @@ private:
 void LzwEncode(const std::uint8_t* pixels, std::size_t count, int minCodeSize, TByteBuffer& out,
                const std::function<void(double)>& progress);
 
+// The largest minimum code size a reader accepts (12-bit codes from the start).
+inline constexpr int kMaxDecodableMinCodeSize = 11;
+
 // Decodes data into pixels, row by row (interlace pass order when asked);
-// rowDone runs after each complete row. Throws EGifException on bad codes
-// and EIndexOutOfBounds when there are more pixels than the matrix holds.
+// rowDone runs after each complete row. Decoding stops once the picture is
+// complete, whatever follows. Throws EGifException on bad codes and on data
+// that ends before the picture is complete without an end code; an end code
+// before then leaves the remaining rows as they were.
 void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D& pixels,
                const std::function<void()>& rowDone);

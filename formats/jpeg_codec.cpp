@@ -227,6 +227,22 @@ static bool withinLimits(const jpeg_decompress_struct& c, const Limits& limits)
     return pictureSizeAllowed(w, h) && w * h <= limits.maxPixels;
 }
 
+// A file cut short still shows, the missing rows grey; a small file claiming
+// a huge picture would only cost memory and time. Every 8 x 8 block of every
+// component costs at least a DC code and an end-of-block code of one bit
+// each in a sequential Huffman scan, and one DC bit in the first scans of a
+// progressive file; arithmetic coding can spend less, so it is not judged.
+static bool dataCanCoverPicture(const jpeg_decompress_struct& c)
+{
+    if (c.arith_code || !c.src)
+        return true;
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < c.num_components; ++i)
+        blocks += std::uint64_t(c.comp_info[i].width_in_blocks) * c.comp_info[i].height_in_blocks;
+    const std::uint64_t bitsPerBlock = c.progressive_mode ? 1 : 2;
+    return std::uint64_t(c.src->bytes_in_buffer) * 8 >= blocks * bitsPerBlock;
+}
+
 HeaderInfo Decompressor::readHeader(const unsigned char* data, std::size_t size, const Limits& limits)
 {
     State& s = *d;
@@ -240,9 +256,12 @@ HeaderInfo Decompressor::readHeader(const unsigned char* data, std::size_t size,
         s.failFromLibrary();
     const HeaderInfo h = headerOf(*c);
     const bool ok = withinLimits(*c, limits);
+    const bool covered = dataCanCoverPicture(*c);
     s.reset();
     if (!ok)
         throw EJPEG(JERR_IMAGE_TOO_BIG);
+    if (!covered)
+        throw EJPEG(JERR_INPUT_EOF);
     return h;
 }
 
@@ -286,6 +305,8 @@ DecodeResult Decompressor::decode(const unsigned char* data, std::size_t size, c
     result.header = headerOf(*c);
     if (!withinLimits(*c, st.limits))
         s.fail(JERR_IMAGE_TOO_BIG);
+    if (!dataCanCoverPicture(*c))
+        s.fail(JERR_INPUT_EOF);
 
     c->scale_num = 1;
     c->scale_denom = st.scaleDenom == 2 || st.scaleDenom == 4 || st.scaleDenom == 8 ? st.scaleDenom : 1;

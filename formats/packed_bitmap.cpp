@@ -1,11 +1,16 @@
 // The packed-bitmap library's front entry, its message table, the result
 // block and the shared row and header arithmetic.
 #include "formats/packed_bitmap.h"
+#include "formats/bmp_decoder.h"
 #include "formats/packed_bitmap_basic.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <new>
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 QString PackedStatusText(quint16 status)
 {
@@ -57,14 +62,141 @@ std::optional<PackedFormat> PackedFormatForFileName(const QString& fileName)
     return std::nullopt;
 }
 
+namespace {
+
+using qv::packed::ByteCursor;
+using qv::packed::ReleaseHook;
+
+// The Targa and PCX readers' rows into one packed block.
+class BlockRowTarget : public qv::packed::PackedRowTarget {
+public:
+    bool start(int width, int height, int resultBits, int colours, const qv::packed::Palette& palette) override
+    {
+        block = qv::packed::makePackedBitmap(width, height, resultBits, colours, palette);
+        if (!block)
+            return false;
+        m_rows = qv::packed::packedPixels(*block);
+        m_stride = std::size_t(qv::packed::packedRowBytes(resultBits, std::uint64_t(width)));
+        return true;
+    }
+    uchar* row(int y) override { return m_rows + std::size_t(y) * m_stride; }
+    void finish() override {}
+    PackedBitmapPtr block;
+
+private:
+    uchar* m_rows = nullptr;
+    std::size_t m_stride = 0;
+};
+
+quint16 readRows(ByteCursor& in, PackedFormat format, qv::packed::PackedRowTarget& target)
+{
+    return format == PackedFormat::Targa ? qv::packed::readTarga(in, target) : qv::packed::readPcx(in, target);
+}
+
+PackedImageResult decodeImage(QByteArrayView file, PackedFormat format, BitmapRules rules, const ReleaseHook* release)
+{
+    if (format == PackedFormat::WindowsBitmap)
+        return qv::bmp::decodeBitmapFile(file, rules, release);
+    ByteCursor in(file);
+    in.setReleaseHook(release);
+    qv::bmp::ImageRowTarget target;
+    PackedImageResult result;
+    result.status = readRows(in, format, target);
+    if (result.status == PackedOk) {
+        result.bits = target.bits();
+        result.image = target.take();
+    }
+    return result;
+}
+
+// A file mapped for reading whose pages, once decoded, are handed back to the
+// system, so that the file and the picture made from it are never held whole
+// at once. Where mapping is not possible the file is read into memory.
+class MappedPictureFile {
+public:
+    explicit MappedPictureFile(const QString& fileName) : m_file(fileName) {}
+    ~MappedPictureFile()
+    {
+        if (m_mapped)
+            m_file.unmap(m_mapped);
+    }
+    // PackedOk, or why the bytes cannot be had.
+    quint16 open()
+    {
+        if (!m_file.open(QIODevice::ReadOnly))
+            return PackedReadError;
+        if (m_file.size() > 0 && (m_mapped = m_file.map(0, m_file.size())))
+            return PackedOk;
+        try {
+            m_copy = m_file.readAll();
+        } catch (const std::bad_alloc&) {
+            return PackedNoMemory;
+        }
+        return m_file.error() == QFileDevice::NoError && m_copy.size() == m_file.size() ? PackedOk : PackedReadError;
+    }
+    QByteArrayView bytes() const
+    {
+        return m_mapped ? QByteArrayView(m_mapped, m_file.size()) : QByteArrayView(m_copy);
+    }
+    // Drops the pages wholly before `end` from this process.
+    const ReleaseHook* releaseHook() const { return m_mapped ? &m_release : nullptr; }
+
+private:
+    void release(std::size_t end)
+    {
+#if defined(MADV_DONTNEED)
+        static const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+        const std::size_t upTo = end / page * page;
+        if (upTo > m_released) {
+            madvise(m_mapped + m_released, upTo - m_released, MADV_DONTNEED);
+            m_released = upTo;
+        }
+#else
+        Q_UNUSED(end);
+#endif
+    }
+    QFile m_file;
+    uchar* m_mapped = nullptr;
+    QByteArray m_copy;
+    std::size_t m_released = 0;
+    const ReleaseHook m_release = [this](std::size_t end) { release(end); };
+};
+
+} // namespace
+
 PackedReadResult DecodePackedBitmap(QByteArrayView file, PackedFormat format)
 {
-    switch (format) {
-    case PackedFormat::WindowsBitmap: return qv::packed::readWindowsBitmap(file);
-    case PackedFormat::Targa: return qv::packed::readTarga(file);
-    case PackedFormat::Pcx: return qv::packed::readPcx(file);
-    }
-    return qv::packed::failed(PackedUnsupportedFormat);
+    if (format == PackedFormat::WindowsBitmap)
+        return qv::packed::readWindowsBitmap(file);
+    ByteCursor in(file);
+    BlockRowTarget target;
+    const quint16 status = readRows(in, format, target);
+    if (status != PackedOk)
+        return qv::packed::failed(status);
+    return PackedReadResult{std::move(target.block), PackedOk};
+}
+
+PackedImageResult DecodePackedImage(QByteArrayView file, PackedFormat format, BitmapRules rules)
+{
+    return decodeImage(file, format, rules, nullptr);
+}
+
+PackedImageResult ReadPackedImage(const QString& fileName, BitmapRules rules)
+{
+    PackedImageResult result;
+    QFileInfo info(fileName);
+    const std::optional<PackedFormat> format = PackedFormatForFileName(fileName);
+    if (!info.exists() || !info.isFile())
+        result.status = PackedFileNotFound;
+    else if (!format)
+        result.status = PackedUnsupportedFormat;
+    if (result.status != PackedOk)
+        return result;
+    MappedPictureFile file(fileName);
+    result.status = file.open();
+    if (result.status != PackedOk)
+        return result;
+    return decodeImage(file.bytes(), *format, rules, file.releaseHook());
 }
 
 PackedReadResult ReadPackedBitmap(const QString& fileName, bool readWholeFile)

@@ -2,6 +2,7 @@
 // files: each file becomes one packed device-independent bitmap block.
 #pragma once
 #include <QByteArrayView>
+#include <QImage>
 #include <QString>
 #include <QtGlobal>
 #include <cstddef>
@@ -81,3 +82,25 @@ PackedReadResult ReadPackedBitmap(const QString& fileName, bool readWholeFile);
 
 // Releases a block returned by ReadPackedBitmap; null is ignored.
 void FreePackedBitmap(PackedBitmapPtr bitmap);
+
+// Which Windows bitmaps are read: every header variant, depth and compression
+// (".bmp"), or only the 40-byte info header with 1 to 32 bits in RGB, RLE4,
+// RLE8 or bit fields (".rle", ".dib").
+enum class BitmapRules { AnyHeader, InfoHeaderOnly };
+
+// A picture decoded straight from the file, with no packed block held beside
+// it: indexed (Mono, Indexed8) up to 8 bits, RGB32 or ARGB32 above.
+struct PackedImageResult {
+    QImage image;
+    int bits = 0; // of the packed layout (the file's for bitmaps); 0 when unknown
+    quint16 status = PackedOk;
+    explicit operator bool() const { return !image.isNull(); }
+};
+
+PackedImageResult DecodePackedImage(QByteArrayView file, PackedFormat format,
+                                    BitmapRules rules = BitmapRules::InfoHeaderOnly);
+
+// Reads a file by its extension as DecodePackedImage does. The file is mapped
+// and the pages already decoded are handed back as the picture fills, so the
+// peak stays near the picture's own size.
+PackedImageResult ReadPackedImage(const QString& fileName, BitmapRules rules);

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace qv::packed {
 
@@ -20,6 +21,10 @@ inline void putLe32(uchar* p, quint32 v)
 {
     p[0] = uchar(v); p[1] = uchar(v >> 8); p[2] = uchar(v >> 16); p[3] = uchar(v >> 24);
 }
+
+// Called with an offset of the file: the bytes before it are done with, so a
+// mapped file may hand their pages back.
+using ReleaseHook = std::function<void(std::size_t)>;
 
 // Reads from a byte range; every request either succeeds whole or takes nothing.
 class ByteCursor {
@@ -50,6 +55,11 @@ public:
         return p;
     }
     bool skip(std::size_t n) { return take(n) != nullptr; }
+    // The n bytes at pos, without moving; null when they are not all there.
+    const uchar* at(std::size_t pos, std::size_t n) const
+    {
+        return pos <= m_size && n <= m_size - pos ? m_data + pos : nullptr;
+    }
     bool seek(std::size_t pos)
     {
         if (pos > m_size)
@@ -64,10 +74,24 @@ public:
             m_size = end < m_pos ? m_pos : end;
     }
 
+    // Decoders that read front to back call releaseRead() now and then; the
+    // hook hears of the bytes behind the cursor a few MiB at a time.
+    void setReleaseHook(const ReleaseHook* hook) { m_release = hook; }
+    void releaseRead()
+    {
+        if (m_release && *m_release && m_pos - m_released >= kReleaseStep) {
+            (*m_release)(m_pos);
+            m_released = m_pos;
+        }
+    }
+
 private:
+    static constexpr std::size_t kReleaseStep = std::size_t(4) << 20;
     const uchar* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;
+    std::size_t m_released = 0;
+    const ReleaseHook* m_release = nullptr;
 };
 
 // Bytes of one padded row of the result for width w:
@@ -93,10 +117,25 @@ PackedBitmapPtr makePackedBitmap(int width, int height, int resultBits, int colo
 // Start of the pixel rows of a block made by makePackedBitmap.
 uchar* packedPixels(PackedBitmap& bitmap);
 
+// Where the Targa and PCX readers put their rows: a packed block, or a
+// picture filled row by row so that no whole block is ever held beside it.
+class PackedRowTarget {
+public:
+    virtual ~PackedRowTarget() = default;
+    // Makes room for a width x height picture of resultBits (1, 4, 8 or 24)
+    // with `colours` table entries; false when memory cannot be had.
+    virtual bool start(int width, int height, int resultBits, int colours, const Palette& palette) = 0;
+    // The zero-filled packed row for stored row y (0 is the bottom row); the
+    // previous row handed out is complete by then.
+    virtual uchar* row(int y) = 0;
+    // The last row handed out is as complete as the data allows.
+    virtual void finish() = 0;
+};
+
 // The decoders of the three formats.
 PackedReadResult readWindowsBitmap(QByteArrayView file);
-PackedReadResult readTarga(QByteArrayView file);
-PackedReadResult readPcx(QByteArrayView file);
+quint16 readTarga(ByteCursor& in, PackedRowTarget& target);
+quint16 readPcx(ByteCursor& in, PackedRowTarget& target);
 
 inline PackedReadResult failed(quint16 status) { return PackedReadResult{nullptr, status}; }
 

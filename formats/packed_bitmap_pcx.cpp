@@ -80,14 +80,13 @@ private:
 };
 } // namespace
 
-PackedReadResult readPcx(QByteArrayView file)
+quint16 readPcx(ByteCursor& in, PackedRowTarget& target)
 {
-    ByteCursor in(file);
     const uchar* h = in.take(kHeaderSize);
     if (!h)
-        return failed(PackedReadError);
+        return PackedReadError;
     if (h[0] != 10)
-        return failed(PackedBadFormat);
+        return PackedBadFormat;
 
     const int version = h[1];
     const bool runLength = h[2] == 1;
@@ -117,7 +116,7 @@ PackedReadResult readPcx(QByteArrayView file)
         layout = Layout::Rgb; // a fourth (alpha) plane is dropped
         resultBits = 24;
     } else {
-        return failed(PackedBadFormat);
+        return PackedBadFormat;
     }
 
     const int xMin = le16(h + 4), yMin = le16(h + 6), xMax = le16(h + 8), yMax = le16(h + 10);
@@ -126,18 +125,18 @@ PackedReadResult readPcx(QByteArrayView file)
     const std::size_t bytesPerLine = le16(h + 66);
     if (!pictureSizeAllowed(width, height)
         || bytesPerLine < (std::uint64_t(width) * std::uint64_t(planeBits) + 7) / 8)
-        return failed(PackedBadFormat);
+        return PackedBadFormat;
 
     Palette palette{};
     if (version == 3) {
         defaultPalette(colours, palette);
     } else if (bits == 8) {
-        if (file.size() < qsizetype(kHeaderSize + kTrailerSize))
-            return failed(PackedReadError);
-        const std::size_t trailerAt = std::size_t(file.size()) - kTrailerSize;
-        const uchar* trailer = reinterpret_cast<const uchar*>(file.data()) + trailerAt;
+        if (in.size() < kHeaderSize + kTrailerSize)
+            return PackedReadError;
+        const std::size_t trailerAt = in.size() - kTrailerSize;
+        const uchar* trailer = in.at(trailerAt, kTrailerSize);
         if (trailer[0] != kTrailerMarker)
-            return failed(PackedBadFormat);
+            return PackedBadFormat;
         for (int i = 0; i < 256; ++i)
             palette[std::size_t(i)] = Rgb{trailer[1 + 3 * i], trailer[2 + 3 * i], trailer[3 + 3 * i]};
         in.limit(trailerAt);
@@ -152,12 +151,10 @@ PackedReadResult readPcx(QByteArrayView file)
     const std::uint64_t rawBytes = std::uint64_t(lineBytes) * std::uint64_t(height);
     const std::uint64_t leastBytes = runLength ? (2 * rawBytes + 62) / 63 : rawBytes;
     if (in.remaining() < leastBytes)
-        return failed(PackedReadError);
+        return PackedReadError;
 
-    PackedBitmapPtr block = makePackedBitmap(int(width), int(height), resultBits, colours, palette);
-    if (!block)
-        return failed(PackedNoMemory);
-    uchar* rows = packedPixels(*block);
+    if (!target.start(int(width), int(height), resultBits, colours, palette))
+        return PackedNoMemory;
     const std::size_t stride = std::size_t(packedRowBytes(resultBits, std::uint64_t(width)));
     const std::size_t w = std::size_t(width);
 
@@ -167,7 +164,8 @@ PackedReadResult readPcx(QByteArrayView file)
         std::fill(line.begin(), line.end(), uchar(0));
         const bool complete = decoder.fill(line.data(), lineBytes);
         // The first file line is the top row, the last one of the bottom-up block.
-        uchar* out = rows + std::size_t(height - 1 - y) * stride;
+        uchar* out = target.row(int(height - 1 - y));
+        in.releaseRead();
         const uchar* plane = line.data();
         switch (layout) {
         case Layout::Mono:
@@ -204,7 +202,8 @@ PackedReadResult readPcx(QByteArrayView file)
         if (!complete) // truncated data: the rows below stay black
             break;
     }
-    return PackedReadResult{std::move(block), PackedOk};
+    target.finish();
+    return PackedOk;
 }
 
 } // namespace qv::packed

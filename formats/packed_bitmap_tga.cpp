@@ -36,12 +36,11 @@ inline void putPixel(uchar* out, const uchar* pixel, int bytesPerPixel)
 }
 } // namespace
 
-PackedReadResult readTarga(QByteArrayView file)
+quint16 readTarga(ByteCursor& in, PackedRowTarget& target)
 {
-    ByteCursor in(file);
     const uchar* h = in.take(kHeaderSize);
     if (!h)
-        return failed(PackedReadError);
+        return PackedReadError;
 
     const int idLength = h[0];
     const int imageType = h[2];
@@ -53,14 +52,14 @@ PackedReadResult readTarga(QByteArrayView file)
     const int bytesPerPixel = depth / 8;
     if (colourMapLength != 0 || bytesPerPixel < 2 || bytesPerPixel > 4 || depth % 8 != 0
         || (descriptor & 0xC0) != 0 || (imageType != kTypeTrueColour && imageType != kTypeRunLength))
-        return failed(PackedBadFormat);
+        return PackedBadFormat;
     if (!in.skip(std::size_t(idLength)))
-        return failed(PackedReadError);
+        return PackedReadError;
 
     const int width = le16(h + 12);
     const int height = le16(h + 14);
     if (!pictureSizeAllowed(width, height))
-        return failed(PackedBadFormat);
+        return PackedBadFormat;
     // The pixel data must be able to cover the picture, even at the best
     // packing, before the result is allocated.
     const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
@@ -68,23 +67,22 @@ PackedReadResult readTarga(QByteArrayView file)
         ? pixels * std::uint64_t(bytesPerPixel)
         : (pixels + 127) / 128 * std::uint64_t(1 + bytesPerPixel);
     if (in.remaining() < leastBytes)
-        return failed(PackedReadError);
+        return PackedReadError;
 
-    Palette none{};
-    PackedBitmapPtr block = makePackedBitmap(width, height, 24, 0, none);
-    if (!block)
-        return failed(PackedNoMemory);
-    uchar* rows = packedPixels(*block);
-    const std::size_t stride = std::size_t(packedRowBytes(24, std::uint64_t(width)));
+    const Palette none{};
+    if (!target.start(width, height, 24, 0, none))
+        return PackedNoMemory;
     const bool topOrigin = (descriptor & 0x20) != 0;
 
     // Run state lives across rows: packets may span row ends.
     int repeatLeft = 0;
     int literalLeft = 0;
     uchar last[4] = {};
-    for (int fileRow = 0; fileRow < height; ++fileRow) {
+    bool ended = false;
+    for (int fileRow = 0; fileRow < height && !ended; ++fileRow) {
         const int storedRow = topOrigin ? height - 1 - fileRow : fileRow;
-        uchar* out = rows + std::size_t(storedRow) * stride;
+        uchar* out = target.row(storedRow);
+        in.releaseRead();
         for (int x = 0; x < width; ++x, out += 3) {
             if (imageType == kTypeRunLength) {
                 if (repeatLeft > 0) {
@@ -96,8 +94,10 @@ PackedReadResult readTarga(QByteArrayView file)
                     --literalLeft;
                 } else {
                     uchar packet;
-                    if (!in.byte(&packet))
-                        return PackedReadResult{std::move(block), PackedOk};
+                    if (!in.byte(&packet)) {
+                        ended = true;
+                        break;
+                    }
                     if (packet & 0x80)
                         repeatLeft = packet & 0x7F;
                     else
@@ -105,13 +105,16 @@ PackedReadResult readTarga(QByteArrayView file)
                 }
             }
             const uchar* pixel = in.take(std::size_t(bytesPerPixel));
-            if (!pixel) // truncated data: the rest of the picture stays black
-                return PackedReadResult{std::move(block), PackedOk};
+            if (!pixel) { // truncated data: the rest of the picture stays black
+                ended = true;
+                break;
+            }
             std::memcpy(last, pixel, std::size_t(bytesPerPixel));
             putPixel(out, pixel, bytesPerPixel);
         }
     }
-    return PackedReadResult{std::move(block), PackedOk};
+    target.finish();
+    return PackedOk;
 }
 
 } // namespace qv::packed

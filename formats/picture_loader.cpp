@@ -2,18 +2,14 @@
 // the message that replaces any failure of that reader.
 #include "formats/picture_loader.h"
 #include "formats/anymap.h"
-#include "formats/dib_image.h"
 #include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
 #include "formats/jpeg_options.h"
 #include "formats/packed_bitmap.h"
-#include "platform/limits.h"
 #include "platform/settings.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 #include <functional>
-#include <mutex>
 #include <new>
 
 namespace {
@@ -28,43 +24,20 @@ struct PictureFormatRow {
     const char* failureText;
 };
 
-// Windows bitmaps (".rle", ".dib"), Targa and PCX through the packed-bitmap
-// library, turned into a QImage by our own conversion.
-TPicture readPackedPicture(const QString& fileName)
+// Windows bitmaps, Targa and PCX through the packed-bitmap library, decoded
+// straight into the picture. ".bmp" files take every bitmap variant; ".rle"
+// and ".dib" only the 40-byte info header.
+TPicture readPackedPicture(const QString& fileName, BitmapRules rules)
 {
-    PackedReadResult r = ReadPackedBitmap(fileName, true);
+    PackedImageResult r = ReadPackedImage(fileName, rules);
     if (!r)
         throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
-    QImage image = DibToImage(r.bitmap.get());
-    const int bits = r.bitmap->bitCount();
-    FreePackedBitmap(std::move(r.bitmap));
-    if (image.isNull())
-        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
-    return TPicture(std::move(image), bits);
+    return TPicture(std::move(r.image), r.bits);
 }
 
-// ".bmp" files go to the platform's picture loader: Qt's bmp reader, chosen
-// by name and never by the file's content.
-TPicture readBmpWithQt(const QString& fileName)
+TPicture readStrictPackedPicture(const QString& fileName)
 {
-    static std::once_flag raised;
-    std::call_once(raised, [] {
-        // Qt's own default is below what the picture limits allow (2^28 RGB32 pixels).
-        const int mb = int(qv::kMaxPicturePixels * 4 / (1024 * 1024));
-        if (QImageReader::allocationLimit() < mb)
-            QImageReader::setAllocationLimit(mb);
-    });
-    if (!QFileInfo(fileName).isFile())
-        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
-    QImageReader reader(fileName, "bmp");
-    reader.setAutoDetectImageFormat(false);
-    const QSize size = reader.size();
-    if (size.isValid() && !qv::pictureSizeAllowed(size.width(), size.height()))
-        throw EPictureLoad(QString::fromUtf8(kPictureReadErrorText));
-    QImage image = reader.read();
-    if (image.isNull())
-        throw EPictureLoad(reader.errorString());
-    return TPicture(std::move(image));
+    return readPackedPicture(fileName, BitmapRules::InfoHeaderOnly);
 }
 
 // Tested in this order. Formats whose readers live elsewhere join with one row
@@ -94,14 +67,14 @@ TPicture readAnymapPicture(const QString& fileName)
 }
 
 const PictureFormatRow kPictureFormats[] = {
-    {"pcx", readPackedPicture, kPictureUnsupportedText},
-    {"tga", readPackedPicture, kPictureUnsupportedText},
-    {"rle", readPackedPicture, kPictureUnsupportedText},
-    {"dib", readPackedPicture, kPictureUnsupportedText},
+    {"pcx", readStrictPackedPicture, kPictureUnsupportedText},
+    {"tga", readStrictPackedPicture, kPictureUnsupportedText},
+    {"rle", readStrictPackedPicture, kPictureUnsupportedText},
+    {"dib", readStrictPackedPicture, kPictureUnsupportedText},
     {"gif", [](const QString& f) { return TPicture(LoadGifPicture(f)); }, kPictureReadErrorText},
     {"jpg", readJpegPicture, kPictureReadErrorText},
     {"jpeg", readJpegPicture, kPictureReadErrorText},
-    {"bmp", readBmpWithQt, kPictureReadErrorText},
+    {"bmp", [](const QString& f) { return readPackedPicture(f, BitmapRules::AnyHeader); }, kPictureReadErrorText},
     {"ico", readAnymapPicture, kPictureReadErrorText},
     {"wmf", readAnymapPicture, kPictureReadErrorText},
     {"emf", readAnymapPicture, kPictureReadErrorText},

@@ -1,7 +1,7 @@
 // The TIFF reader: first directory, strips decoded row by row (none, PackBits,
-// LZW with the early code-width change), and the Windows bitmap file built from the rows.
+// LZW with the early code-width change), the rows going straight into the picture or into a Windows bitmap file.
 #include "formats/tif_map.h"
-#include "formats/dib_image.h"
+#include "formats/bmp_decoder.h"
 #include "platform/limits.h"
 
 #include <QFile>
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -235,12 +236,15 @@ uchar colourByte(quint32 v, MapScale scale)
     }
 }
 
-// The decoded picture: rows finished one by one, written straight into the
-// bitmap file's pixel area, bottom row first.
+// Receives each finished row, top row first, as a bitmap stores it: bytes in
+// blue-green-red order, 0 black for one bit.
+using RowStore = std::function<void(quint32 row, const uchar* bytes)>;
+
+// The decoded picture: rows finished one by one and handed to the store.
 class RowSink {
 public:
-    RowSink(const TifDirectory& dir, std::uint64_t rowBytes, uchar* pixels, std::uint64_t stride)
-        : m_rowBytes(std::size_t(rowBytes)), m_stride(std::size_t(stride)), m_pixels(pixels),
+    RowSink(const TifDirectory& dir, std::uint64_t rowBytes, const RowStore& store)
+        : m_rowBytes(std::size_t(rowBytes)), m_store(store),
           m_height(dir.height), m_width(dir.width), m_samples(std::size_t(dir.samplesPerPixel)),
           m_predictor(dir.predictor == 2),
           m_invert(dir.bitsPerSample * dir.samplesPerPixel == 1 && dir.photometric == 0),
@@ -268,14 +272,13 @@ public:
         if (m_bgr)
             for (std::size_t x = 0; x < m_width; ++x)
                 std::swap(r[3 * x], r[3 * x + 2]);
-        std::memcpy(m_pixels + std::size_t(m_height - 1 - m_done) * m_stride, r, m_rowBytes);
+        m_store(m_done, r);
         ++m_done;
     }
 
 private:
     const std::size_t m_rowBytes;
-    const std::size_t m_stride;
-    uchar* const m_pixels;
+    const RowStore& m_store;
     const quint32 m_height;
     const std::size_t m_width;
     const std::size_t m_samples;
@@ -486,21 +489,41 @@ void putLe32(uchar* p, quint32 v)
     putLe16(p + 2, v >> 16);
 }
 
-} // namespace
+// The first picture of a TIFF file, its directory, depth and palette checked
+// before anything is allocated for its rows.
+class TifPicture {
+public:
+    explicit TifPicture(QByteArrayView tif);
+    quint32 width() const { return m_dir.width; }
+    quint32 height() const { return m_dir.height; }
+    int bits() const { return m_bits; }
+    int colours() const { return m_colours; }
+    const Palette& palette() const { return m_palette; }
+    std::uint64_t stride() const { return (m_rowBytes * 8 + 31) / 32 * 4; }
+    // Decodes the strips; throws when one is damaged or short of its rows.
+    void decode(const RowStore& store) const;
 
-QByteArray TifToBitmapFile(QByteArrayView tif)
+private:
+    TifSource m_src;
+    TifDirectory m_dir;
+    std::uint64_t m_rowBytes = 0;
+    int m_bits = 0;
+    int m_colours = 0;
+    Palette m_palette{};
+};
+
+TifPicture::TifPicture(QByteArrayView tif) : m_src(tif), m_dir(readDirectory(m_src))
 {
-    TifSource src(tif);
-    const TifDirectory dir = readDirectory(src);
-
+    const TifSource& src = m_src;
+    const TifDirectory& dir = m_dir;
     if (dir.width == 0 || dir.height == 0 || !dir.stripOffsets.present() || dir.stripOffsets.item(src, 0) == 0)
         fail(BadData);
     const std::uint64_t bitsPerPixel = std::uint64_t(dir.bitsPerSample) * dir.samplesPerPixel;
     std::uint64_t bitsPerRow = 0;
     if (__builtin_mul_overflow(bitsPerPixel, std::uint64_t(dir.width), &bitsPerRow))
         fail(FileTooBig);
-    const std::uint64_t rowBytes = (bitsPerRow + 7) / 8;
-    if (rowBytes > kMaxRowBytes || !qv::pictureSizeAllowed(dir.width, dir.height))
+    m_rowBytes = (bitsPerRow + 7) / 8;
+    if (m_rowBytes > kMaxRowBytes || !qv::pictureSizeAllowed(dir.width, dir.height))
         fail(FileTooBig);
     if (dir.compression != NoCompression && dir.compression != PackBits && dir.compression != Lzw)
         fail(UnsupportedFormat);
@@ -508,12 +531,13 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
     if ((bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24)
         || (dir.planarConfiguration == 2 && dir.samplesPerPixel > 1))
         fail(UnsupportedFormat);
-    const int bits = int(bitsPerPixel);
+    m_bits = int(bitsPerPixel);
 
     // Palette: the colour map, or a grey ramp that follows the photometric
     // interpretation (0: white is zero).
-    Palette palette{};
-    const int colours = bits <= 8 ? 1 << bits : 0;
+    Palette& palette = m_palette;
+    m_colours = m_bits <= 8 ? 1 << m_bits : 0;
+    const int colours = m_colours;
     if (dir.colorMap.present() && colours > 0) {
         const MapScale scale = colourMapScale(src, dir.colorMap);
         const quint32 perChannel = dir.colorMap.count / 3;
@@ -533,38 +557,15 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
         palette[0] = {0, 0, 0};
         palette[1] = {255, 255, 255};
     }
-
-    const std::uint64_t stride = (bitsPerRow + 31) / 32 * 4;
-    const std::uint64_t paletteBytes = 4 * std::uint64_t(colours);
-    const std::uint64_t pixelBytes = stride * dir.height;
-    const std::uint64_t fileSize = kBitmapFileHeader + kBitmapInfoHeader + paletteBytes + pixelBytes;
-    if (rowBytes * dir.height > src.size() * maxExpansion(dir.compression))
+    if (m_rowBytes * dir.height > src.size() * maxExpansion(dir.compression))
         fail(UnexpectedEof); // the file cannot hold that many rows
-    if (fileSize > quint32(0xFFFFFFFF) || fileSize > std::uint64_t(std::numeric_limits<qsizetype>::max()))
-        fail(FileTooBig);
+}
 
-    QByteArray out(qsizetype(fileSize), '\0');
-    auto* file = reinterpret_cast<uchar*>(out.data());
-    file[0] = 'B';
-    file[1] = 'M';
-    putLe32(file + 2, quint32(fileSize));
-    putLe32(file + 10, quint32(kBitmapFileHeader + kBitmapInfoHeader + paletteBytes));
-    uchar* info = file + kBitmapFileHeader;
-    putLe32(info, kBitmapInfoHeader);
-    putLe32(info + 4, dir.width);
-    putLe32(info + 8, dir.height);
-    putLe16(info + 12, 1);
-    putLe16(info + 14, quint32(bits));
-    putLe32(info + 24, 143); // 143 pixels a metre, about 96 a inch
-    putLe32(info + 28, 143);
-    uchar* table = info + kBitmapInfoHeader;
-    for (int i = 0; i < colours; ++i) {
-        table[4 * i] = palette[std::size_t(i)][2];
-        table[4 * i + 1] = palette[std::size_t(i)][1];
-        table[4 * i + 2] = palette[std::size_t(i)][0];
-    }
-
-    RowSink sink(dir, rowBytes, table + paletteBytes, stride);
+void TifPicture::decode(const RowStore& store) const
+{
+    const TifSource& src = m_src;
+    const TifDirectory& dir = m_dir;
+    RowSink sink(dir, m_rowBytes, store);
     const quint32 strips = dir.stripOffsets.count;
     const quint32 perStrip = strips == 1 || dir.rowsPerStrip == 0 ? dir.height : dir.rowsPerStrip;
     const bool counted = dir.stripByteCounts.count == strips;
@@ -595,17 +596,80 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
     }
     if (!sink.complete())
         fail(UnexpectedEof);
+}
+
+} // namespace
+
+QByteArray TifToBitmapFile(QByteArrayView tif)
+{
+    const TifPicture picture(tif);
+    const int bits = picture.bits();
+    const int colours = picture.colours();
+    const std::uint64_t stride = picture.stride();
+    const std::uint64_t paletteBytes = 4 * std::uint64_t(colours);
+    const std::uint64_t pixelBytes = stride * picture.height();
+    const std::uint64_t fileSize = kBitmapFileHeader + kBitmapInfoHeader + paletteBytes + pixelBytes;
+    if (fileSize > quint32(0xFFFFFFFF) || fileSize > std::uint64_t(std::numeric_limits<qsizetype>::max()))
+        fail(FileTooBig);
+
+    QByteArray out(qsizetype(fileSize), '\0');
+    auto* file = reinterpret_cast<uchar*>(out.data());
+    file[0] = 'B';
+    file[1] = 'M';
+    putLe32(file + 2, quint32(fileSize));
+    putLe32(file + 10, quint32(kBitmapFileHeader + kBitmapInfoHeader + paletteBytes));
+    uchar* info = file + kBitmapFileHeader;
+    putLe32(info, kBitmapInfoHeader);
+    putLe32(info + 4, picture.width());
+    putLe32(info + 8, picture.height());
+    putLe16(info + 12, 1);
+    putLe16(info + 14, quint32(bits));
+    putLe32(info + 24, 143); // 143 pixels a metre, about 96 a inch
+    putLe32(info + 28, 143);
+    uchar* table = info + kBitmapInfoHeader;
+    for (int i = 0; i < colours; ++i) {
+        table[4 * i] = picture.palette()[std::size_t(i)][2];
+        table[4 * i + 1] = picture.palette()[std::size_t(i)][1];
+        table[4 * i + 2] = picture.palette()[std::size_t(i)][0];
+    }
+    uchar* pixels = table + paletteBytes;
+    const std::size_t rowBytes = std::size_t((std::uint64_t(picture.width()) * std::uint64_t(bits) + 7) / 8);
+    picture.decode([&](quint32 row, const uchar* bytes) {
+        std::memcpy(pixels + std::size_t(picture.height() - 1 - row) * std::size_t(stride), bytes, rowBytes);
+    });
     return out;
 }
 
-void TTifmap::LoadFromBytes(QByteArrayView tif)
+namespace {
+
+QImage tifImage(const TifPicture& picture)
 {
-    const QByteArray file = TifToBitmapFile(tif);
-    QImage image = DibToImage(QByteArrayView(file).sliced(kBitmapFileHeader));
+    static const quint32 noMasks[4] = {};
+    qv::bmp::RowConverter converter;
+    converter.setUp(picture.bits(), noMasks, false);
+    QImage image(int(picture.width()), int(picture.height()), converter.format());
     if (image.isNull())
         fail(BadBitmap);
-    m_bitsPerPixel = reinterpret_cast<const uchar*>(file.constData())[kBitmapFileHeader + 14];
-    m_bitmap = std::move(image);
+    if (picture.colours() > 0) {
+        QList<QRgb> table;
+        for (int i = 0; i < picture.colours(); ++i) {
+            const auto& c = picture.palette()[std::size_t(i)];
+            table.append(qRgb(c[0], c[1], c[2]));
+        }
+        image.setColorTable(table);
+    }
+    // Rows go straight into the picture: no whole bitmap file is made first.
+    picture.decode([&](quint32 row, const uchar* bytes) { converter.convert(bytes, image.scanLine(int(row)), image.width()); });
+    return image;
+}
+
+} // namespace
+
+void TTifmap::LoadFromBytes(QByteArrayView tif)
+{
+    const TifPicture picture(tif);
+    m_bitmap = tifImage(picture);
+    m_bitsPerPixel = picture.bits();
 }
 
 void TTifmap::LoadFromStream(QIODevice& stream)

@@ -96,6 +96,13 @@ unsigned TFileOperation::shellFunction(TFileOp operation)
 
 bool TFileOperation::Execute()
 {
+    if (m_running)
+        return false;
+    m_running = true;
+    struct Done {
+        bool& running;
+        ~Done() { running = false; }
+    } done{m_running};
     qv::ShellFileOp op;
     // The owner's window when the owner is a widget, else none (the dialogs stand alone).
     if (auto* widget = qobject_cast<QWidget*>(parent()))

@@ -55,8 +55,10 @@ public:
     QString ProgressTitle() const { return m_progressTitle; }
     void setProgressTitle(const QString& value) { m_progressTitle = value; }
 
-    // Runs the operation; true when it succeeded.
+    // Runs the operation; true when it succeeded. Its dialogs let other handlers run meanwhile:
+    // an Execute reached from one of them is refused (false) and changes nothing.
     bool Execute();
+    bool Running() const { return m_running; }
 
     // Language of the component's own dialogs.
     void setLanguage(FileOpLanguage language);
@@ -77,6 +79,7 @@ private:
     TFileOpFlags m_flags = TFileOpFlags(fofAllowUndo) | fofFilesOnly;
     TFileOp m_operation = foMove;
     bool m_operationAborted = false;
+    bool m_running = false;
     QString m_progressTitle;
     std::unique_ptr<FileOperationDialogs> m_dialogs;
     qv::ShellFileInteraction* m_interaction = nullptr;

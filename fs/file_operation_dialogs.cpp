@@ -1,6 +1,7 @@
 // File-operation dialogs: message boxes with our own button texts (so both languages work
 // without Qt's translations) and one progress dialog per operation.
 #include "fs/file_operation_dialogs.h"
+#include "platform/file_names.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -76,7 +77,7 @@ bool FileOperationDialogs::confirmDelete(const QStringList& paths, bool toTrash)
     else
         text = tr2("Eliminare definitivamente questi %1 elementi?",
                    "Are you sure you want to delete these %1 items permanently?");
-    text = text.arg(one ? QFileInfo(paths.first()).fileName() : QString::number(paths.size()));
+    text = text.arg(one ? qv::displayFileName(QFileInfo(paths.first()).fileName()) : QString::number(paths.size()));
     QMessageBox box(QMessageBox::Question,
                     one ? tr2("Conferma eliminazione file", "Confirm File Delete")
                         : tr2("Conferma eliminazione di più file", "Confirm Multiple File Delete"),
@@ -94,7 +95,7 @@ bool FileOperationDialogs::confirmMakeDir(const QString& folder)
     QMessageBox box(QMessageBox::Question, tr2("Conferma creazione cartella", "Confirm Folder Create"),
                     tr2("La cartella \"%1\" non esiste.\n\nCrearla?",
                         "The folder \"%1\" does not exist.\n\nDo you want to create it?")
-                        .arg(folder),
+                        .arg(qv::displayFileName(folder)),
                     QMessageBox::NoButton, questionOwner());
     QPushButton* yes = box.addButton(tr2("&Sì", "&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(tr2("&No", "&No"), QMessageBox::NoRole);
@@ -107,7 +108,7 @@ bool FileOperationDialogs::confirmMakeDir(const QString& folder)
 qv::ShellAnswer FileOperationDialogs::askReplace(const QString& source, const QString& existing,
                                                  bool folders, bool moreToCome)
 {
-    const QString name = QFileInfo(existing).fileName();
+    const QString name = qv::displayFileName(QFileInfo(existing).fileName());
     QString title;
     QString text;
     if (folders) {
@@ -181,9 +182,19 @@ bool FileOperationDialogs::reportError(const QString& path, qv::ShellProblem pro
         reason = tr2("Impossibile spostare l'elemento nel Cestino: è rimasto al suo posto.",
                      "The item cannot be moved to the Trash: it was left in place.");
         break;
+    case qv::ShellProblem::ChangedDuringMove:
+        reason = tr2("Un altro programma l'ha modificato durante lo spostamento: l'originale è rimasto "
+                     "al suo posto accanto alla copia.",
+                     "Another program changed it during the move: the original was kept where it was, "
+                     "beside the copy.");
+        break;
+    case qv::ShellProblem::Incomplete:
+        reason = tr2("Impossibile leggere tutta la cartella: la copia non è completa.",
+                     "The folder cannot be read to its end: the copy is not complete.");
+        break;
     case qv::ShellProblem::Other: reason = tr2("Operazione non riuscita.", "The operation failed."); break;
     }
-    QString text = QStringLiteral("\"%1\"\n\n%2").arg(path, reason);
+    QString text = QStringLiteral("\"%1\"\n\n%2").arg(qv::displayFileName(path), reason);
     if (!detail.isEmpty())
         text += QStringLiteral("\n(%1)").arg(detail);
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, questionOwner());
@@ -226,9 +237,9 @@ bool FileOperationDialogs::progress(const qv::ShellProgress& p)
     if (m_simple) {
         label = m_title + QLatin1Char('\n') + label;
     } else if (!p.to.isEmpty()) {
-        label += QLatin1Char('\n') + tr2("Da: %1\nA: %2", "From: %1\nTo: %2").arg(p.from, p.to);
+        label += QLatin1Char('\n') + tr2("Da: %1\nA: %2", "From: %1\nTo: %2").arg(qv::displayFileName(p.from), qv::displayFileName(p.to));
     } else {
-        label += QLatin1Char('\n') + p.from;
+        label += QLatin1Char('\n') + qv::displayFileName(p.from);
     }
     m_progress->setLabelText(label);
     // Whole items, plus the share of the file being copied.

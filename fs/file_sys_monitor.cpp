@@ -1,6 +1,7 @@
 // The change monitor and the folder tree's one-shot change worker.
 #include "fs/file_sys_monitor.h"
 #include "platform/change_notification.h"
+#include "platform/file_names.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -99,7 +100,7 @@ void TFileSysMonitor::setMonitoredDirectory(const QString& directory)
 {
     if (directory == m_directory)
         return;
-    if (!QFileInfo(directory).isDir())
+    if (!qv::isFolder(directory))
         throw EFileSysMonitor(QStringLiteral("Directory does not exist!"));
     m_directory = directory;
     restart();
@@ -135,6 +136,12 @@ bool TFileSysMonitor::Active()
 
 void TFileSysMonitor::setActive(bool value)
 {
+    // A worker that failed has ended: asking for the watch again starts a new one.
+    if (value && m_active && m_worker && m_worker->isFinished()) {
+        ChangeWorkerThread::disposeWhenFinished(m_worker.data());
+        m_worker.clear();
+        m_active = false;
+    }
     if (value == m_active)
         return;
     if (value) {

@@ -78,7 +78,8 @@ public:
     TFileSysChange OnFileSysChange() const { return m_onFileSysChange; }
     // Reaches workers started after this call only.
     void setOnFileSysChange(TFileSysChange handler) { m_onFileSysChange = std::move(handler); }
-    // A failed worker stays held (Active reads true) until Active is set false.
+    // A failed worker stays held (Active reads true) until Active is set false, or set true
+    // again, which starts a new one.
     bool Active();
     void setActive(bool value);
     // True once the running worker has its notification open (and until it ends).

@@ -4,6 +4,8 @@
 
 #include "fs/file_sys_monitor.h"
 #include "fs/system_tree_view_icons.h"
+#include "platform/wait_cursor.h"
+#include "platform/file_names.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -45,12 +47,6 @@ public:
 private:
     TSystemTreeView* m_tree;
     void (TSystemTreeView::*m_end)();
-};
-
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
 };
 
 QString errorText(const std::exception& e)
@@ -100,8 +96,6 @@ TFolderItemData::TFolderItemData() { ++g_liveFolderData; }
 
 TFolderItemData::~TFolderItemData()
 {
-    FreeIDList(RelativeIDList);
-    FreeIDList(AbsoluteIDList);
     --g_liveFolderData;
 }
 
@@ -298,42 +292,40 @@ void TSystemTreeView::Reload()
     const bool found = m_rootFolder == rfCustom
         ? ParseFolderPath(desk.get(), m_customDir, &rootList)
         : SHGetSpecialFolderLocation(rootFolderCsidl(m_rootFolder), &rootList) == kShellOk;
+    UniqueIDList root(rootList);
     if (found) {
-        ItemIDList* absolute = CopyIDList(rootList);
-        QTreeWidgetItem* node = AddFolderNode(desk, absolute, nullptr, rootList);
-        if (!node) {
-            FreeIDList(absolute);
-            FreeIDList(rootList);
-        } else if (m_expandRoot && topLevelItemCount() > 0) {
+        UniqueIDList absolute(CopyIDList(root.get()));
+        QTreeWidgetItem* node = AddFolderNode(desk, std::move(absolute), nullptr, std::move(root));
+        if (node && m_expandRoot && topLevelItemCount() > 0)
             topLevelItem(0)->setExpanded(true);
-        }
     }
     if (isSortingEnabled())
         SortFolders();
 }
 
 QTreeWidgetItem* TSystemTreeView::AddFolderNode(const std::shared_ptr<IShellFolder>& folder,
-                                                ItemIDList* absoluteList, QTreeWidgetItem* parentNode,
-                                                ItemIDList* relativeList)
+                                                UniqueIDList absoluteList, QTreeWidgetItem* parentNode,
+                                                UniqueIDList relativeList)
 {
     if (!folder)
         return nullptr;
     QString text;
-    if (folder->GetDisplayNameOf(relativeList, kShgdnNormal, &text) != kShellOk)
+    if (folder->GetDisplayNameOf(relativeList.get(), kShgdnNormal, &text) != kShellOk)
         text.clear();
     if (!parentNode && m_rootFolder == rfCustom && !m_customDirCaption.isEmpty())
         text = m_customDirCaption;
     std::uint32_t attributes = kSfgaoTreeMask;
-    if (folder->GetAttributesOf(relativeList, &attributes) != kShellOk)
+    if (folder->GetAttributesOf(relativeList.get(), &attributes) != kShellOk)
         attributes = 0;
     if (m_rootFolder == rfFileSystem && !(attributes & (kSfgaoFileSystem | kSfgaoFileSysAncestor)))
         return nullptr;
 
     auto data = std::make_unique<TFolderItemData>();
     data->ParentFolder = folder;
-    data->RelativeIDList = relativeList;
-    data->AbsoluteIDList = absoluteList;
+    data->RelativeIDList = std::move(relativeList);
+    data->AbsoluteIDList = std::move(absoluteList);
     data->Attributes = attributes;
+    const TFolderItemData* nodeData = data.get();
     auto* node = new TFolderNode(this, std::move(data));
     node->setText(0, text);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
@@ -346,8 +338,8 @@ QTreeWidgetItem* TSystemTreeView::AddFolderNode(const std::shared_ptr<IShellFold
         addTopLevelItem(node);
 
     if (m_images) {
-        const int normal = m_images->IconIndex(absoluteList, false);
-        int open = m_images->IconIndex(absoluteList, true);
+        const int normal = m_images->IconIndex(nodeData->AbsoluteIDList.get(), false);
+        int open = m_images->IconIndex(nodeData->AbsoluteIDList.get(), true);
         if (open == 0 && normal != 0)
             open = normal;
         const bool isFolder = attributes & kSfgaoFolder;
@@ -370,13 +362,14 @@ QTreeWidgetItem* TSystemTreeView::AddFolderNode(const std::shared_ptr<IShellFold
     if (m_showFiles && !button) {
         std::shared_ptr<IShellFolder> itemFolder;
         std::unique_ptr<IEnumIDList> items;
-        if (folder->BindToObject(relativeList, &itemFolder) == kShellOk
+        if (folder->BindToObject(nodeData->RelativeIDList.get(), &itemFolder) == kShellOk
             && itemFolder->EnumObjects(kShcontfNonFolders | (m_showHiddenDirs ? kShcontfIncludeHidden : 0), &items)
                 == kShellOk) {
             ItemIDList* first = nullptr;
-            if (items->Next(&first) == kShellOk)
+            const bool any = items->Next(&first) == kShellOk;
+            UniqueIDList owned(first);
+            if (any)
                 node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-            FreeIDList(first);
         }
     }
     return node;
@@ -395,18 +388,15 @@ bool TSystemTreeView::FillChildren(const std::shared_ptr<IShellFolder>& folder, 
     std::unique_ptr<IEnumIDList> items;
     if (folder && folder->EnumObjects(flags, &items) == kShellOk) {
         for (;;) {
-            ItemIDList* item = nullptr;
-            if (items->Next(&item) != kShellOk) {
-                FreeIDList(item);
+            ItemIDList* next = nullptr;
+            const bool more = items->Next(&next) == kShellOk;
+            UniqueIDList item(next);
+            if (!more)
                 break;
-            }
             listed = true;
             const TFolderItemData* parentData = NodeData(parentNode);
-            ItemIDList* absolute = ConcatIDLists(parentData ? parentData->AbsoluteIDList : nullptr, item);
-            if (!AddFolderNode(folder, absolute, parentNode, item)) {
-                FreeIDList(absolute);
-                FreeIDList(item);
-            }
+            UniqueIDList absolute(ConcatIDLists(parentData ? parentData->AbsoluteIDList.get() : nullptr, item.get()));
+            AddFolderNode(folder, std::move(absolute), parentNode, std::move(item));
         }
     }
     return listed;
@@ -423,7 +413,7 @@ bool TSystemTreeView::CanExpand(QTreeWidgetItem* node)
         return true;
     }
     std::shared_ptr<IShellFolder> folder;
-    const ShellResult r = data->ParentFolder->BindToObject(data->RelativeIDList, &folder);
+    const ShellResult r = data->ParentFolder->BindToObject(data->RelativeIDList.get(), &folder);
     if (r != kShellOk)
         throw EShellError(shellResultText(r));
     data->Enumerated = true;
@@ -436,6 +426,11 @@ bool TSystemTreeView::CanExpand(QTreeWidgetItem* node)
 
 void TSystemTreeView::nodeExpanded(QTreeWidgetItem* node)
 {
+    if (isVanished(node)) {
+        node->setExpanded(false);
+        forgetVanishedLater(node);
+        return;
+    }
     bool opened = false;
     try {
         opened = CanExpand(node);
@@ -464,7 +459,7 @@ int TSystemTreeView::DefaultCompare(QTreeWidgetItem* a, QTreeWidgetItem* b) cons
     if (!da || !da->ParentFolder)
         return 0;
     const TFolderItemData* db = NodeData(b);
-    return signOf(da->ParentFolder->CompareIDs(0, da->RelativeIDList, db ? db->RelativeIDList : nullptr));
+    return signOf(da->ParentFolder->CompareIDs(0, da->RelativeIDList.get(), db ? db->RelativeIDList.get() : nullptr));
 }
 
 void TSystemTreeView::sortChildrenOf(QTreeWidgetItem* node)
@@ -518,7 +513,7 @@ QString TSystemTreeView::GetNodePath(QTreeWidgetItem* node) const
 {
     const TFolderItemData* data = NodeData(node);
     QString path;
-    if (!data || !SHGetPathFromIDList(data->AbsoluteIDList, &path))
+    if (!data || !SHGetPathFromIDList(data->AbsoluteIDList.get(), &path))
         return {};
     return path;
 }
@@ -546,8 +541,51 @@ void TSystemTreeView::currentChanged(const QModelIndex& current, const QModelInd
 
 void TSystemTreeView::selectionMoved(QTreeWidgetItem* current)
 {
+    // A folder that is gone is never entered; the owner hears of the folder selected instead.
+    if (isVanished(current)) {
+        forgetVanishedLater(current);
+        return;
+    }
     emit Change(current);
     WatchNode(current);
+}
+
+bool TSystemTreeView::isVanished(QTreeWidgetItem* node) const
+{
+    const QString path = GetNodePath(node);
+    return !path.isEmpty() && !FolderExists(path);
+}
+
+// Not inside the tree's own notification about the node: the node is deleted once it is over.
+void TSystemTreeView::forgetVanishedLater(QTreeWidgetItem* node)
+{
+    const QPersistentModelIndex index(indexFromItem(node));
+    QTimer::singleShot(0, this, [this, index] {
+        if (index.isValid())
+            ForgetVanishedNode(itemFromIndex(index));
+    });
+}
+
+bool TSystemTreeView::ForgetVanishedNode(QTreeWidgetItem* node)
+{
+    if (!isVanished(node))
+        return false;
+    QTreeWidgetItem* gone = node;
+    while (gone->parent() && isVanished(gone->parent()))
+        gone = gone->parent();
+    QTreeWidgetItem* keep = gone->parent();
+    if (!keep)
+        return false; // a top node: nothing above it to fall back on
+    for (QTreeWidgetItem* n = currentItem(); n; n = n->parent()) {
+        if (n == gone) {
+            SelectNode(keep);
+            break;
+        }
+    }
+    DeleteNode(gone);
+    if (keep->childCount() == 0)
+        keep->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    return true;
 }
 
 TFileChangeThread* TSystemTreeView::ChangeWorker() const { return m_changeWorker.data(); }
@@ -589,7 +627,7 @@ void TSystemTreeView::FolderChanged()
                 throw;
             }
             WatchNode(node);
-        } else if (QFileInfo::exists(path)) {
+        } else if (qv::pathExists(path)) {
             WatchNode(m_watchedNode->parent()); // a file took the folder's name
         } else {
             // The folder is gone: its parent is selected (the watch moves with the selection)
@@ -616,8 +654,7 @@ bool TSystemTreeView::FolderExists(const QString& path)
     QString p = path;
     if (p.size() > 1 && p.endsWith(QLatin1Char('/')))
         p.chop(1);
-    struct stat st;
-    return ::stat(QFile::encodeName(p).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return qv::isFolder(p);
 }
 
 void TSystemTreeView::RefreshNode(QTreeWidgetItem* node)
@@ -657,7 +694,7 @@ bool TSystemTreeView::CreateSubFolder(QTreeWidgetItem* parent, const QString& na
         m_rememberedWatch = m_watchedNode;
         stopWatch();
     }
-    const bool created = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0;
+    const bool created = ::mkdir(qv::encodeFileName(folder).constData(), 0777) == 0;
     try {
         if (created) {
             RefreshNode(parent);
@@ -688,7 +725,7 @@ bool TSystemTreeView::DeleteFolderNode(QTreeWidgetItem* node)
     const QString path = GetNodePath(node);
     if (path.isEmpty())
         return false;
-    if (::rmdir(QFile::encodeName(path).constData()) != 0)
+    if (::rmdir(qv::encodeFileName(path).constData()) != 0)
         return false; // only an empty folder goes
     DeleteNode(node);
     return true;
@@ -701,18 +738,16 @@ bool TSystemTreeView::RenameFolderNode(QTreeWidgetItem* node, const QString& nam
     TFolderItemData* data = GetFolderData(node);
     if (!data || !data->ParentFolder)
         return false;
-    ItemIDList* renamed = nullptr;
-    if (data->ParentFolder->SetNameOf(data->RelativeIDList, name, kSetNameFlags, &renamed) != kShellOk) {
-        FreeIDList(renamed);
+    ItemIDList* newList = nullptr;
+    const bool done = data->ParentFolder->SetNameOf(data->RelativeIDList.get(), name, kSetNameFlags, &newList) == kShellOk;
+    UniqueIDList renamed(newList);
+    if (!done)
         return false;
-    }
     node->setText(0, name);
-    FreeIDList(data->RelativeIDList);
-    data->RelativeIDList = renamed;
     const TFolderItemData* parentData = NodeData(node->parent());
-    ItemIDList* absolute = parentData ? ConcatIDLists(parentData->AbsoluteIDList, renamed) : CopyIDList(renamed);
-    FreeIDList(data->AbsoluteIDList);
-    data->AbsoluteIDList = absolute;
+    data->AbsoluteIDList.reset(parentData ? ConcatIDLists(parentData->AbsoluteIDList.get(), renamed.get())
+                                          : CopyIDList(renamed.get()));
+    data->RelativeIDList = std::move(renamed);
     rebaseChildren(node);
     sortChildrenOf(node->parent());
     return true;
@@ -725,7 +760,7 @@ void TSystemTreeView::rebaseChildren(QTreeWidgetItem* node)
     if (!data || node->childCount() == 0)
         return;
     std::shared_ptr<IShellFolder> folder;
-    if (data->ParentFolder->BindToObject(data->RelativeIDList, &folder) != kShellOk)
+    if (data->ParentFolder->BindToObject(data->RelativeIDList.get(), &folder) != kShellOk)
         return;
     for (int i = 0; i < node->childCount(); ++i) {
         QTreeWidgetItem* child = node->child(i);
@@ -733,9 +768,7 @@ void TSystemTreeView::rebaseChildren(QTreeWidgetItem* node)
         if (!childData)
             continue;
         childData->ParentFolder = folder;
-        ItemIDList* absolute = ConcatIDLists(data->AbsoluteIDList, childData->RelativeIDList);
-        FreeIDList(childData->AbsoluteIDList);
-        childData->AbsoluteIDList = absolute;
+        childData->AbsoluteIDList.reset(ConcatIDLists(data->AbsoluteIDList.get(), childData->RelativeIDList.get()));
         rebaseChildren(child);
     }
 }
@@ -759,7 +792,7 @@ bool TSystemTreeView::ParseFolderPath(IShellFolder* folder, const QString& path,
         return false;
     *list = nullptr;
     if (folder->ParseDisplayName(path, list) != kShellOk) {
-        FreeIDList(*list);
+        UniqueIDList partial(*list);
         *list = nullptr;
         return false;
     }
@@ -797,7 +830,7 @@ QTreeWidgetItem* TSystemTreeView::FindNodeByIDList(const ItemIDList* list)
         QTreeWidgetItem* match = nullptr;
         for (int i = 0; i < node->childCount() && !match; ++i) {
             const TFolderItemData* d = NodeData(node->child(i));
-            if (d && d->ParentFolder && d->ParentFolder->CompareIDs(0, first.get(), d->RelativeIDList) == 0)
+            if (d && d->ParentFolder && d->ParentFolder->CompareIDs(0, first.get(), d->RelativeIDList.get()) == 0)
                 match = node->child(i);
         }
         if (!match)
@@ -921,7 +954,7 @@ bool TSystemTreeView::ShowShellMenu(QTreeWidgetItem* node, const QPoint& screenP
     menu.setObjectName(QStringLiteral("ShellMenu"));
     {
         WaitCursor wait;
-        if (data->ParentFolder->GetUIObjectOf(data->RelativeIDList, &commands) != kShellOk || !commands)
+        if (data->ParentFolder->GetUIObjectOf(data->RelativeIDList.get(), &commands) != kShellOk || !commands)
             return false;
         const QList<IContextMenu::Command> list = commands->QueryContextMenu(kCmfExplore);
         for (int i = 0; i < list.size() && i < 32767; ++i) {

@@ -27,14 +27,14 @@ int rootFolderCsidl(TRootFolder root);
 // What a node knows of its namespace item; owned by the node.
 struct TFolderItemData {
     TFolderItemData();
-    ~TFolderItemData(); // frees both lists
+    ~TFolderItemData();
     TFolderItemData(const TFolderItemData&) = delete;
     TFolderItemData& operator=(const TFolderItemData&) = delete;
 
     bool Enumerated = false;                        // children listed
     std::shared_ptr<qv::IShellFolder> ParentFolder; // the folder holding the item
-    qv::ItemIDList* RelativeIDList = nullptr;       // the item within ParentFolder
-    qv::ItemIDList* AbsoluteIDList = nullptr;       // the item from the desktop
+    qv::UniqueIDList RelativeIDList;                // the item within ParentFolder
+    qv::UniqueIDList AbsoluteIDList;                // the item from the desktop
     quint32 Attributes = 0;
 };
 
@@ -114,6 +114,10 @@ public:
     // Renames the node's folder on disk; its lists and its children's follow.
     bool RenameFolderNode(QTreeWidgetItem* node, const QString& name);
     void RefreshNode(QTreeWidgetItem* node);
+    // A folder another program deleted leaves the tree when its node is selected, opened or
+    // dropped on: the node (or its highest vanished ancestor) goes, and a selection inside
+    // it moves to the nearest folder that still exists. True when the node's folder was gone.
+    bool ForgetVanishedNode(QTreeWidgetItem* node);
     void DoAutoScroll(int x, int y);
     static bool FolderExists(const QString& path);
     bool ParseFolderPath(qv::IShellFolder* folder, const QString& path, qv::ItemIDList** list) const;
@@ -127,9 +131,10 @@ public:
 
     virtual void DeleteNode(QTreeWidgetItem* node);
     // Takes both lists when it returns a node; without a node the caller frees them.
+    // Takes both lists; they go with the node, or at once when no node is made.
     virtual QTreeWidgetItem* AddFolderNode(const std::shared_ptr<qv::IShellFolder>& folder,
-                                           qv::ItemIDList* absoluteList, QTreeWidgetItem* parentNode,
-                                           qv::ItemIDList* relativeList);
+                                           qv::UniqueIDList absoluteList, QTreeWidgetItem* parentNode,
+                                           qv::UniqueIDList relativeList);
     virtual bool SortFolders(const TTreeCompare& compare = {});
     virtual bool ShowShellMenu(QTreeWidgetItem* node, const QPoint& screenPoint);
 
@@ -178,6 +183,8 @@ private:
     friend class TFolderLabelDelegate;
 
     void nodeGone(TFolderNode* node);
+    bool isVanished(QTreeWidgetItem* node) const;
+    void forgetVanishedLater(QTreeWidgetItem* node);
     void nodeExpanded(QTreeWidgetItem* node);
     void selectionMoved(QTreeWidgetItem* current);
     void labelEdited(const QModelIndex& index, const QString& text);

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     images.open(QIODevice::ReadOnly);
     catalogue->model().clear();
     try {
-        catalogue->caricaDa(images, text);
+        catalogue->loadCacheFrom(images, text, QStringLiteral("/p"));
         // Thumbnails read in place are expanded when asked for: ask for all.
         if (const ImageList* list = catalogue->currentList())
             for (int i = 0; i < list->count(); ++i)

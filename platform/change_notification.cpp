@@ -1,6 +1,7 @@
 // Folder change notifications on inotify: one inotify instance per handle, one watch per
 // folder, the events read in bulk and sorted into "a wanted change happened" or upkeep.
 #include "platform/change_notification.h"
+#include "platform/file_names.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -77,6 +78,7 @@ struct ChangeNotification::Impl {
     std::uint32_t mask = 0;
     bool signalled = false;
     int error = 0;
+    int lostError = 0; // why the watch can no longer see what it was asked to: every wait fails
     QByteArray rootPath;
     std::unordered_map<int, QByteArray> folders; // watch descriptor -> folder path
 
@@ -92,9 +94,11 @@ struct ChangeNotification::Impl {
             const int wd = ::inotify_add_watch(fd, dir.constData(),
                                                mask | IN_ONLYDIR | IN_DONT_FOLLOW);
             if (wd < 0) {
-                if (errno == ENOSPC) // out of watches: keep what we have
+                if (errno == ENOSPC || errno == ENOMEM) { // out of watches: the subtree is not whole
+                    lostError = errno;
                     return found;
-                continue;
+                }
+                continue; // gone meanwhile, or not a folder after all
             }
             folders[wd] = dir;
             DIR* d = ::opendir(dir.constData());
@@ -144,12 +148,17 @@ struct ChangeNotification::Impl {
         if (ev.mask & IN_IGNORED) {
             const bool root = ev.wd == rootWd;
             folders.erase(it);
-            if (root)
+            if (root) {
                 rootWd = -1;
+                lostError = ENOENT; // deleted, or its file system unmounted
+            }
             return false;
         }
-        if (ev.mask & kSelfEvents) // the watched folder itself went away or was renamed
-            return ev.wd == rootWd && (filter & (kChangeFileName | kChangeDirName));
+        if (ev.mask & kSelfEvents) { // the watched folder itself went away or was renamed
+            if (ev.wd == rootWd)
+                lostError = ENOENT; // its path names nothing we watch any more
+            return false;
+        }
         const bool named = ev.len > 0 && name[0] != '\0';
         bool matched = eventMatches(filter, ev.mask, named);
         if (subtree && named && (ev.mask & IN_ISDIR)) {
@@ -223,7 +232,7 @@ bool ChangeNotification::open(const QString& folder, bool watchSubtree, std::uin
     d->mask = inotifyMask(filter) | kSelfEvents;
     if (watchSubtree)
         d->mask |= kNameEvents; // to follow folders that come and go
-    d->rootPath = QFile::encodeName(folder);
+    d->rootPath = encodeFileName(folder);
     while (d->rootPath.size() > 1 && d->rootPath.endsWith('/'))
         d->rootPath.chop(1);
     d->rootWd = ::inotify_add_watch(d->fd, d->rootPath.constData(), d->mask | IN_ONLYDIR);
@@ -236,6 +245,7 @@ bool ChangeNotification::open(const QString& folder, bool watchSubtree, std::uin
     d->folders[d->rootWd] = d->rootPath;
     if (watchSubtree) {
         // The root's own watch stays as it is; its subfolders get theirs.
+        d->lostError = 0;
         DIR* dir = ::opendir(d->rootPath.constData());
         if (dir) {
             std::vector<QByteArray> children;
@@ -249,6 +259,12 @@ bool ChangeNotification::open(const QString& folder, bool watchSubtree, std::uin
             ::closedir(dir);
             for (const QByteArray& c : children)
                 d->watchTree(c);
+        }
+        if (d->lostError) {
+            const int e = d->lostError;
+            close();
+            d->error = e;
+            return false;
         }
     }
     d->error = 0;
@@ -268,6 +284,10 @@ ChangeWait ChangeNotification::wait(int timeoutMs)
     }
     if (d->signalled)
         return ChangeWait::Signalled;
+    if (d->lostError) {
+        d->error = d->lostError;
+        return ChangeWait::Failed;
+    }
     QDeadlineTimer deadline(std::max(timeoutMs, 0));
     for (;;) {
         pollfd p{d->fd, POLLIN, 0};
@@ -288,8 +308,12 @@ ChangeWait ChangeNotification::wait(int timeoutMs)
         if (drained < 0)
             return ChangeWait::Failed;
         if (drained > 0) {
-            d->signalled = true;
+            d->signalled = true; // what changed before the loss is still reported, once
             return ChangeWait::Signalled;
+        }
+        if (d->lostError) {
+            d->error = d->lostError;
+            return ChangeWait::Failed;
         }
         if (deadline.hasExpired())
             return ChangeWait::TimedOut;
@@ -313,6 +337,7 @@ void ChangeNotification::close()
     d->fd = -1;
     d->rootWd = -1;
     d->signalled = false;
+    d->lostError = 0;
     d->folders.clear();
 }
 

@@ -28,10 +28,13 @@ public:
     ChangeNotification& operator=(const ChangeNotification&) = delete;
 
     // Starts watching folder. With watchSubtree every folder below it is watched too,
-    // including folders that appear later. False (see lastError) when it cannot.
+    // including folders that appear later. False (see lastError) when it cannot, a subtree
+    // larger than the system's watch limit included (ENOSPC).
     bool open(const QString& folder, bool watchSubtree, std::uint32_t filter);
     bool isOpen() const;
-    // Waits up to timeoutMs for the handle to be signalled.
+    // Waits up to timeoutMs for the handle to be signalled. Once the watched folder itself is
+    // deleted or moved away, or a subtree outgrows the system's watch limit, every wait fails
+    // (ENOENT, ENOSPC) after the changes seen before were reported.
     ChangeWait wait(int timeoutMs);
     // Re-arms a signalled handle; false when the handle is not open.
     bool next();

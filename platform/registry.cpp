@@ -28,6 +28,14 @@ std::optional<QString> parseQuoted(const QString& text, qsizetype& pos)
 {
     if (pos >= text.size() || text[pos] != '"')
         return std::nullopt;
+    // Most texts hold no escape: taken in one piece.
+    const qsizetype close = text.indexOf(QLatin1Char('"'), pos + 1);
+    const qsizetype escape = text.indexOf(QLatin1Char('\\'), pos + 1);
+    if (close > pos && (escape < 0 || escape > close)) {
+        QString out = text.mid(pos + 1, close - pos - 1);
+        pos = close + 1;
+        return out;
+    }
     QString out;
     for (qsizetype i = pos + 1; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -45,6 +53,8 @@ std::optional<QString> parseQuoted(const QString& text, qsizetype& pos)
 
 QString quote(const QString& s)
 {
+    if (!s.contains(QLatin1Char('\\')) && !s.contains(QLatin1Char('"')))
+        return QLatin1Char('"') + s + QLatin1Char('"');
     QString out = "\"";
     for (QChar c : s) {
         if (c == '\\' || c == '"')
@@ -73,6 +83,7 @@ void RegFileRegistry::load(const QString& fileName)
     m_fileName = fileName;
     m_preamble.clear();
     m_keys.clear();
+    m_keyIndex.clear();
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly))
         return;
@@ -85,6 +96,7 @@ void RegFileRegistry::loadFromText(const QString& text)
 {
     m_preamble.clear();
     m_keys.clear();
+    m_keyIndex.clear();
     QStringList lines = text.split('\n');
     Key* current = nullptr;
     QString pending; // a value line continued with a trailing backslash
@@ -107,14 +119,9 @@ void RegFileRegistry::loadFromText(const QString& text)
             continue;
         if (trimmed.startsWith('[') && trimmed.endsWith(']') && trimmed.size() > 2) {
             const QString path = stripSlashes(trimmed.mid(1, trimmed.size() - 2));
-            current = nullptr;
-            for (Key& k : m_keys)
-                if (k.path.compare(path, Qt::CaseInsensitive) == 0)
-                    current = &k;
-            if (!current) {
-                m_keys.append(Key{path, {}, {}});
-                current = &m_keys.last();
-            }
+            current = findFullPath(path);
+            if (!current)
+                current = &addKey(path);
             continue;
         }
         if (!current) {
@@ -189,7 +196,7 @@ QString RegFileRegistry::toText() const
             out += '=';
             switch (v.type) {
             case Type::Dword:
-                out += QStringLiteral("dword:%1").arg(v.dword, 8, 16, QLatin1Char('0'));
+                out += QLatin1String("dword:") + QString::number(v.dword, 16).rightJustified(8, QLatin1Char('0'));
                 break;
             case Type::String:
                 out += quote(v.text);
@@ -212,34 +219,53 @@ QString RegFileRegistry::fullPath(const QString& key) const
     return QString::fromLatin1(kHive) + '\\' + stripSlashes(key);
 }
 
-RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key)
+RegFileRegistry::Key* RegFileRegistry::findFullPath(const QString& full)
 {
-    const QString full = fullPath(key);
-    for (Key& k : m_keys)
-        if (k.path.compare(full, Qt::CaseInsensitive) == 0)
-            return &k;
-    return nullptr;
+    const qsizetype at = m_keyIndex.value(full.toCaseFolded(), -1);
+    return at < 0 ? nullptr : &m_keys[at];
 }
+
+RegFileRegistry::Key& RegFileRegistry::addKey(const QString& full)
+{
+    m_keyIndex.insert(full.toCaseFolded(), m_keys.size());
+    m_keys.append(Key{full, {}, {}, {}});
+    return m_keys.last();
+}
+
+RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key) { return findFullPath(fullPath(key)); }
 
 const RegFileRegistry::Key* RegFileRegistry::findKey(const QString& key) const
 {
     return const_cast<RegFileRegistry*>(this)->findKey(key);
 }
 
+// A key of a few values is searched in place; an index per key would cost
+// more than it saves in a file of thousands of small keys.
+constexpr qsizetype kIndexedValues = 16;
+
 const RegFileRegistry::Value* RegFileRegistry::findValue(const Key& k, const QString& name)
 {
-    for (const Value& v : k.values)
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &v;
-    return nullptr;
+    if (k.valueIndex.isEmpty()) {
+        for (const Value& v : k.values)
+            if (v.name.compare(name, Qt::CaseInsensitive) == 0)
+                return &v;
+        return nullptr;
+    }
+    const qsizetype at = k.valueIndex.value(name.toCaseFolded(), -1);
+    return at < 0 ? nullptr : &k.values[at];
 }
 
 RegFileRegistry::Value& RegFileRegistry::valueSlot(Key& k, const QString& name)
 {
-    for (Value& v : k.values)
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0)
-            return v;
+    if (const Value* v = findValue(k, name))
+        return const_cast<Value&>(*v);
     k.values.append(Value{name, Type::Raw, 0, {}});
+    if (!k.valueIndex.isEmpty()) {
+        k.valueIndex.insert(name.toCaseFolded(), k.values.size() - 1);
+    } else if (k.values.size() > kIndexedValues) {
+        for (qsizetype i = 0; i < k.values.size(); ++i)
+            k.valueIndex.insert(k.values[i].name.toCaseFolded(), i);
+    }
     return k.values.last();
 }
 
@@ -250,7 +276,7 @@ bool RegFileRegistry::createKey(const QString& key)
     if (stripSlashes(key).isEmpty())
         return false;
     if (!findKey(key))
-        m_keys.append(Key{fullPath(key), {}, {}});
+        addKey(fullPath(key));
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The current user's registry: typed values under backslash-separated key
 // paths, reached through an interface so a Windows build can use the real one.
 #pragma once
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -72,6 +73,7 @@ private:
         QString path;           // full path including the hive
         QVector<Value> values;
         QStringList otherLines; // lines inside the key that are not values
+        QHash<QString, qsizetype> valueIndex; // case-folded name -> position in values
     };
 
     Key* findKey(const QString& key);
@@ -79,10 +81,15 @@ private:
     static const Value* findValue(const Key& k, const QString& name);
     Value& valueSlot(Key& k, const QString& name);
     QString fullPath(const QString& key) const;
+    Key* findFullPath(const QString& full);
+    Key& addKey(const QString& full);
 
     QString m_fileName;
     QStringList m_preamble; // lines before the first key, header excluded
     QVector<Key> m_keys;
+    // Names compare without case; looked up by hash so that a file of many
+    // keys or values loads and saves in linear time.
+    QHash<QString, qsizetype> m_keyIndex; // case-folded full path -> position in m_keys
 };
 
 // The registry of the current user on this machine.

@@ -1,11 +1,14 @@
 // The shell-style file operation: copy, move, delete (to the freedesktop trash with undo)
 // and rename over the names of zero-separated lists.
 #include "platform/shell_file_operation.h"
+#include "platform/file_names.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -24,14 +27,21 @@ namespace {
 constexpr std::size_t kChunk = 1 << 20;
 constexpr int kReported = -1; // a failure already reported to the user
 
+constexpr qsizetype kMaxNameBytes = 255;
+
 QByteArray enc(const QString& path)
 {
-    return QFile::encodeName(path);
+    return encodeFileName(path);
+}
+
+bool isAbsolute(const QString& path)
+{
+    return path.startsWith(QLatin1Char('/'));
 }
 
 QString absolute(const QString& path)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return QDir::cleanPath(path);
 }
 
 QString folderOf(const QString& path)
@@ -52,26 +62,35 @@ struct Node {
     dev_t dev = 0;
     ino_t ino = 0;
     mode_t mode = 0;
+    off_t size = 0;
+    timespec mtime{};
 };
+
+Node nodeOf(const struct stat& st)
+{
+    return {true, S_ISDIR(st.st_mode), S_ISLNK(st.st_mode), st.st_dev, st.st_ino, st.st_mode, st.st_size, st.st_mtim};
+}
 
 Node lookAt(const QString& path)
 {
     struct stat st;
     if (::lstat(enc(path).constData(), &st) != 0)
         return {};
-    return {true, S_ISDIR(st.st_mode), S_ISLNK(st.st_mode), st.st_dev, st.st_ino, st.st_mode};
+    return nodeOf(st);
+}
+
+// Whether path still names exactly what was copied: the same inode, untouched since.
+bool unchangedSince(const QString& path, const Node& copied)
+{
+    const Node now = lookAt(path);
+    return now.exists && now.dev == copied.dev && now.ino == copied.ino && now.mode == copied.mode
+        && now.size == copied.size && now.mtime.tv_sec == copied.mtime.tv_sec
+        && now.mtime.tv_nsec == copied.mtime.tv_nsec;
 }
 
 bool sameNode(const Node& a, const Node& b)
 {
     return a.exists && b.exists && a.dev == b.dev && a.ino == b.ino;
-}
-
-bool isInside(const QString& path, const QString& folder)
-{
-    if (folder == QLatin1String("/"))
-        return true;
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
 }
 
 ShellProblem problemFor(int err)
@@ -107,33 +126,11 @@ int codeFor(ShellProblem p)
     case ShellProblem::DestinationInSource: return kShellErrorDestinationInSource;
     case ShellProblem::NoSpace: return kShellErrorDiskFull;
     case ShellProblem::NotTrashed:
+    case ShellProblem::ChangedDuringMove:
+    case ShellProblem::Incomplete:
     case ShellProblem::Other: break;
     }
     return kShellErrorOther;
-}
-
-// Renames without ever replacing what is at `to` (EEXIST then).
-int renameNoReplace(const QString& from, const QString& to)
-{
-    const QByteArray f = enc(from), t = enc(to);
-    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return errno;
-    // A file system without the flag: a hard link cannot replace either.
-    struct stat st;
-    if (::lstat(f.constData(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-        if (::link(f.constData(), t.constData()) == 0) {
-            ::unlink(f.constData());
-            return 0;
-        }
-        if (errno == EEXIST || errno == EXDEV || errno == ENOENT)
-            return errno;
-    }
-    // Last resort (no hard links either): look, then rename.
-    if (::lstat(t.constData(), &st) == 0)
-        return EEXIST;
-    return ::rename(f.constData(), t.constData()) == 0 ? 0 : errno;
 }
 
 int renameReplacing(const QString& from, const QString& to)
@@ -218,6 +215,57 @@ struct FdCloser {
     }
 };
 
+// Deletes a folder and everything in it; false when anything stayed.
+bool removeTree(const QString& folder)
+{
+    QList<FolderEntry> entries;
+    bool complete = listFolder(folder, &entries);
+    for (const FolderEntry& e : entries) {
+        const QString path = QDir(folder).filePath(e.name);
+        if (e.type == FolderEntry::Folder && !e.link)
+            complete = removeTree(path) && complete;
+        else if (::unlink(enc(path).constData()) != 0)
+            complete = false;
+    }
+    return ::rmdir(enc(folder).constData()) == 0 && complete;
+}
+
+// The home trash of the freedesktop specification, for names that are not valid UTF-8 (Qt's
+// own trash cannot spell them). Only on the home trash's file system; elsewhere it refuses.
+int moveToHomeTrash(const QString& path)
+{
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Trash");
+    if (const int e = makeFolderPath(trash + QStringLiteral("/files")))
+        return e;
+    if (const int e = makeFolderPath(trash + QStringLiteral("/info")))
+        return e;
+    const QString name = nameOf(path);
+    for (int n = 1; n < 10000; ++n) {
+        const QString entry = n == 1 ? name : QStringLiteral("%1.%2").arg(name).arg(n);
+        const QByteArray info = enc(trash + QStringLiteral("/info/") + entry + QStringLiteral(".trashinfo"));
+        const int fd = ::open(info.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        const QByteArray text = "[Trash Info]\nPath=" + enc(path).toPercentEncoding("/") + "\nDeletionDate="
+            + QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + "\n";
+        const int written = writeAll(fd, text.constData(), std::size_t(text.size()));
+        ::close(fd);
+        int e = written ? written : renameNoReplace(path, trash + QStringLiteral("/files/") + entry);
+        if (e == EEXIST) {
+            ::unlink(info.constData());
+            continue;
+        }
+        if (e)
+            ::unlink(info.constData());
+        return e;
+    }
+    return EEXIST;
+}
+
 // Answers every question without a user: go ahead, but never replace anything.
 class NoInteraction : public ShellFileInteraction {
 public:
@@ -260,6 +308,11 @@ public:
         if (names.isEmpty())
             return kShellErrorInvalidFiles;
         const QStringList tos = splitZeroList(m_op.to);
+        // Nothing is resolved against the working folder: it is no part of what the user chose.
+        const auto relative = [](const QString& n) { return !isAbsolute(n); };
+        if (std::any_of(names.cbegin(), names.cend(), relative)
+            || (fn != kFoRename && std::any_of(tos.cbegin(), tos.cend(), relative)))
+            return kShellErrorInvalidFiles;
         m_showProgress = !flag(kFofSilent);
         m_simple = flag(kFofSimpleProgress);
         m_ui.begin(m_op.window, fn, m_op.progressTitle, m_showProgress, m_simple);
@@ -325,30 +378,38 @@ private:
         return !m_showProgress || m_ui.progress(progressAt(done, total));
     }
 
-    // Names with "*" or "?" in their last part that name nothing as they are stand for
-    // the entries they match ("*.*" for every entry).
+    // Asked for patterns, names with "*" or "?" in their last part that name nothing as they
+    // are stand for the entries they match ("*.*" for every entry).
     QList<Source> expand(const QStringList& names) const
     {
         QList<Source> out;
         for (int k = 0; k < names.size(); ++k) {
             const QString path = absolute(names[k]);
             QString pattern = nameOf(path);
-            const bool wild = pattern.contains(QLatin1Char('*')) || pattern.contains(QLatin1Char('?'));
+            const bool wild = m_op.namePatterns
+                && (pattern.contains(QLatin1Char('*')) || pattern.contains(QLatin1Char('?')));
             if (!wild || lookAt(path).exists) {
                 out.append({path, false, k});
                 continue;
             }
             if (pattern == QLatin1String("*.*"))
                 pattern = QStringLiteral("*");
-            QDir::Filters filters = QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-            if (!flag(kFofFilesOnly))
-                filters |= QDir::Dirs;
-            const QDir dir(folderOf(path));
-            const QStringList found = dir.entryList({pattern}, filters, QDir::Name);
+            const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern));
+            QList<FolderEntry> entries;
+            listFolder(folderOf(path), &entries);
+            QStringList found;
+            for (const FolderEntry& e : entries) {
+                const bool folder = e.type == FolderEntry::Folder;
+                if ((folder && flag(kFofFilesOnly)) || (e.link && folder))
+                    continue;
+                if (match.match(e.name).hasMatch())
+                    found.append(e.name);
+            }
+            std::sort(found.begin(), found.end());
             if (found.isEmpty())
                 out.append({path, false, k}); // reported as missing
             for (const QString& f : found)
-                out.append({dir.filePath(f), true, k});
+                out.append({QDir(folderOf(path)).filePath(f), true, k});
         }
         return out;
     }
@@ -374,16 +435,28 @@ private:
     // Makes a missing destination folder, asking first unless told not to.
     bool ensureFolder(const QString& folder)
     {
-        if (QFileInfo(folder).isDir())
+        if (isFolder(folder))
             return true;
         if (!flag(kFofNoConfirmMkDir) && !flag(kFofNoConfirmation) && !m_ui.confirmMakeDir(folder)) {
             m_cancelled = true;
             return false;
         }
-        if (QDir().mkpath(folder))
-            return true;
-        fail(folder, ShellProblem::AccessDenied);
-        return false;
+        if (const int e = makeFolderPath(folder)) {
+            failErrno(folder, e);
+            return false;
+        }
+        return true;
+    }
+
+    // Qt's trash for names it can spell, our own for the rest.
+    static QString trashItem(const QString& path)
+    {
+        if (QFile::encodeName(path) == enc(path)) {
+            QFile f(path);
+            return f.moveToTrash() ? QString() : f.errorString();
+        }
+        const int e = moveToHomeTrash(path);
+        return e ? qt_error_string(e) : QString();
     }
 
     void runDelete(const QList<Source>& sources)
@@ -412,11 +485,10 @@ private:
             if (!node.exists) {
                 goOn = fail(p, ShellProblem::NotFound);
             } else if (toTrash) {
-                QFile f(p);
-                if (!f.moveToTrash())
-                    goOn = fail(p, ShellProblem::NotTrashed, f.errorString());
+                if (const QString why = trashItem(p); !why.isEmpty())
+                    goOn = fail(p, ShellProblem::NotTrashed, why);
             } else if (node.isDir) {
-                if (!QDir(p).removeRecursively())
+                if (!removeTree(p))
                     goOn = fail(p, ShellProblem::AccessDenied);
             } else if (::unlink(enc(p).constData()) != 0) {
                 goOn = failErrno(p, errno);
@@ -459,6 +531,21 @@ private:
         }
     }
 
+    struct Job {
+        QString from;
+        QString to;
+        QString folder; // made first when missing
+    };
+
+    // Whether a job would put a folder inside itself.
+    static bool intoItself(const Job& job)
+    {
+        if (!lookAt(job.from).isDir)
+            return false;
+        const QString from = resolvedPath(job.from), to = resolvedPath(job.to);
+        return to != from && isInsideFolder(to, from);
+    }
+
     void runTransfer(const QList<Source>& sources, qsizetype nameCount, const QStringList& tos,
                      bool move)
     {
@@ -466,45 +553,52 @@ private:
             m_result = kShellErrorInvalidFiles;
             return;
         }
-        QList<QPair<QString, QString>> jobs;
+        QList<Job> jobs;
         if (flag(kFofMultiDestFiles)) {
             for (const Source& s : sources) {
                 const QString dest = absolute(tos[s.nameIndex]);
-                if (s.fromWildcard || QFileInfo(dest).isDir()) {
-                    if (!ensureFolder(dest))
-                        return;
-                    jobs.append({s.path, QDir(dest).filePath(nameOf(s.path))});
-                } else {
-                    if (!ensureFolder(folderOf(dest)))
-                        return;
-                    jobs.append({s.path, dest});
-                }
+                if (s.fromWildcard || isFolder(dest))
+                    jobs.append({s.path, QDir(dest).filePath(nameOf(s.path)), dest});
+                else
+                    jobs.append({s.path, dest, folderOf(dest)});
             }
         } else {
             const QString dest = absolute(tos[0]);
+            // A destination written with a final "/" is a folder, made when missing: a single
+            // file never takes its name.
             const bool single = sources.size() == 1 && !sources[0].fromWildcard
                 && !tos[0].endsWith(QLatin1Char('/'));
-            if (!QFileInfo(dest).isDir() && single) {
-                if (!ensureFolder(folderOf(dest)))
-                    return;
-                jobs.append({sources[0].path, dest});
+            if (!isFolder(dest) && single) {
+                jobs.append({sources[0].path, dest, folderOf(dest)});
             } else {
-                if (lookAt(dest).exists && !QFileInfo(dest).isDir()) {
+                if (lookAt(dest).exists && !isFolder(dest)) {
                     m_itemCount = 1;
                     fail(dest, ShellProblem::Exists);
                     return;
                 }
-                if (!ensureFolder(dest))
-                    return;
                 for (const Source& s : sources)
-                    jobs.append({s.path, QDir(dest).filePath(nameOf(s.path))});
+                    jobs.append({s.path, QDir(dest).filePath(nameOf(s.path)), dest});
             }
         }
         m_itemCount = int(jobs.size());
-        for (int i = 0; i < jobs.size(); ++i) {
-            if (!step(i, jobs[i].first, jobs[i].second))
+        // Refused before anything is made for it.
+        for (qsizetype i = 0; i < jobs.size();) {
+            if (!intoItself(jobs[i])) {
+                ++i;
+                continue;
+            }
+            m_item = int(i);
+            if (!fail(jobs[i].from, ShellProblem::DestinationInSource))
                 return;
-            transfer(jobs[i].first, jobs[i].second, move);
+            jobs.removeAt(i);
+        }
+        m_itemCount = int(jobs.size());
+        for (int i = 0; i < jobs.size(); ++i) {
+            if (!step(i, jobs[i].from, jobs[i].to))
+                return;
+            if (!ensureFolder(jobs[i].folder))
+                return;
+            transfer(jobs[i].from, jobs[i].to, move);
             if (m_cancelled)
                 return;
         }
@@ -528,14 +622,9 @@ private:
                     break;
                 continue;
             }
-            if (s.isDir) {
-                const QString canonSrc = QFileInfo(src).canonicalFilePath();
-                const QString canonTarget =
-                    QFileInfo(folderOf(target)).canonicalFilePath() + QLatin1Char('/') + nameOf(target);
-                if (isInside(canonTarget, canonSrc)) {
-                    fail(src, ShellProblem::DestinationInSource);
-                    return;
-                }
+            if (intoItself({src, target, {}})) {
+                fail(src, ShellProblem::DestinationInSource);
+                return;
             }
             bool replace = false;
             if (t.exists) {
@@ -562,7 +651,7 @@ private:
                     break;
                 }
             }
-            const int e = move ? moveItem(src, s, target, replace) : copyItem(src, s, target, replace, false);
+            const int e = move ? moveItem(src, s, target, replace) : copyItem(src, s, target, replace, nullptr);
             if (e == EEXIST && !replace)
                 continue; // the name was taken meanwhile: decide again
             if (e == ECANCELED)
@@ -573,6 +662,14 @@ private:
         }
         fail(src, ShellProblem::Exists);
     }
+
+    // What a move across file systems copied, as it was when copied, so that exactly that
+    // is removed afterwards.
+    struct Copied {
+        QString path;
+        Node node;
+    };
+    using CopiedList = std::vector<Copied>;
 
     int moveItem(const QString& src, const Node& s, const QString& target, bool replace)
     {
@@ -586,45 +683,94 @@ private:
         return e == EXDEV ? moveAcross(src, s, target, true) : e;
     }
 
-    int copyItem(const QString& src, const Node& s, const QString& target, bool replace, bool verify)
+    // With `copied` (a move) every item copied is noted there, read back and synced.
+    int copyItem(const QString& src, const Node& s, const QString& target, bool replace, CopiedList* copied)
     {
         if (!s.isDir)
-            return copyFile(src, target, replace, verify);
+            return copyFile(src, target, replace, copied);
         if (!replace && ::mkdir(enc(target).constData(), 0700) != 0)
             return errno;
-        return copyTreeInto(src, target, verify) ? 0 : (m_cancelled ? ECANCELED : kReported);
+        if (copied)
+            copied->push_back({src, s});
+        return copyTreeInto(src, target, copied) ? 0 : (m_cancelled ? ECANCELED : kReported);
     }
 
-    // A move between file systems: copy, read the copy back, and only then remove the source.
+    // A move between file systems: copy, read the copy back, and only then remove the source,
+    // and of it only what was copied and has not changed since.
     int moveAcross(const QString& src, const Node& s, const QString& target, bool replace)
     {
-        if (s.isLink)
-            return moveLinkAcross(src, target, replace);
-        const int e = copyItem(src, s, target, replace, true);
-        if (e)
-            return e;
-        if (s.isDir) {
-            if (!QDir(src).removeRecursively()) {
-                fail(src, ShellProblem::AccessDenied);
-                return kReported;
-            }
-            return 0;
+        CopiedList copied;
+        int e = 0;
+        if (s.isLink) {
+            e = copyLink(src, target, replace);
+            if (e == 0)
+                copied.push_back({src, s});
+        } else {
+            e = copyItem(src, s, target, replace, &copied);
         }
-        return ::unlink(enc(src).constData()) == 0 ? 0 : errno;
+        return e ? e : removeCopied(copied);
+    }
+
+    // Deepest first. A file another program replaced or wrote meanwhile stays, and so does a
+    // folder that gained entries; each is reported once.
+    int removeCopied(const CopiedList& copied)
+    {
+        QStringList kept;
+        const auto keep = [&](const QString& path, ShellProblem why, const QString& detail = {}) {
+            kept.append(path);
+            return fail(path, why, detail);
+        };
+        for (auto it = copied.rbegin(); it != copied.rend(); ++it) {
+            const QByteArray path = enc(it->path);
+            bool goOn = true;
+            if (it->node.isDir) {
+                if (::rmdir(path.constData()) == 0)
+                    continue;
+                const int err = errno;
+                const bool keptInside = std::any_of(kept.cbegin(), kept.cend(), [&](const QString& k) {
+                    return isInsideFolder(k, it->path);
+                });
+                if (keptInside)
+                    kept.append(it->path);
+                else if (err == ENOTEMPTY || err == EEXIST)
+                    goOn = keep(it->path, ShellProblem::ChangedDuringMove);
+                else
+                    goOn = keep(it->path, problemFor(err), qt_error_string(err));
+            } else if (!unchangedSince(it->path, it->node)) {
+                goOn = keep(it->path, ShellProblem::ChangedDuringMove);
+            } else if (::unlink(path.constData()) != 0) {
+                const int err = errno;
+                goOn = keep(it->path, problemFor(err), qt_error_string(err));
+            }
+            if (!goOn)
+                return ECANCELED;
+        }
+        return kept.isEmpty() ? 0 : kReported;
+    }
+
+    // The entries of a folder, or a report that it cannot be read whole.
+    bool entriesOf(const QString& folder, QList<FolderEntry>* entries)
+    {
+        int err = 0;
+        if (listFolder(folder, entries, &err))
+            return true;
+        fail(folder, ShellProblem::Incomplete, qt_error_string(err));
+        return false;
     }
 
     // The files of one folder into another on the same volume; "replace" was answered
     // for the folder, so files inside are replaced without asking again.
     bool mergeMove(const QString& srcDir, const QString& targetDir)
     {
+        QList<FolderEntry> entries;
+        if (!entriesOf(srcDir, &entries))
+            return false;
         bool complete = true;
-        const QStringList entries = QDir(srcDir).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QString& name : entries) {
+        for (const FolderEntry& entry : entries) {
             if (m_cancelled)
                 return false;
-            const QString from = QDir(srcDir).filePath(name);
-            const QString to = QDir(targetDir).filePath(name);
+            const QString from = QDir(srcDir).filePath(entry.name);
+            const QString to = QDir(targetDir).filePath(entry.name);
             const Node cs = lookAt(from), cd = lookAt(to);
             int e = 0;
             if (!cd.exists) {
@@ -658,31 +804,38 @@ private:
 
     // Copies the content of srcDir into the existing folder targetDir, replacing files of
     // the same name. False when anything was left out (already reported) or cancelled.
-    bool copyTreeInto(const QString& srcDir, const QString& targetDir, bool verify)
+    bool copyTreeInto(const QString& srcDir, const QString& targetDir, CopiedList* copied)
     {
+        QList<FolderEntry> entries;
+        if (!entriesOf(srcDir, &entries))
+            return false;
         bool complete = true;
-        const QStringList entries = QDir(srcDir).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QString& name : entries) {
+        for (const FolderEntry& entry : entries) {
             if (m_cancelled)
                 return false;
-            const QString from = QDir(srcDir).filePath(name);
-            const QString to = QDir(targetDir).filePath(name);
+            const QString from = QDir(srcDir).filePath(entry.name);
+            const QString to = QDir(targetDir).filePath(entry.name);
             const Node cs = lookAt(from), cd = lookAt(to);
             int e = 0;
             if (cs.isDir) {
-                if (cd.exists && !cd.isDir)
+                if (cd.exists && !cd.isDir) {
                     e = EEXIST;
-                else if (!cd.exists && ::mkdir(enc(to).constData(), 0700) != 0)
+                } else if (!cd.exists && ::mkdir(enc(to).constData(), 0700) != 0) {
                     e = errno;
-                else if (!copyTreeInto(from, to, verify))
-                    e = m_cancelled ? ECANCELED : kReported;
+                } else {
+                    if (copied)
+                        copied->push_back({from, cs});
+                    if (!copyTreeInto(from, to, copied))
+                        e = m_cancelled ? ECANCELED : kReported;
+                }
             } else if (cd.isDir) {
                 e = EEXIST;
             } else if (cs.isLink) {
                 e = copyLink(from, to, cd.exists);
+                if (e == 0 && copied)
+                    copied->push_back({from, cs});
             } else {
-                e = copyFile(from, to, cd.exists, verify);
+                e = copyFile(from, to, cd.exists, copied);
             }
             if (e == ECANCELED) {
                 m_cancelled = true;
@@ -724,16 +877,10 @@ private:
         return e;
     }
 
-    int moveLinkAcross(const QString& src, const QString& target, bool replace)
-    {
-        if (const int e = copyLink(src, target, replace))
-            return e;
-        return ::unlink(enc(src).constData()) == 0 ? 0 : errno;
-    }
-
-    // Copies one regular file to target through a temporary file in target's folder.
-    // With verify the copy is read back and compared before it takes the name.
-    int copyFile(const QString& src, const QString& target, bool replace, bool verify)
+    // Copies one regular file to target through a temporary file in target's folder. For a
+    // move (`copied` given) the copy is read back and compared before it takes the name, and
+    // its folder is synced before the caller may remove the source.
+    int copyFile(const QString& src, const QString& target, bool replace, CopiedList* copied)
     {
         // Non-blocking so that a pipe cannot hold the open; regular files ignore the flag.
         const int in = ::open(enc(src).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -767,16 +914,22 @@ private:
         ::futimens(tmp.fd(), times);
         if (::fsync(tmp.fd()) != 0)
             return errno;
-        if (verify) {
+        if (copied) {
             if (const int e = sameContent(in, tmp.fd(), done))
                 return e;
         }
         if (const int e = tmp.closeFd())
             return e;
         const int e = replace ? renameReplacing(tmp.path(), target) : renameNoReplace(tmp.path(), target);
-        if (e == 0)
-            tmp.release();
-        return e;
+        if (e)
+            return e;
+        tmp.release();
+        if (copied) {
+            if (const int s = syncFolder(folderOf(target)))
+                return s;
+            copied->push_back({src, nodeOf(st)});
+        }
+        return 0;
     }
 
     // Compares the first `size` bytes of two open files and that the source has no more.
@@ -844,7 +997,14 @@ QString freeNameInFolder(const QString& folder, const QString& fileName)
     const QString ext = dot > 0 ? fileName.mid(dot) : QString();
     const QDir dir(folder);
     for (int n = 2; n < 100000; ++n) {
-        const QString candidate = dir.filePath(QStringLiteral("%1 (%2)%3").arg(base, QString::number(n), ext));
+        const QString tail = QStringLiteral(" (%1)").arg(n) + ext;
+        QString stem = base;
+        // Near the name limit the stem gives way, never splitting a character.
+        while (!stem.isEmpty() && enc(stem + tail).size() > kMaxNameBytes)
+            stem.chop(stem.size() >= 2 && stem.back().isLowSurrogate() && stem.at(stem.size() - 2).isHighSurrogate() ? 2 : 1);
+        if (stem.isEmpty())
+            return {};
+        const QString candidate = dir.filePath(stem + tail);
         if (!lookAt(candidate).exists)
             return candidate;
     }

@@ -48,6 +48,8 @@ enum class ShellProblem {
     DestinationInSource, // a folder into itself
     NoSpace,
     NotTrashed,          // the trash refused the item; it was left in place
+    ChangedDuringMove,   // another program changed the source meanwhile: it was kept beside the copy
+    Incomplete,          // a folder could not be read to its end: the copy is not complete
     Other,
 };
 
@@ -85,22 +87,28 @@ public:
 struct ShellFileOp {
     QObject* window = nullptr;   // owner of the dialogs
     unsigned function = 0;
-    QString from;                // names separated by zero characters, ended by an empty name
+    QString from;                // absolute names separated by zero characters, ended by an empty name
     QString to;
     std::uint16_t flags = 0;
+    // "*" and "?" in a source's last part match names only when asked; otherwise they are
+    // ordinary characters of a name.
+    bool namePatterns = false;
     bool anyOperationsAborted = false; // out: the user cancelled or skipped something
     QString progressTitle;
 };
 
 // Runs the operation; 0 on success. Without an interaction every question is answered
 // conservatively: deletes and folder creation go ahead, nothing is replaced, errors go on.
+// A relative source or destination is refused (kShellErrorInvalidFiles), never resolved
+// against the working folder; only a rename's new name may be bare (it stays beside the file).
 int shellFileOperation(ShellFileOp& op, ShellFileInteraction* interaction);
 
 // The names of a zero-separated list, up to the first empty name (or the end).
 QStringList splitZeroList(const QString& list);
 
 // The full path of a name for fileName in folder that nothing holds yet: "name (2).ext",
-// "name (3).ext", ... Empty when none is free.
+// "name (3).ext", ..., the name's stem shortened when the name would pass 255 bytes.
+// Empty when none is free.
 QString freeNameInFolder(const QString& folder, const QString& fileName);
 
 } // namespace qv

@@ -1,10 +1,10 @@
 // The namespace's folders over the file system: the desktop, the computer and file-system
 // folders, with listing, names, attributes, ordering, renaming and path parsing.
 #include "platform/shell_namespace.h"
+#include "platform/file_names.h"
 
 #include <QCollator>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -35,8 +35,9 @@ struct Location {
     bool valid() const { return kind != Invalid; }
 };
 
-QString decodeItem(const QByteArray& item) { return QFile::decodeName(item); }
-QByteArray encodeItem(const QString& name) { return QFile::encodeName(name); }
+// An item's bytes are its name on disk; its text keeps bytes that are not UTF-8 (see file_names.h).
+QString decodeItem(const QByteArray& item) { return decodeFileName(item); }
+QByteArray encodeItem(const QString& name) { return encodeFileName(name); }
 
 QString joinPath(const QString& folder, const QString& name)
 {
@@ -52,13 +53,6 @@ QString desktopFolder()
     if (d.isEmpty() || d == homeFolder() || !QFileInfo(d).isDir())
         return {};
     return d;
-}
-
-bool isUnder(const QString& path, const QString& folder)
-{
-    if (folder == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
 }
 
 Location childOf(const Location& base, const QByteArray& item)
@@ -102,22 +96,14 @@ QList<QByteArray> splitLast(const ItemIDList* list, QByteArray* last)
     return items;
 }
 
-bool existsNoFollow(const QString& path)
-{
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
-
-bool isDirectory(const QString& path)
-{
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool existsNoFollow(const QString& path) { return pathExists(path); }
+bool isDirectory(const QString& path) { return isFolder(path); }
+bool isWritable(const QString& path) { return ::access(encodeFileName(path).constData(), W_OK) == 0; }
 
 // True at the first subfolder found (hidden ones count too).
 bool hasSubfolder(const QString& path)
 {
-    const QByteArray dir = QFile::encodeName(path);
+    const QByteArray dir = encodeFileName(path);
     DIR* d = ::opendir(dir.constData());
     if (!d)
         return false;
@@ -184,7 +170,7 @@ QString anchorName(const Location& at)
             return label;
     }
     const QString name = QFileInfo(at.path).fileName();
-    return name.isEmpty() ? at.path : name;
+    return displayFileName(name.isEmpty() ? at.path : name);
 }
 
 QString displayName(const Location& at)
@@ -195,7 +181,7 @@ QString displayName(const Location& at)
     case Location::Computer:
         return QStringLiteral("Computer");
     case Location::FileSystem:
-        return at.via == Location::FileSystem ? QFileInfo(at.path).fileName() : anchorName(at);
+        return at.via == Location::FileSystem ? displayFileName(QFileInfo(at.path).fileName()) : anchorName(at);
     case Location::Invalid:
         break;
     }
@@ -248,24 +234,28 @@ std::uint32_t attributesOf(const Location& at, std::uint32_t mask)
     case Location::Invalid:
         return 0;
     }
-    const QFileInfo fi(at.path);
+    // On the name's bytes: a name that is not UTF-8 is an item like any other.
+    const QFileInfo fi(at.path); // for the name parts only
+    struct stat st;
+    const bool link = ::lstat(encodeFileName(at.path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    const bool writable = isWritable(at.path);
     std::uint32_t a = kSfgaoFileSystem | kSfgaoHasPropSheet | kSfgaoCanCopy | kSfgaoCanLink;
-    if (fi.isDir()) {
+    if (isDirectory(at.path)) {
         a |= kSfgaoFolder | kSfgaoFileSysAncestor;
-        if (fi.isWritable())
+        if (writable)
             a |= kSfgaoDropTarget;
         if ((mask & kSfgaoHasSubfolder) && hasSubfolder(at.path))
             a |= kSfgaoHasSubfolder;
     }
-    if (fi.isSymLink())
+    if (link)
         a |= kSfgaoLink;
     if (fi.fileName().startsWith(QLatin1Char('.')))
         a |= kSfgaoGhosted;
-    if (!fi.isWritable())
+    if (!writable)
         a |= kSfgaoReadOnly;
     // Items inside a writable folder can be renamed; the anchors of the desktop and the
     // computer cannot.
-    if (at.via == Location::FileSystem && QFileInfo(fi.absolutePath()).isWritable())
+    if (at.via == Location::FileSystem && isWritable(fi.absolutePath()))
         a |= kSfgaoCanRename | kSfgaoCanMove | kSfgaoCanDelete;
     if (at.via == Location::Computer && isNetworkType(QStorageInfo(at.path).fileSystemType()))
         a |= kSfgaoShare;
@@ -300,19 +290,6 @@ ShellResult makeList(const QList<QByteArray>& items, ItemIDList** list)
 {
     *list = MakeIDList(items);
     return *list ? kShellOk : ENAMETOOLONG;
-}
-
-ShellResult renameNoReplace(const QString& from, const QString& to)
-{
-    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
-        return kShellOk;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // The file system cannot refuse an existing name by itself.
-    if (existsNoFollow(to))
-        return EEXIST;
-    return ::rename(f.constData(), t.constData()) == 0 ? kShellOk : errno;
 }
 
 class NamespaceFolder final : public IShellFolder {
@@ -372,22 +349,21 @@ public:
                     names.append(encodeItem(v.rootPath));
             break;
         case Location::FileSystem: {
-            const QFileInfo fi(m_at.path);
-            if (!fi.isDir())
-                return fi.exists() ? ENOTDIR : ENOENT;
-            if (!fi.isReadable() || !fi.isExecutable())
-                return EACCES;
-            QDir::Filters filter = QDir::NoDotAndDotDot;
-            if (folders)
-                filter |= QDir::Dirs;
-            if (flags & kShcontfNonFolders)
-                filter |= QDir::Files;
-            if (flags & kShcontfIncludeHidden)
-                filter |= QDir::Hidden;
-            if (filter != QDir::NoDotAndDotDot) {
-                QDirIterator it(m_at.path, filter);
-                while (it.hasNext())
-                    names.append(encodeItem(QFileInfo(it.next()).fileName()));
+            if (!isDirectory(m_at.path))
+                return existsNoFollow(m_at.path) ? ENOTDIR : ENOENT;
+            const bool files = flags & kShcontfNonFolders;
+            if (!folders && !files)
+                break;
+            // On bytes, so that a name that is not UTF-8 is listed too.
+            QList<FolderEntry> entries;
+            int err = 0;
+            if (!listFolder(m_at.path, &entries, &err) && entries.isEmpty())
+                return err;
+            for (const FolderEntry& e : entries) {
+                if (e.name.startsWith(QLatin1Char('.')) && !(flags & kShcontfIncludeHidden))
+                    continue;
+                if ((e.type == FolderEntry::Folder && folders) || (e.type == FolderEntry::File && files))
+                    names.append(encodeItem(e.name));
             }
             break;
         }
@@ -499,7 +475,7 @@ private:
         switch (m_at.kind) {
         case Location::Desktop:
             for (const QString& a : {homeFolder(), desktopFolder()})
-                if (!a.isEmpty() && isUnder(full, a) && a.size() > anchor.size())
+                if (!a.isEmpty() && isInsideFolder(full, a) && a.size() > anchor.size())
                     anchor = a;
             if (anchor.isEmpty()) {
                 items->append(QByteArray(kComputerItemName));
@@ -512,7 +488,7 @@ private:
             items->append(encodeItem(anchor));
             break;
         case Location::FileSystem:
-            if (!isUnder(full, m_at.path))
+            if (!isInsideFolder(full, m_at.path))
                 return false;
             anchor = m_at.path;
             break;
@@ -529,7 +505,7 @@ private:
     {
         QString best = QStringLiteral("/");
         for (const ShellVolume& v : shellVolumes())
-            if (isUnder(full, v.rootPath) && v.rootPath.size() > best.size())
+            if (isInsideFolder(full, v.rootPath) && v.rootPath.size() > best.size())
                 best = v.rootPath;
         return best;
     }
@@ -650,9 +626,9 @@ bool isUserVolume(const QString& rootPath, const QByteArray& fileSystemType)
         return false;
     static const char* const system[] = {"/proc", "/sys", "/dev", "/run", "/snap", "/boot",
                                          "/var/lib", "/var/snap", "/tmp"};
-    const bool runMedia = isUnder(root, QStringLiteral("/run/media")) && root != QLatin1String("/run/media");
+    const bool runMedia = isInsideFolder(root, QStringLiteral("/run/media")) && root != QLatin1String("/run/media");
     for (const char* s : system)
-        if (isUnder(root, QLatin1String(s)) && !runMedia)
+        if (isInsideFolder(root, QLatin1String(s)) && !runMedia)
             return false;
     for (const QString& c : pathComponents(root))
         if (c.startsWith(QLatin1Char('.')))

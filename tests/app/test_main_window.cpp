@@ -6,6 +6,7 @@
 #include "platform/settings.h"
 #include "app/splash_screen.h"
 #include "platform/registry.h"
+#include "fs/file_sys_monitor.h"
 
 #include "testutil.h"
 
@@ -19,10 +20,12 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
+#include <climits>
 #include <memory>
 
 QApplication* qvtestCreateApplication(int& argc, char** argv) { return new QuorvelApplication(argc, argv); }
@@ -340,4 +343,181 @@ TEST(SplashScreen, ClosesOnlyAfterItsTimerFired)
     EXPECT_TRUE(splash.isVisible());
     EXPECT_TRUE(QTest::qWaitFor([&] { return splash.timerFired(); }, 5000));
     EXPECT_TRUE(splash.close());
+}
+
+// ---- commands that meet while a read runs, the exit, damaged settings ----------------------
+
+namespace {
+
+void savePictures(const QString& folder, const QStringList& names)
+{
+    QImage img(24, 16, QImage::Format_RGB32);
+    img.fill(Qt::darkCyan);
+    for (const QString& n : names)
+        ASSERT_TRUE(img.save(folder + "/" + n, "BMP"));
+}
+
+int loadedCount(TfrmPrincipale& w)
+{
+    int n = 0;
+    for (int r = 0; r < w.catalogo().model().count(); ++r)
+        n += w.catalogo().model().item(r).SubItems[SubLoaded] == "1";
+    return n;
+}
+
+// Runs the message loop until the program asks to end (0), or gives up (3).
+int runUntilExit()
+{
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(3); });
+    guard.start(60000);
+    return QCoreApplication::exec();
+}
+
+// A window that keeps itself open, or fails while closing.
+class OtherWindow : public QWidget {
+public:
+    bool keep = true;
+    bool fail = false;
+
+protected:
+    void closeEvent(QCloseEvent* e) override
+    {
+        if (fail)
+            throw QvError("Cannot close the window");
+        if (keep)
+            e->ignore();
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, ReadCommandsNeverNestEscStopsTheReadAndExitEndsIt)
+{
+    QTemporaryDir pics;
+    QStringList names;
+    for (int i = 0; i < 40; ++i)
+        names << QString("p%1.bmp").arg(i, 2, 10, QLatin1Char('0'));
+    savePictures(pics.path(), names);
+    TfrmPrincipale& w = open();
+    w.SystemTreeView1Change(pics.path());
+
+    // F4 and F5 pressed inside the read are refused; Esc then stops it.
+    QTimer::singleShot(0, [&] {
+        QTest::keyClick(w.ListView1, Qt::Key_F4);
+        QTest::keyClick(w.ListView1, Qt::Key_F5);
+        QTest::keyClick(w.ListView1, Qt::Key_Escape);
+    });
+    QTest::keyClick(w.ListView1, Qt::Key_F4);
+    EXPECT_EQ(w.catalogo().model().count(), 40);
+    EXPECT_LT(loadedCount(w), 5);
+
+    // Ctrl+X inside a read stops it and ends the program at once.
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] { QTest::keyClick(w.ListView1, Qt::Key_X, Qt::ControlModifier); });
+        QTest::keyClick(w.ListView1, Qt::Key_F4);
+    });
+    EXPECT_EQ(runUntilExit(), 0);
+    EXPECT_LT(loadedCount(w), 5);
+}
+
+TEST_F(MainWindowTest, ExitGoesOnPastFailedStepsAndStopsForAWindowKeptOpen)
+{
+    QTemporaryDir pics;
+    savePictures(pics.path(), {"a.bmp"});
+    QDir(pics.path()).mkdir("qvthimgs.thi"); // the cache cannot be written there
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\Thumb]\n\"SalvaThumb\"=dword:00000001\n");
+    TfrmPrincipale& w = open();
+    w.SystemTreeView1Change(pics.path());
+    w.TransparentButton1Click();
+    ASSERT_EQ(w.catalogo().model().count(), 1);
+
+    OtherWindow other;
+    other.show();
+    EXPECT_FALSE(w.exitProgram()); // kept open: the program goes on
+    EXPECT_TRUE(other.isVisible());
+
+    other.fail = true;
+    QTimer::singleShot(0, [&] { QTest::keyClick(w.ListView1, Qt::Key_X, Qt::ControlModifier); });
+    EXPECT_EQ(runUntilExit(), 0);
+    ASSERT_EQ(m_shown.size(), 1); // the failing window; the unwritable folder is no error
+    EXPECT_TRUE(m_shown[0].contains("Cannot close the window"));
+    m_window.reset();
+    EXPECT_TRUE(RegFileRegistry(regFile()).keyExists(kBase + "FmPrincipale"));
+}
+
+TEST_F(MainWindowTest, F5AndTheCacheFollowTheFolderTheListWasReadFrom)
+{
+    QTemporaryDir a, b, c;
+    savePictures(a.path(), {"one.bmp"});
+    savePictures(b.path(), {"x.bmp", "y.bmp"});
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\Thumb]\n\"SalvaThumb\"=dword:00000001\n");
+    TfrmPrincipale& w = open();
+    w.SystemTreeView1Change(a.path());
+    QTest::keyClick(w.ListView1, Qt::Key_F4);
+    w.SystemTreeView1Change(b.path()); // leaving the folder read writes its cache
+    EXPECT_TRUE(QFile::exists(a.path() + "/qvthtxts.tht"));
+
+    savePictures(a.path(), {"two.bmp"});
+    QTest::keyClick(w.ListView1, Qt::Key_F5);
+    QStringList paths = w.catalogo().model().paths();
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({a.path() + "/one.bmp", a.path() + "/two.bmp"}));
+
+    // Neither leaving nor F11 in a folder the list was not read from writes a cache there.
+    QTest::keyClick(w.ListView1, Qt::Key_F11);
+    w.SystemTreeView1Change(c.path());
+    EXPECT_FALSE(QFile::exists(b.path() + "/qvthtxts.tht"));
+    EXPECT_FALSE(QFile::exists(b.path() + "/qvthimgs.thi"));
+}
+
+TEST_F(MainWindowTest, FailedCacheReadLeavesTheCountRightAndTheMonitorOn)
+{
+    QTemporaryDir pics;
+    savePictures(pics.path(), {"a.bmp", "b.bmp", "c.bmp"});
+    qvtest::writeFile(pics.path() + "/qvthimgs.thi", QByteArray(3000, 'x'));
+    qvtest::writeFile(pics.path() + "/qvthtxts.tht", "2\r\n0\r\n");
+    TfrmPrincipale& w = open();
+    w.SystemTreeView1Change(pics.path());
+    QTest::keyClick(w.ListView1, Qt::Key_F4);
+    ASSERT_EQ(w.catalogo().model().count(), 3);
+    QTest::keyClick(w.ListView1, Qt::Key_F11, Qt::ShiftModifier);
+    EXPECT_TRUE(m_shown.isEmpty());
+    EXPECT_EQ(w.catalogo().model().count(), 0);
+    EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "There are 0 pictures in the list");
+    EXPECT_EQ(w.findChild<QLabel*>("StatusPanel1")->text(), "Thumbnail cache damaged: not loaded");
+    EXPECT_TRUE(w.FileSysMonitor2->Active());
+}
+
+TEST_F(MainWindowTest, GeometryFromDamagedSettingsFitsTheScreen)
+{
+    writeSettings("[HKEY_CURRENT_USER\\Software\\Morwenly\\Quorvel\\1.5\\FmPrincipale]\n"
+                  "\"Alto\"=dword:7fffffff\n\"Sinistra\"=dword:80000000\n\"Larghezza\"=dword:7fffffff\n"
+                  "\"Altezza\"=dword:7fffffff\n\"LarghezzaFTree\"=dword:80000000\n");
+    TfrmPrincipale& w = open();
+    const QRect screen = w.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(w.geometry().topLeft())) << w.geometry().x() << "," << w.geometry().y();
+    EXPECT_LE(w.width(), screen.width());
+    EXPECT_LE(w.height(), screen.height());
+    m_window.reset();
+    RegFileRegistry reg(regFile());
+    EXPECT_LE(qint32(*reg.readDword(kBase + "FmPrincipale", "Larghezza")), screen.width());
+    EXPECT_GE(qint32(*reg.readDword(kBase + "FmPrincipale", "Sinistra")), screen.left());
+
+    // The fitting itself, at the edges of what a stored value can hold.
+    const QRect area(0, 0, 1024, 768);
+    const QSize minimum(300, 200);
+    struct Case {
+        QPoint at;
+        qint64 width, height;
+        QRect fitted;
+    } cases[] = {
+        {{50, 50}, 400, 250, {50, 50, 400, 250}},
+        {{INT_MAX, INT_MAX}, INT_MAX, INT_MAX, {0, 0, 1024, 768}},
+        {{INT_MIN, INT_MIN}, 0, INT_MIN, {0, 0, 300, 200}},
+        {{1000, 700}, 400, 250, {624, 518, 400, 250}},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(fitToArea(k.at, k.width, k.height, minimum, area), k.fitted) << k.at.x();
 }

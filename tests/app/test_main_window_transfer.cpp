@@ -4,6 +4,8 @@
 #include "app/main_window.h"
 #include "fs/file_operation.h"
 #include "fs/file_sys_monitor.h"
+#include "platform/file_names.h"
+#include "platform/scripted_shell_interaction.h"
 #include "platform/settings.h"
 
 #include "testutil.h"
@@ -58,7 +60,7 @@ protected:
     QString dest(const QString& name) const { return m_dest + "/" + name; }
 
     // Opens the window as a new user would, with the settings given, and reads the source folder.
-    TfrmPrincipale& openAndRead(bool move, bool renameOnCollision)
+    TfrmPrincipale& openAndRead(bool move, bool renameOnCollision, int pictures = 4)
     {
         qvtest::writeFile(m_home + "/.config/quorvel/registry.reg",
                           QString("Windows Registry Editor Version 5.00\n\n"
@@ -79,7 +81,7 @@ protected:
         tree->setSelection(m_src);
         EXPECT_EQ(m_window->CartellaCorrente, m_src);
         m_window->TransparentButton1Click();
-        EXPECT_EQ(m_window->catalogo().model().count(), 4);
+        EXPECT_EQ(m_window->catalogo().model().count(), pictures);
         return *m_window;
     }
     int row(const QString& path) const { return m_window->catalogo().model().rowOfPath(path); }
@@ -177,6 +179,79 @@ TEST_F(TransferTest, RenameOnCollisionKeepsBothFilesForThisDropOnly)
     EXPECT_FALSE(w.FileOperation1->Flags().testFlag(fofRenameOnCollision));
     EXPECT_TRUE(w.FileOperation1->Flags().testFlag(fofAllowUndo));
     EXPECT_EQ(w.catalogo().model().count(), 3);
+}
+
+// A name with ";" and one that is not UTF-8 are listed, dropped and moved whole; the change
+// monitor is off while the operation runs, and a second drop meanwhile is refused.
+TEST_F(TransferTest, DropTakesNamesWholeWithTheMonitorOff)
+{
+    const QByteArray latin1 = QFile::encodeName(m_src) + "/caf\xe9.bmp";
+    ASSERT_TRUE(solid(8, 8, Qt::cyan).save(src("Paris; day 2.bmp"), "BMP"));
+    qvtest::writeFileAt(latin1, qvtest::readFile(src("Paris; day 2.bmp")));
+    ASSERT_TRUE(QDir().mkpath(src("Paris")));
+    TfrmPrincipale& w = openAndRead(true, false, 6);
+    const QString latin1Path = qv::decodeFileName(latin1);
+    ASSERT_GE(row(latin1Path), 0);
+
+    ScriptedShellInteraction ui;
+    qvtest::MessageBoxSeen refused;
+    QList<bool> monitorOn;
+    ui.onProgress = [&](const qv::ShellProgress&) {
+        monitorOn << w.FileSysMonitor2->Active();
+        if (monitorOn.size() == 1) {
+            qvtest::answerNextMessageBox({}, &refused);
+            dropOn(m_destNode); // refused, never nested
+        }
+    };
+    w.FileOperation1->setInteraction(&ui);
+    selectItems({src("Paris; day 2.bmp"), latin1Path});
+    dropOn(m_destNode);
+    EXPECT_EQ(refused.text, w.testi().msgOperazioneInCorso);
+    EXPECT_EQ(ui.begins, 1);
+    EXPECT_FALSE(monitorOn.isEmpty());
+    EXPECT_FALSE(monitorOn.contains(true));
+    EXPECT_TRUE(w.FileSysMonitor2->Active());
+    EXPECT_EQ(qvtest::readFileAt(QFile::encodeName(m_dest) + "/caf\xe9.bmp"), qvtest::readFile(dest("Paris; day 2.bmp")));
+    EXPECT_TRUE(QFileInfo(src("Paris")).isDir());
+    EXPECT_EQ(filesIn(m_src).size(), 4);
+    EXPECT_EQ(w.catalogo().model().count(), 4);
+    w.FileOperation1->setInteraction(nullptr);
+}
+
+// A tree folder deleted by another program takes nothing: the drop is refused with a message
+// and the node leaves the tree.
+TEST_F(TransferTest, DropOnVanishedFolderIsRefused)
+{
+    TfrmPrincipale& w = openAndRead(true, false);
+    QTreeWidgetItem* pictures = m_destNode->parent();
+    ASSERT_EQ(QProcess::execute("rm", {"-r", m_dest}), 0);
+    qvtest::MessageBoxSeen refused;
+    qvtest::answerNextMessageBox({}, &refused);
+    selectItems({src("p0.bmp")});
+    dropOn(m_destNode);
+    EXPECT_EQ(refused.text, formatS(w.testi().msgCartellaSparita, m_dest));
+    EXPECT_FALSE(QFileInfo::exists(m_dest));
+    EXPECT_EQ(filesIn(m_src).size(), 4);
+    EXPECT_EQ(w.catalogo().model().count(), 4);
+    for (int i = 0; i < pictures->childCount(); ++i)
+        EXPECT_NE(pictures->child(i)->text(0), "dest");
+}
+
+// The watched folder deleted: the list stays, marked as not followed, and follows the folder
+// again once it is back.
+TEST_F(TransferTest, DeletedWatchedFolderLeavesTheListStaleUntilItIsBack)
+{
+    TfrmPrincipale& w = openAndRead(true, false);
+    QTRY_VERIFY_WITH_TIMEOUT(w.FileSysMonitor2->Watching(), 5000);
+    ASSERT_EQ(QProcess::execute("rm", {"-r", m_src}), 0);
+    const QString stale = formatS(w.testi().msgListaNonSeguita, m_src);
+    QTRY_COMPARE_WITH_TIMEOUT(w.m_panels[1]->text(), stale, 5000);
+    EXPECT_EQ(w.catalogo().model().count(), 4);
+    ASSERT_TRUE(QDir().mkpath(m_src));
+    ASSERT_TRUE(solid(9, 9, Qt::black).save(src("back.bmp"), "BMP"));
+    QTRY_VERIFY_WITH_TIMEOUT(row(src("back.bmp")) >= 0, 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.catalogo().model().count(), 1, 5000);
+    EXPECT_TRUE(w.m_panels[1]->text().isEmpty());
 }
 
 TEST_F(TransferTest, ChangesByOtherProgramsReachTheListKeepingOtherThumbnails)

@@ -307,19 +307,19 @@ TEST_F(CatalogueTest, CacheWrittenByAnotherWriterLoads)
     b.open(QIODevice::WriteOnly);
     ASSERT_TRUE(strip.save(&b, "BMP"));
     qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
-    const QByteArray text = "3\r\n2\r\nFIRST.JPG\r640x480 57Kb\r\n2\r\n/x/first.jpg\r\nFile format jpg\r\n640x480\r\n"
-                            "58000\r\ndate\r\n1\r\nSECOND.BMP\r\n1\r\n/x/second.bmp\r\nFile format bmp\r\n1x1\r\n10\r\nd\r\n0\r\n";
-    qvtest::writeFile(dir + "/qvthtxts.tht", text);
+    const QString text = "3\r\n2\r\nFIRST.JPG\r640x480 57Kb\r\n2\r\n" + file("first.jpg") + "\r\nFile format jpg\r\n640x480\r\n"
+                         "58000\r\ndate\r\n1\r\nSECOND.BMP\r\n1\r\n" + file("second.bmp") + "\r\nFile format bmp\r\n1x1\r\n10\r\nd\r\n0\r\n";
+    qvtest::writeFile(dir + "/qvthtxts.tht", text.toUtf8());
 
     cat->CaricaMiniature(dir);
     EXPECT_EQ(Configurazione.Dimensione, 3);
     EXPECT_EQ(cat->currentList()->size(), 120);
     ASSERT_EQ(cat->model().count(), 2);
-    const ThumbnailRecord& first = cat->model().item(cat->model().rowOfPath("/x/first.jpg"));
+    const ThumbnailRecord& first = rec("first.jpg");
     EXPECT_EQ(first.Caption, QString("FIRST.JPG\r640x480 57Kb"));
     EXPECT_EQ(first.SubItems[SubBytes], QString("58000"));
     EXPECT_EQ(QColor(cat->currentList()->at(first.ImageIndex).pixel(60, 60)), QColor(Qt::blue));
-    const ThumbnailRecord& second = cat->model().item(cat->model().rowOfPath("/x/second.bmp"));
+    const ThumbnailRecord& second = rec("second.bmp");
     EXPECT_EQ(QColor(cat->currentList()->at(second.ImageIndex).pixel(60, 60)), QColor(Qt::red));
     EXPECT_EQ(second.SubItems[SubLoaded], QString("0"));
 }
@@ -335,12 +335,13 @@ TEST_F(CatalogueTest, DamagedCachePairsFailCleanly)
     qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
 
     // More records announced than written: stops at the end of the file.
-    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n1000\r\nA.JPG\r\n0\r\n/a.jpg\r\n\r\n\r\n\r\n\r\n1\r\n");
+    qvtest::writeFile(dir + "/qvthtxts.tht", ("2\r\n1000\r\nA.JPG\r\n0\r\n" + file("a.jpg") + "\r\n\r\n\r\n\r\n\r\n1\r\n").toUtf8());
     cat->CaricaMiniature(dir);
     EXPECT_EQ(cat->model().count(), 1);
 
     // An index outside the strip gives the frame, not a crash.
-    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n2\r\nA\r\n999999\r\n/a\r\n\r\n\r\n\r\n\r\n1\r\nB\r\n-5\r\n/b\r\n\r\n\r\n\r\n\r\n1\r\n");
+    qvtest::writeFile(dir + "/qvthtxts.tht", ("2\r\n2\r\nA\r\n999999\r\n" + file("a") + "\r\n\r\n\r\n\r\n\r\n1\r\nB\r\n-5\r\n"
+                                              + file("b") + "\r\n\r\n\r\n\r\n\r\n1\r\n").toUtf8());
     cat->CaricaMiniature(dir);
     ASSERT_EQ(cat->model().count(), 2);
     EXPECT_EQ(cat->currentList()->at(cat->model().item(0).ImageIndex), startupObjects().frames[1]);
@@ -546,12 +547,12 @@ QByteArray bmp24(const QImage& img, bool topDown)
     return out;
 }
 
-// Records for cells 0 to n-1 of a size-2 cache, then one far outside the strip.
-QByteArray recordsFor(int n)
+// Records of `folder` for cells 0 to n-1 of a size-2 cache, then one far outside the strip.
+QByteArray recordsFor(const QString& folder, int n)
 {
     QByteArray t = "2\r\n" + QByteArray::number(n + 1) + "\r\n";
     for (int i = 0; i <= n; ++i) {
-        const QByteArray name = "/p/c" + QByteArray::number(i);
+        const QByteArray name = folder.toUtf8() + "/c" + QByteArray::number(i);
         t += "C" + QByteArray::number(i) + "\r\n" + QByteArray::number(i < n ? i : 99999) + "\r\n" + name
             + "\r\nf\r\n1x1\r\n1\r\nd\r\n1\r\n";
     }
@@ -567,7 +568,7 @@ TEST_F(CatalogueTest, StripReadInPlaceGivesTheCellsOfTheStripExpandedWhole)
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
             img.setPixel(x, y, qRgb(x % 251, y, (x * 7 + y * 3) % 256));
-    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(11));
+    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(dir, 11));
     for (const bool topDown : {false, true}) {
         const QByteArray bmp = bmp24(img, topDown);
         QList<QImage> inPlace, whole;
@@ -576,7 +577,7 @@ TEST_F(CatalogueTest, StripReadInPlaceGivesTheCellsOfTheStripExpandedWhole)
             cat->CaricaMiniature(dir);
             ASSERT_EQ(cat->model().count(), 12);
             for (int r = 0; r < 12; ++r) {
-                const int index = cat->model().item(cat->model().rowOfPath("/p/c" + QString::number(r))).ImageIndex;
+                const int index = cat->model().item(row("c" + QString::number(r))).ImageIndex;
                 EXPECT_EQ(cat->currentList()->isDeferred(index), lazy && r < 11);
                 (lazy ? inPlace : whole) << cat->currentList()->at(index);
             }
@@ -606,11 +607,11 @@ TEST_F(CatalogueTest, StripReadInPlaceCopesWithDamageAndWithItsFileChangingLater
     const qsizetype block3 = 8 + 3 * (2 + 32769);
     stream.replace(block3, 2 + 32769, QByteArray("\x01\x00\x80", 3));
     qvtest::writeFile(dir + "/qvthimgs.thi", stream);
-    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(9));
+    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(dir, 9));
     cat->CaricaMiniature(dir);
     ASSERT_EQ(cat->model().count(), 10);
     auto cellOf = [&](int i) {
-        return cat->currentList()->at(cat->model().item(cat->model().rowOfPath("/p/c" + QString::number(i))).ImageIndex);
+        return cat->currentList()->at(cat->model().item(row("c" + QString::number(i))).ImageIndex);
     };
     for (int i : {0, 8})
         EXPECT_EQ(cellOf(i), img.copy(90 * (i % 4), 90 * (i / 4), 90, 90)) << i;
@@ -644,11 +645,169 @@ TEST_F(CatalogueTest, CacheReadInPlaceIsWrittenBackUnchanged)
     const QByteArray texts = qvtest::readFile(dir + "/qvthtxts.tht");
 
     cat->CaricaMiniature(dir);
-    const QString copy = dir + "/sub";
-    QDir().mkpath(copy);
-    cat->SalvaMiniature(copy);
-    EXPECT_EQ(expand(qvtest::readFile(copy + "/qvthimgs.thi")), strip);
-    EXPECT_EQ(qvtest::readFile(copy + "/qvthtxts.tht"), texts);
+    // The pair gone under the list: written again although the list did not change.
+    QFile::remove(dir + "/qvthimgs.thi");
+    QFile::remove(dir + "/qvthtxts.tht");
+    EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Written);
+    EXPECT_EQ(expand(qvtest::readFile(dir + "/qvthimgs.thi")), strip);
+    EXPECT_EQ(qvtest::readFile(dir + "/qvthtxts.tht"), texts);
     // Writing went through the pictures without keeping them.
     EXPECT_TRUE(cat->currentList()->isDeferred(cat->model().item(0).ImageIndex));
+}
+
+// ---- damaged caches, and where and when a pair is written ---------------------------------
+
+namespace {
+
+// A size-2 strip of four green cells as a FAST stream.
+QByteArray greenStrip()
+{
+    QImage strip(360, 90, QImage::Format_RGB888);
+    strip.fill(Qt::green);
+    QByteArray bmp;
+    QBuffer b(&bmp);
+    b.open(QIODevice::WriteOnly);
+    strip.save(&b, "BMP");
+    return storedFastStream(bmp);
+}
+
+// One record of a size-2 cache text, flag "1".
+QByteArray record(const QString& caption, int index, const QString& path)
+{
+    return caption.toUtf8() + "\r\n" + QByteArray::number(index) + "\r\n" + path.toUtf8()
+        + "\r\nFile format jpg\r\n640x480\r\n2048\r\nd\r\n1\r\n";
+}
+
+} // namespace
+
+TEST_F(CatalogueTest, CacheRecordsNameOnlyFilesOfTheirOwnFolder)
+{
+    QTemporaryDir elsewhere;
+    qvtest::writeFile(dir + "/qvthimgs.thi", greenStrip());
+    const QByteArray records = record("A.JPG\r640x480 3Kb", 1, file("a.jpg"))
+        + record("CB.TGA\r1x1 1Kb", 2, elsewhere.path() + "/drag/d1.jpg") // redirected to another folder
+        + record("UP", 1, file("..")) + record("SUB", 1, file("sub/x.jpg")) + record("DOT", 1, dir + "/.")
+        + record("CB.TGA\r1x1 1Kb", 3, dir + "/./b.jpg") // the folder spelt otherwise: kept, caption its own
+        + record("AGAIN", 3, file("a.jpg"));                  // a second record of one file
+    // Cut short inside the last record's path: nothing of it is taken.
+    const QByteArray cut = record("C.JPG", 1, file("c.jpg")).left(10 + file("c.").size());
+    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n9\r\n" + records + cut);
+
+    cat->CaricaMiniature(dir);
+    QStringList paths;
+    for (int r = 0; r < cat->model().count(); ++r)
+        paths << cat->model().item(r).SubItems[SubPath];
+    EXPECT_EQ(paths, QStringList({file("a.jpg"), file("b.jpg")}));
+    EXPECT_EQ(rec("a.jpg").Caption, QString("A.JPG\r640x480 3Kb"));
+    EXPECT_EQ(rec("b.jpg").Caption, QString("B.JPG\r640x480 3Kb"));
+}
+
+TEST_F(CatalogueTest, DamagedPairNeverHidesTheFolderAndIsReplacedWhenSaved)
+{
+    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
+        saveBmp(file(n), solid(40, 30, Qt::blue));
+    Configurazione.SalvaThumb = true;
+    cat->LeggiDirectory(dir);
+    cat->SalvaMiniature(dir);
+    const QByteArray strip = qvtest::readFile(dir + "/qvthimgs.thi");
+    const QByteArray texts = qvtest::readFile(dir + "/qvthtxts.tht");
+
+    // A size code that does not match the strip is damage, not sliced thumbnails.
+    for (const char* code : {"1", "3"}) {
+        qvtest::writeFile(dir + "/qvthtxts.tht", code + texts.mid(1));
+        EXPECT_THROW(cat->CaricaMiniature(dir), ECacheError) << code;
+    }
+    // Cut strip, garbage strip, mismatched size: the folder is scanned and the status bar says why.
+    const QByteArray damaged[][2] = {{strip.left(strip.size() / 2), texts},
+                                     {QByteArray(4000, 'x'), texts},
+                                     {strip, "3" + texts.mid(1)}};
+    for (const auto& pair : damaged) {
+        qvtest::writeFile(dir + "/qvthimgs.thi", pair[0]);
+        qvtest::writeFile(dir + "/qvthtxts.tht", pair[1]);
+        cat->Cancellalalista();
+        host.panels[1].clear();
+        ASSERT_NO_THROW(cat->LeggiDirectory(dir));
+        EXPECT_EQ(cat->model().count(), 3);
+        EXPECT_EQ(rec("c.bmp").SubItems[SubLoaded], QString("1"));
+        EXPECT_EQ(host.panels[1], QString("Thumbnail cache damaged: folder read again"));
+        EXPECT_EQ(Configurazione.Dimensione, 2);
+        // The next save replaces the pair with a readable one.
+        EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Written);
+        cat->CaricaMiniature(dir);
+        EXPECT_EQ(cat->model().count(), 3);
+    }
+}
+
+TEST_F(CatalogueTest, PairWrittenOnlyForTheListsFolderWithItsOwnItemsAndOnlyWhenChanged)
+{
+    QTemporaryDir otherDir;
+    const QString other = otherDir.path();
+    saveBmp(file("a.bmp"), solid(40, 30, Qt::red));
+    saveBmp(other + "/b.bmp", solid(40, 30, Qt::blue));
+    saveBmp(other + "/c.bmp", solid(40, 30, Qt::yellow));
+
+    // A list read from the folder is never written into another one.
+    cat->LeggiDirectory(dir);
+    EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::NotOurs);
+    EXPECT_FALSE(QFile::exists(other + "/qvthtxts.tht"));
+
+    // A list kept across two reads writes the folder read last with its own items and pictures.
+    Configurazione.SvuotaLista = false;
+    cat->LeggiDirectory(other);
+    ASSERT_EQ(cat->model().count(), 3);
+    EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::NotOurs);
+    EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::Written);
+    cat->CaricaMiniature(other);
+    ASSERT_EQ(cat->model().count(), 2);
+    const ImageList* list = cat->currentList();
+    EXPECT_EQ(QColor(list->at(cat->model().item(cat->model().rowOfPath(other + "/b.bmp")).ImageIndex).pixel(45, 45)),
+              QColor(Qt::blue));
+    EXPECT_EQ(QColor(list->at(cat->model().item(cat->model().rowOfPath(other + "/c.bmp")).ImageIndex).pixel(45, 45)),
+              QColor(Qt::yellow));
+    EXPECT_EQ(cacheLines(qvtest::readFile(other + "/qvthtxts.tht")).size(), 2 + 8 * 2);
+
+    // Read from its cache and unchanged: leaving writes nothing; a change is written.
+    Configurazione.SvuotaLista = true;
+    Configurazione.SalvaThumb = true;
+    cat->LeggiDirectory(other);
+    const QDateTime before = QFileInfo(other + "/qvthimgs.thi").lastModified();
+    EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::Unchanged);
+    EXPECT_EQ(QFileInfo(other + "/qvthimgs.thi").lastModified(), before);
+    QFile::remove(other + "/c.bmp");
+    cat->aggiornaCartella(other);
+    EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::Written);
+    EXPECT_EQ(cacheLines(qvtest::readFile(other + "/qvthtxts.tht")).size(), 2 + 8);
+
+    // A folder that refuses the pair (here its strip's name is taken by a folder) is left quietly.
+    QDir(dir).mkdir("qvthimgs.thi");
+    cat->LeggiDirectory(dir);
+    EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Unwritable);
+    EXPECT_EQ(host.panels[1], QString("Thumbnails not saved: folder not writable"));
+}
+
+TEST_F(CatalogueTest, CacheStepsNeverNestAndThePairDescribesOneList)
+{
+    for (int i = 0; i < 40; ++i)
+        saveBmp(file(QString("p%1.bmp").arg(i)), solid(30, 30, QColor::fromHsv(i * 9, 255, 200)));
+    cat->LeggiDirectory(dir);
+    // F11 twice, then Shift+F11 and the list emptied while the first save still runs.
+    ThumbnailCatalogue::CacheSave second = ThumbnailCatalogue::CacheSave::Written;
+    bool loaded = true;
+    bool fired = false;
+    host.onEvents = [&](int) {
+        if (std::exchange(fired, true))
+            return;
+        second = cat->SalvaMiniature(dir);
+        loaded = cat->CaricaMiniature(dir);
+        EXPECT_FALSE(cat->LeggiDirectory(dir));
+        cat->Cancellalalista();
+    };
+    ASSERT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Written);
+    EXPECT_EQ(second, ThumbnailCatalogue::CacheSave::Busy);
+    EXPECT_FALSE(loaded);
+    // Strip and records from the list as it was when the save began.
+    EXPECT_EQ(cacheLines(qvtest::readFile(dir + "/qvthtxts.tht")).size(), 2 + 8 * 40);
+    cat->CaricaMiniature(dir);
+    ASSERT_EQ(cat->model().count(), 40);
+    EXPECT_EQ(cat->currentList()->at(rec("p7.bmp").ImageIndex).pixel(45, 45), QColor::fromHsv(63, 255, 200).rgb());
 }

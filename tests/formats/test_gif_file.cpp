@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -100,7 +102,142 @@ QImage readWithQt(const QByteArray& gif)
     return reader.read();
 }
 
+// The liberties other encoders take: any minimum code size, a clear code
+// deferred past the full table, no end code, codes beyond the picture.
+struct LzwStyle {
+    int minCodeSize = 2;
+    bool clearWhenFull = true;
+    bool endCode = true;
+};
+
+// A plain textbook LZW coder, independent of ours, as (code, width) pairs.
+std::vector<std::pair<unsigned, int>> textbookCodes(const std::vector<std::uint8_t>& px, LzwStyle style)
+{
+    const unsigned clear = 1u << style.minCodeSize;
+    std::map<std::pair<unsigned, std::uint8_t>, unsigned> table;
+    unsigned next = clear + 2;
+    int width = style.minCodeSize + 1;
+    std::vector<std::pair<unsigned, int>> out{{clear, width}};
+    unsigned current = px[0];
+    for (std::size_t i = 1; i < px.size(); ++i) {
+        if (auto it = table.find({current, px[i]}); it != table.end()) {
+            current = it->second;
+            continue;
+        }
+        out.push_back({current, width});
+        if (next < 4096)
+            table[{current, px[i]}] = next++;
+        if (next == (1u << width) + 1 && width < 12) // a reader widens one code later
+            ++width;
+        if (next == 4096 && style.clearWhenFull) {
+            out.push_back({clear, width});
+            table.clear();
+            next = clear + 2;
+            width = style.minCodeSize + 1;
+        }
+        current = px[i];
+    }
+    out.push_back({current, width});
+    if (style.endCode)
+        out.push_back({clear + 1, next == 1u << width && width < 12 ? width + 1 : width});
+    return out;
+}
+
+QByteArray imageFromCodes(int w, int h, int minCodeSize, const std::vector<std::pair<unsigned, int>>& codes)
+{
+    QByteArray b(",");
+    for (int v : {0, 0, w, h})
+        putWord(b, v);
+    b.append('\0');
+    b.append(char(minCodeSize));
+    TByteBuffer data;
+    TEncodedBytes bits(data);
+    for (auto [code, width] : codes)
+        bits.addCode(code, width);
+    bits.flush();
+    for (std::size_t i = 0; i < data.blockCount(); ++i) {
+        b.append(char(data.blockSize(i)));
+        b.append(reinterpret_cast<const char*>(data.blockData(i)), qsizetype(data.blockSize(i)));
+    }
+    b.append('\0');
+    return b;
+}
+
+std::vector<std::uint8_t> noisePixels(std::size_t n)
+{
+    std::vector<std::uint8_t> px(n);
+    std::uint32_t seed = 1;
+    for (auto& p : px)
+        p = std::uint8_t((seed = seed * 1103515245u + 12345u) >> 31);
+    return px;
+}
+
 } // namespace
+
+TEST(GifFile, FilesOfOtherEncodersThatBrowsersShowAreRead)
+{
+    const std::vector<std::uint8_t> noise = noisePixels(300 * 300);
+    std::vector<std::uint8_t> withExtra = noise;
+    withExtra.insert(withExtra.end(), {1, 0, 1, 1, 0, 0, 1});
+    const struct {
+        const char* name;
+        LzwStyle style;
+        const std::vector<std::uint8_t>& coded;
+    } cases[] = {
+        {"clear deferred at the full table", {2, false, true}, noise},
+        {"minimum code size 10", {10, true, true}, noise},
+        {"minimum code size 11, no clear", {11, false, true}, noise},
+        {"no end code", {2, true, false}, noise},
+        {"codes past the last pixel", {2, true, true}, withExtra},
+        {"codes past the last pixel, no end code", {3, false, false}, withExtra},
+    };
+    for (const auto& c : cases) {
+        TGifFile gif;
+        try {
+            gif.LoadFromBytes(header("GIF89a", 300, 300)
+                              + imageFromCodes(300, 300, c.style.minCodeSize, textbookCodes(c.coded, c.style)) + ";");
+        } catch (const QvError& e) {
+            ADD_FAILURE() << c.name << ": " << e.message().toStdString();
+            continue;
+        }
+        EXPECT_EQ(std::memcmp(gif.images[0]->pixels.bytes().data(), noise.data(), noise.size()), 0) << c.name;
+    }
+    // The full table really was reached without a clear.
+    EXPECT_GT(textbookCodes(noise, {2, false, true}).size(), 4096u);
+
+    const QByteArray unknown("!\x2A\x05Hello\x05World\x00", 15);
+    TGifFile gif;
+    gif.LoadFromBytes(header() + unknown + imageBlock(4, 2, kPixels) + ";");
+    ASSERT_EQ(gif.images[0]->extensions.size(), 1u);
+    const TExtension& ext = gif.images[0]->extensions[0];
+    EXPECT_EQ(ext.kind, TExtension::Other);
+    EXPECT_EQ(ext.label, 0x2A);
+    EXPECT_EQ(ext.subBlocks, (QList<QByteArray>{"Hello", "World"}));
+    EXPECT_EQ(gif.GetBitmap().pixel(1, 0), qRgb(0, 0, 255));
+}
+
+TEST(GifFile, BrokenCounterpartsAreStillRefused)
+{
+    const std::vector<std::uint8_t> noise = noisePixels(16);
+    auto codes = textbookCodes(noise, {});
+    auto aboveNextFree = codes;
+    aboveNextFree[2] = {7, 3}; // the table holds codes up to 5 here
+    auto truncated = textbookCodes(std::vector<std::uint8_t>(noise.begin(), noise.begin() + 10), {2, true, false});
+    const struct {
+        QByteArray file;
+        QString message;
+    } cases[] = {
+        {header("GIF89a", 4, 4) + imageFromCodes(4, 4, 2, aboveNextFree) + ";", "Bad code"},
+        {header("GIF89a", 4, 4) + imageFromCodes(4, 4, 2, truncated) + ";", "Image data ends before the end code"},
+        {header("GIF89a", 4, 4) + imageFromCodes(4, 4, 12, codes) + ";", "Bad code Size"},
+        {header() + QByteArray("!\x2A\x05Hel", 6), "Unrecognized extension block.\r\nCode = $2A"},
+        {header() + QByteArray("!\x2A\x02Hi\x09World", 11), "Unrecognized extension block.\r\nCode = $2A"},
+        // No pixels to decode: read, but nothing to show.
+        {header() + imageFromCodes(0, 32, 2, codes) + ";", "The first image of the Gif file is empty"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(messageOf<QvError>([&] { DecodeGifPicture(c.file); }), c.message);
+}
 
 TEST(GifFile, SubImageCodeSizesFollowTheColourCount)
 {

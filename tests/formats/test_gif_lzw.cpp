@@ -245,21 +245,21 @@ TEST(GifLzwDecoder, InterlacedRowsFollowThePassesAndSkipEmptyPasses)
 TEST(GifLzwDecoder, HostileStreamsEndInTheirErrors)
 {
     EXPECT_EQ(decodeError<EGifException>({{4, 3}, {5, 3}}, 1, 1, 1), "Bad code Size");
-    EXPECT_EQ(decodeError<EGifException>({{4, 3}, {5, 3}}, 10, 1, 1), "Bad code Size");
+    EXPECT_EQ(decodeError<EGifException>({{4, 3}, {5, 3}}, 12, 1, 1), "Bad code Size");
     EXPECT_EQ(decodeError<EGifException>({{4, 3}, {5, 3}}, 2, 1, 1), "Bad code");           // end right after clear
     EXPECT_EQ(decodeError<EGifException>({{4, 3}, {4, 3}, {5, 3}}, 2, 1, 1), "Bad code");   // ... after clears
     EXPECT_EQ(decodeError<EGifException>({{4, 3}, {0, 3}, {7, 3}}, 2, 4, 4), "Bad code");   // above next free
     EXPECT_EQ(decodeError<EGifException>({{4, 3}, {0, 3}, {0, 3}}, 2, 4, 4),
               "Image data ends before the end code");
     EXPECT_EQ(decodeError<EGifException>({}, 2, 4, 4), "Image data ends before the end code");
-    // One pixel more than the picture holds, and any pixel for an empty picture.
-    EXPECT_EQ(decodeError<EIndexOutOfBounds>({{4, 3}, {0, 3}, {0, 3}, {0, 3}, {5, 3}}, 2, 2, 1),
-              "Dynamic array index out of bounds");
-    EXPECT_EQ(decodeError<EIndexOutOfBounds>({{4, 3}, {0, 3}, {5, 3}}, 2, 0, 5),
-              "Dynamic array index out of bounds");
+    // Once the picture is complete nothing more is read: neither further
+    // pixels nor a bad code, and an empty picture reads nothing at all.
+    EXPECT_EQ(decodeError<QvError>({{4, 3}, {0, 3}, {1, 3}, {1, 3}, {7, 3}}, 2, 2, 1), "<no error>");
+    EXPECT_EQ(decode({{4, 3}, {0, 3}, {1, 3}, {1, 3}}, 2, 2, 1).get(2, 1), 1);
+    EXPECT_EQ(decodeError<QvError>({{4, 3}, {0, 3}, {5, 3}}, 2, 0, 5), "<no error>");
 }
 
-TEST(GifLzwDecoder, AFullTableWantsAClearCode)
+TEST(GifLzwDecoder, AFullTableGoesOnWithTwelveBitCodesUntilAClear)
 {
     // clear, 0, then 4090 more zeros: each adds an entry until code 4095.
     Codes codes{{4, 3}, {0, 3}};
@@ -272,9 +272,14 @@ TEST(GifLzwDecoder, AFullTableWantsAClearCode)
     }
     ASSERT_EQ(width, 12);
     const std::size_t pixels = codes.size() - 1;
-    Codes overflow = codes;
-    overflow.push_back({0, 12});
-    EXPECT_EQ(decodeError<EGifException>(overflow, 2, pixels + 1, 1), "Code size overflow");
+    // Without a clear: entry 4095 ("00") and a literal, 12 bits each, nothing added.
+    Codes deferred = codes;
+    deferred.push_back({4095, 12});
+    deferred.push_back({1, 12});
+    deferred.push_back({5, 12});
+    TByteArray2D d = decode(deferred, 2, pixels + 3, 1);
+    EXPECT_EQ(d.get(pixels + 2, 1), 0);
+    EXPECT_EQ(d.get(pixels + 3, 1), 1);
 
     Codes cleared = codes;
     cleared.push_back({4, 12});

@@ -1,10 +1,12 @@
 // TJPEGImage: properties and change notification, lazy decoding, saving an
 // assigned bitmap, progressive display, and hostile or broken files.
 #include "formats/jpeg_image.h"
+#include "formats/jpeg_options.h"
 #include "jpeg_fixtures.h"
 #include "support/testutil.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -293,4 +295,36 @@ TEST(TJPEGImage, TruncatedFilesDecodeOrFailCleanly)
         }
         EXPECT_GT(decoded, 0);
     }
+}
+
+// A real photograph (512 x 600, 4:2:0, 61 KB) cut short shows its top with
+// grey below, unless what is left cannot code its 7,232 blocks even at the
+// least cost; a header claiming far more than its data is refused before
+// anything is allocated.
+TEST(TJPEGImage, CutPhotographsShowAndPictureBombsAreRefused)
+{
+    const QString path = "/usr/share/matplotlib/mpl-data/sample_data/grace_hopper.jpg";
+    if (!QFile::exists(path))
+        GTEST_SKIP() << "scripts/bootstrap installs the photograph (python-matplotlib-data)";
+    const QByteArray photo = qvtest::readFile(path);
+    TJPEGImage whole;
+    whole.LoadFromData(photo);
+    const QImage full = whole.Bitmap();
+    for (int percent : {10, 50}) {
+        TJPEGImage jpeg;
+        jpeg.LoadFromData(photo.left(photo.size() * percent / 100));
+        const QImage cut = jpeg.Bitmap();
+        ASSERT_EQ(cut.size(), full.size()) << percent;
+        EXPECT_EQ(cut.copy(0, 0, 512, 8), full.copy(0, 0, 512, 8)) << percent;
+        const QRgb bottom = cut.pixel(300, 599);
+        EXPECT_LE(std::abs(qRed(bottom) - 128) + std::abs(qGreen(bottom) - 128) + std::abs(qBlue(bottom) - 128), 6)
+            << percent;
+    }
+    // 1 %: 176 bytes after the headers for 7,232 blocks.
+    EXPECT_EQ(errorCode([&] { TJPEGImage().LoadFromData(photo.left(photo.size() / 100)); }), JERR_INPUT_EOF);
+
+    const QByteArray bomb = withFrameSize(encode(makePicture(32, 24)), 16384, 16384);
+    EXPECT_EQ(errorCode([&] { TJPEGImage().LoadFromData(bomb); }), JERR_INPUT_EOF);
+    JpegThumbnailDecoder thumbnails(0);
+    EXPECT_EQ(errorCode([&] { thumbnails.decode(bomb); }), JERR_INPUT_EOF);
 }

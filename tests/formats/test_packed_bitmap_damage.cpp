@@ -42,8 +42,12 @@ TEST(PackedBitmapDamage, PrefixesAndChangedBytes)
             if (n < f.headerBytes) {
                 EXPECT_EQ(r.status, PackedReadError) << n;
             }
+            // The picture made straight from the file is the block's picture.
+            const PackedImageResult direct = DecodePackedImage(whole.left(n), f.format);
+            EXPECT_EQ(direct.status, r.status) << n;
             if (r) {
-                EXPECT_FALSE(DibToImage(r.bitmap.get()).isNull()) << n;
+                EXPECT_EQ(direct.image, DibToImage(r.bitmap.get())) << n;
+                EXPECT_FALSE(direct.image.isNull()) << n;
             } else {
                 EXPECT_NE(r.status, PackedOk);
             }
@@ -54,7 +58,7 @@ TEST(PackedBitmapDamage, PrefixesAndChangedBytes)
                 damaged[random.bounded(int(damaged.size()))] = char(random.bounded(256));
             PackedReadResult r = DecodePackedBitmap(damaged, f.format);
             if (r)
-                DibToImage(r.bitmap.get());
+                EXPECT_EQ(DecodePackedImage(damaged, f.format).image, DibToImage(r.bitmap.get()));
         }
     }
 }

@@ -77,7 +77,7 @@ TEST(PictureLoader, ReadersByKey)
     writeFile(dir.filePath("a.DIB"), smallBmp());
     writeFile(dir.filePath("a.PCX"), smallPcx());
 
-    // ".bmp" through Qt's reader, ".dib" through ours: the same picture.
+    // ".bmp" with every variant, ".dib" with the 40-byte header only: the same picture.
     const TPicture bmp = LoadPictureFile(dir.filePath("a.bmp"));
     const TPicture dib = LoadPictureFile(dir.filePath("a.DIB"));
     EXPECT_EQ(bmp.kindName(), "TBitmap");

@@ -1,6 +1,7 @@
 // TFileOperation on real folders: the lists it builds, copy, move (also across file
 // systems), delete to the trash, rename, collisions and a cancelled copy.
 #include "fs/file_operation.h"
+#include "platform/file_names.h"
 #include "platform/scripted_shell_interaction.h"
 #include "support/testutil.h"
 
@@ -60,28 +61,8 @@ TEST(FileOperationLists, SemicolonsBecomeZerosAndTheListEndsTwice)
     EXPECT_TRUE(qv::splitZeroList(TFileOperation::zeroList("")).isEmpty());
 }
 
-TEST(FileOperationLists, FlagsAndFunctionsTakeTheShellCodes)
+TEST_F(FileOperationTest, EmptySourceListFails)
 {
-    EXPECT_EQ(TFileOperation::shellFlags(TFileOpFlags(fofAllowUndo) | fofFilesOnly), 0x00C0);
-    EXPECT_EQ(TFileOperation::shellFlags(TFileOpFlags(fofRenameOnCollision) | fofMultiDestFiles | fofSilent), 0x000D);
-    EXPECT_EQ(TFileOperation::shellFlags(TFileOpFlags(fofConfirmMouse) | fofNoConfirmation | fofNoConfirmMkDir
-                                         | fofSimpleProgress),
-              0x0312);
-    EXPECT_EQ(TFileOperation::shellFunction(foMove), 1u);
-    EXPECT_EQ(TFileOperation::shellFunction(foCopy), 2u);
-    EXPECT_EQ(TFileOperation::shellFunction(foDelete), 3u);
-    EXPECT_EQ(TFileOperation::shellFunction(foRename), 4u);
-}
-
-TEST_F(FileOperationTest, DefaultsAndEmptySourceList)
-{
-    EXPECT_EQ(op.Operation(), foMove);
-    EXPECT_EQ(op.Flags(), TFileOpFlags(fofAllowUndo) | fofFilesOnly);
-    const QStringList about = op.About();
-    op.setAbout({"x"});
-    EXPECT_EQ(op.About(), about);
-
-
     op.setOperation(foCopy);
     op.setFilesFrom("");
     op.setFilesTo(d.path());
@@ -89,31 +70,6 @@ TEST_F(FileOperationTest, DefaultsAndEmptySourceList)
     op.setFilesFrom(";");
     EXPECT_FALSE(op.Execute());
     EXPECT_EQ(ui.begins, 0);
-}
-
-TEST_F(FileOperationTest, CopyAndMoveWithTheMainWindowsTrailingSemicolon)
-{
-    d.mkdir("out");
-    writeFile(d.filePath("a.jpg"), "A");
-    writeFile(d.filePath("b.jpg"), content(70000, 1));
-    op.setOperation(foCopy);
-    op.setFilesFrom(d.filePath("a.jpg") + ";" + d.filePath("b.jpg") + ";");
-    op.setFilesTo(d.filePath("out"));
-    EXPECT_TRUE(op.Execute());
-    EXPECT_FALSE(op.OperationAborted());
-    EXPECT_EQ(readFile(d.filePath("out/b.jpg")), content(70000, 1));
-    EXPECT_TRUE(QFileInfo::exists(d.filePath("a.jpg")));
-
-    d.mkdir("moved");
-    op.setOperation(foMove);
-    op.setFilesTo(d.filePath("moved"));
-    // Setting Active runs it; it still reads false.
-    op.setActive(true);
-    EXPECT_FALSE(op.Active());
-    EXPECT_EQ(entries(d.filePath("moved")), QStringList({"a.jpg", "b.jpg"}));
-    EXPECT_FALSE(QFileInfo::exists(d.filePath("a.jpg")));
-    EXPECT_EQ(readFile(d.filePath("moved/a.jpg")), "A");
-    EXPECT_EQ(ui.function, 1u);
 }
 
 TEST_F(FileOperationTest, MoveOntoAFolderWithTheSameNameKeepsBothWithRenameOnCollision)
@@ -227,6 +183,61 @@ TEST_F(FileOperationTest, DeleteWithUndoLeavesTheFileRestorableFromTheTrash)
     EXPECT_EQ(readFile(original), bytes);
 }
 
+// Each entry of the lists is one whole name: ";" and wildcards are characters of it, a name
+// that is not UTF-8 reaches its own file, and a relative name is refused, never resolved.
+TEST_F(FileOperationTest, NamesAreTakenWhole)
+{
+    qvtest::ScopedEnv env;
+    env.set("XDG_DATA_HOME", d.filePath("xdg"));
+    const QByteArray root = QFile::encodeName(d.path());
+    ASSERT_TRUE(d.mkpath("photos/Paris") && d.mkpath("out"));
+    for (const char* decoy : {"photos/Paris/keep.jpg", "photos/x1.jpg", "photos/x2.jpg", "photos/ day 2.jpg"})
+        writeFile(d.filePath(decoy), "decoy");
+    for (const QByteArray& name : {QByteArray("Paris; day 2.jpg"), QByteArray("x?.jpg"), QByteArray("*.jpg"),
+                                  QByteArray("caf\xe9.jpg")}) {
+        const QByteArray path = root + "/photos/" + name;
+        qvtest::writeFileAt(path, name);
+        op.setOperation(foCopy);
+        op.setSourceList({qv::decodeFileName(path)});
+        op.setDestinationList({d.filePath("out")});
+        EXPECT_TRUE(op.Execute()) << name.constData();
+        EXPECT_EQ(qvtest::readFileAt(root + "/out/" + name), name);
+        op.setOperation(foDelete); // to the trash
+        EXPECT_TRUE(op.Execute()) << name.constData();
+        EXPECT_FALSE(qv::pathExists(qv::decodeFileName(path)));
+        EXPECT_FALSE(op.Execute()) << "a vanished name stands for nothing else";
+    }
+    EXPECT_EQ(entries(d.filePath("photos")), QStringList({" day 2.jpg", "Paris", "x1.jpg", "x2.jpg"}));
+    EXPECT_EQ(entries(d.filePath("photos/Paris")), QStringList({"keep.jpg"}));
+
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(d.filePath("photos"));
+    op.setSourceList({"x1.jpg"});
+    const bool relative = op.Execute();
+    QDir::setCurrent(before);
+    EXPECT_FALSE(relative);
+    EXPECT_TRUE(QFileInfo::exists(d.filePath("photos/x1.jpg")));
+}
+
+// The dialogs let other handlers run: one that starts the operation again is refused.
+TEST_F(FileOperationTest, SecondRunWhileOneRunsIsRefused)
+{
+    writeFile(d.filePath("a.jpg"), "A");
+    d.mkdir("out");
+    op.setOperation(foCopy);
+    op.setSourceList({d.filePath("a.jpg")});
+    op.setDestinationList({d.filePath("out")});
+    int nested = -1;
+    ui.onProgress = [&](const qv::ShellProgress&) {
+        if (nested < 0)
+            nested = op.Execute() ? 1 : 0;
+    };
+    EXPECT_TRUE(op.Execute());
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(ui.begins, 1);
+    EXPECT_EQ(entries(d.filePath("out")), QStringList({"a.jpg"}));
+}
+
 TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)
 {
     d.mkdir("src");
@@ -264,40 +275,4 @@ TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)
     EXPECT_FALSE(op.Execute());
     EXPECT_TRUE(op.OperationAborted());
     EXPECT_EQ(entries(d.filePath("dst2")), QStringList({"0.jpg"}));
-}
-
-// A second file system (tmpfs) where the machine has one apart from the temporary folder.
-TEST_F(FileOperationTest, MoveAcrossFileSystemsCopiesChecksThenRemoves)
-{
-    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-        || QStorageInfo(QStringLiteral("/dev/shm")).device() == QStorageInfo(d.path()).device())
-        GTEST_SKIP() << "no second file system";
-    QTemporaryDir other(QStringLiteral("/dev/shm/qv-move-XXXXXX"));
-    ASSERT_TRUE(other.isValid());
-    const QByteArray bytes = content(2500000, 6);
-    writeFile(other.filePath("far.jpg"), bytes);
-    ASSERT_TRUE(QDir(other.path()).mkpath("album/inner"));
-    writeFile(other.filePath("album/inner/deep.jpg"), "deep");
-    writeFile(d.filePath("far.jpg"), "resident");
-
-    op.setOperation(foMove);
-    op.setFlags(op.Flags() | fofRenameOnCollision);
-    op.setFilesFrom(other.filePath("far.jpg") + ";" + other.filePath("album") + ";");
-    op.setFilesTo(d.path());
-    EXPECT_TRUE(op.Execute());
-    EXPECT_EQ(readFile(d.filePath("far (2).jpg")), bytes);
-    EXPECT_EQ(readFile(d.filePath("far.jpg")), "resident");
-    EXPECT_EQ(readFile(d.filePath("album/inner/deep.jpg")), "deep");
-    EXPECT_TRUE(entries(other.path()).isEmpty());
-    EXPECT_EQ(entries(d.path()), QStringList({"album", "far (2).jpg", "far.jpg"}));
-
-    // And back again, replacing.
-    writeFile(other.filePath("far.jpg"), "old");
-    ui.replaceAnswers = {qv::ShellAnswer::Yes};
-    op.setFlags(op.Flags() & ~TFileOpFlags(fofRenameOnCollision));
-    op.setFilesFrom(d.filePath("far (2).jpg"));
-    op.setFilesTo(other.filePath("far.jpg"));
-    EXPECT_TRUE(op.Execute());
-    EXPECT_EQ(readFile(other.filePath("far.jpg")), bytes);
-    EXPECT_EQ(entries(other.path()), QStringList({"far.jpg"}));
 }

@@ -16,31 +16,6 @@
 
 namespace {
 
-// Once the next message box is up, records its texts and clicks the button labelled `button`.
-struct BoxAnswer {
-    QString title;
-    QString text;
-    QStringList buttons;
-};
-
-void answerNextBox(const QString& button, BoxAnswer* seen)
-{
-    QTimer::singleShot(0, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            answerNextBox(button, seen); // not shown yet
-            return;
-        }
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        for (QAbstractButton* b : box->buttons()) {
-            seen->buttons.append(b->text());
-            if (b->text() == button)
-                b->click();
-        }
-    });
-}
-
 } // namespace
 
 TEST(FileOperationDialogs, ItalianReplaceQuestionMapsEveryButton)
@@ -59,8 +34,8 @@ TEST(FileOperationDialogs, ItalianReplaceQuestionMapsEveryButton)
         {"Annulla", qv::ShellAnswer::Cancel},
     };
     for (const auto& row : rows) {
-        BoxAnswer seen;
-        answerNextBox(QString::fromUtf8(row.button), &seen);
+        qvtest::MessageBoxSeen seen;
+        qvtest::answerNextMessageBox(QString::fromUtf8(row.button), &seen);
         EXPECT_EQ(dialogs.askReplace(tmp.filePath("a.jpg"), tmp.filePath("b.jpg"), false, true), row.answer)
             << row.button;
         EXPECT_EQ(seen.title, QString::fromUtf8("Conferma sostituzione file"));
@@ -68,8 +43,8 @@ TEST(FileOperationDialogs, ItalianReplaceQuestionMapsEveryButton)
         EXPECT_EQ(seen.buttons.size(), 5);
     }
     // The last item offers no "to all" answers.
-    BoxAnswer seen;
-    answerNextBox("&No", &seen);
+    qvtest::MessageBoxSeen seen;
+    qvtest::answerNextMessageBox("&No", &seen);
     EXPECT_EQ(dialogs.askReplace(tmp.filePath("a.jpg"), tmp.filePath("b.jpg"), false, false), qv::ShellAnswer::No);
     EXPECT_EQ(seen.buttons.size(), 3);
     dialogs.end();
@@ -79,19 +54,19 @@ TEST(FileOperationDialogs, EnglishDeleteConfirmationAndErrors)
 {
     FileOperationDialogs dialogs(FileOpLanguage::English);
     dialogs.begin(nullptr, qv::kFoDelete, QString(), true, false);
-    BoxAnswer seen;
-    answerNextBox("&No", &seen);
+    qvtest::MessageBoxSeen seen;
+    qvtest::answerNextMessageBox("&No", &seen);
     EXPECT_FALSE(dialogs.confirmDelete({"/x/a.jpg", "/x/b.jpg"}, true));
     EXPECT_EQ(seen.title, "Confirm Multiple File Delete");
     EXPECT_EQ(seen.text, "Are you sure you want to move these 2 items to the Trash?");
 
-    BoxAnswer one;
-    answerNextBox("&Yes", &one);
+    qvtest::MessageBoxSeen one;
+    qvtest::answerNextMessageBox("&Yes", &one);
     EXPECT_TRUE(dialogs.confirmDelete({"/x/a.jpg"}, false));
     EXPECT_EQ(one.text, "Are you sure you want to delete \"a.jpg\" permanently?");
 
-    BoxAnswer error;
-    answerNextBox("Cancel", &error);
+    qvtest::MessageBoxSeen error;
+    qvtest::answerNextMessageBox("Cancel", &error);
     EXPECT_FALSE(dialogs.reportError("/x/a.jpg", qv::ShellProblem::NotTrashed, QString(), true));
     EXPECT_EQ(error.title, "Error Deleting File");
     EXPECT_TRUE(error.text.contains("left in place"));

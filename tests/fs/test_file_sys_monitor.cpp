@@ -84,17 +84,6 @@ protected:
 
 } // namespace
 
-TEST_F(MonitorTest, Defaults)
-{
-    TFileSysMonitor m;
-    EXPECT_EQ(m.MonitoredDirectory(), QDir::homePath());
-    EXPECT_FALSE(m.WatchSubtree());
-    EXPECT_EQ(m.NotifyFilter(), TNotifyFilter(TFileSysNotify::FILE_NAME));
-    EXPECT_FALSE(m.Active());
-    EXPECT_FALSE(m.OnFileSysChange());
-    EXPECT_EQ(notifyFilterFlags(TFileSysNotify::FILE_NAME | TFileSysNotify::SECURITY), 0x101u);
-}
-
 TEST_F(MonitorTest, ReportsCreatedRenamedAndDeletedFilesOncePerChange)
 {
     Reports r;
@@ -268,6 +257,16 @@ TEST_F(MonitorTest, WorkerFailureIsReportedWithItsCodeAndTheMonitorStaysActive)
     EXPECT_TRUE(m.Active()); // it still holds the ended worker
     EXPECT_FALSE(m.Watching());
     EXPECT_EQ(r.count, 0);
+
+    // Back again and asked for again: a new worker watches it. Deleted while watched, the
+    // watch fails rather than going silent.
+    ASSERT_TRUE(QDir().mkdir(doomed));
+    ASSERT_TRUE(waitUntil([&] { return !m.Watching(); }));
+    m.setActive(true);
+    ASSERT_TRUE(waitUntil([&] { return m.Watching(); }));
+    ASSERT_TRUE(QDir().rmdir(doomed));
+    ASSERT_TRUE(waitUntil([&] { return errors.size() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return !m.Watching(); }));
     m.setActive(false);
     EXPECT_FALSE(m.Active());
 }

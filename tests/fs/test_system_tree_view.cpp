@@ -330,6 +330,32 @@ TEST_F(TreeTest, TheSelectedFolderDisappearingSelectsItsParent)
     EXPECT_EQ(tree.Selection(), m_root + "/w");
 }
 
+// Folders another program deleted, not watched by the tree, leave it once used; the owner
+// never hears of them, and a folder with a name that is not UTF-8 is listed like any other.
+TEST_F(TreeTest, VanishedFoldersLeaveWhenSelectedOrOpened)
+{
+    mk("a");
+    mk("b/inner");
+    mk("keep");
+    ASSERT_EQ(::mkdir(QFile::encodeName(m_root + "/caf").append('\xe9').constData(), 0700), 0);
+    TSystemTreeView& tree = open();
+    EXPECT_TRUE(childNames(root()).contains(QString("caf") + QChar(0xFFFD)));
+    QStringList changes;
+    QObject::connect(&tree, &TSystemTreeView::Change, [&](QTreeWidgetItem* n) { changes << tree.GetNodePath(n); });
+    tree.SelectNode(childNamed(root(), "keep"));
+    changes.clear();
+    shell("rm", {"-r", m_root + "/a", m_root + "/b"});
+
+    tree.SelectNode(childNamed(root(), "a"));
+    ASSERT_TRUE(waitUntil([&] { return !childNamed(root(), "a"); }));
+    EXPECT_EQ(tree.currentItem(), root());
+    EXPECT_EQ(changes, QStringList({m_root}));
+    childNamed(root(), "b")->setExpanded(true);
+    ASSERT_TRUE(waitUntil([&] { return !childNamed(root(), "b"); }));
+    EXPECT_EQ(childNames(root()), QStringList({QString("caf") + QChar(0xFFFD), "keep"}));
+    EXPECT_EQ(changes, QStringList({m_root}));
+}
+
 TEST_F(TreeTest, SelectionPathsAndFolderTests)
 {
     mk("a/b/c");

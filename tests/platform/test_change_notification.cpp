@@ -27,6 +27,15 @@ QByteArray enc(const QString& path)
     return QFile::encodeName(path);
 }
 
+// The wait after what was signalled before, if anything was.
+ChangeWait waitPastSignal(ChangeNotification& n)
+{
+    const ChangeWait w = n.wait(kShortWait);
+    if (w != ChangeWait::Signalled || !n.next())
+        return w;
+    return n.wait(kShortWait);
+}
+
 } // namespace
 
 TEST(ChangeNotification, OpenFailsWithTheSystemErrorCode)
@@ -171,15 +180,55 @@ TEST(ChangeNotification, FolderThatArrivesWithContentCountsAsAChange)
     EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
 }
 
-TEST(ChangeNotification, WatchedFolderRemovedSignalsNameWatchers)
+// The watched folder itself deleted or moved away: whatever the filter, the watch does not
+// go silent; after what was seen before, every wait fails.
+TEST(ChangeNotification, DeletedRootFailsTheWait)
 {
     QTemporaryDir tmp;
-    const QString folder = tmp.path() + "/gone";
-    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString folder = tmp.path() + "/watched";
+    const std::function<void()> ways[] = {
+        [&] { ASSERT_TRUE(QDir(folder).removeRecursively()); },
+        [&] { ASSERT_TRUE(QDir().rename(folder, tmp.path() + "/elsewhere")); },
+    };
+    for (const std::uint32_t filter : {qv::kChangeFileName, qv::kChangeDirName, qv::kChangeLastWrite}) {
+        for (const auto& away : ways) {
+            QDir(tmp.path() + "/elsewhere").removeRecursively();
+            ASSERT_TRUE(QDir().mkpath(folder));
+            qvtest::writeFile(folder + "/a.jpg", "a");
+            ChangeNotification n;
+            ASSERT_TRUE(n.open(folder, false, filter));
+            away();
+            EXPECT_EQ(waitPastSignal(n), ChangeWait::Failed) << filter;
+            EXPECT_EQ(n.lastError(), ENOENT);
+            EXPECT_EQ(n.wait(kShortWait), ChangeWait::Failed);
+        }
+    }
+}
+
+// A subtree larger than the system's watch limit is refused, and a folder that arrives
+// beyond it fails the wait: never a silently partial watch. Runs under a lowered limit.
+TEST(ChangeNotification, SubtreeBeyondTheWatchLimitIsReported)
+{
+    QString skip;
+    if (!qvtest::inOwnNamespace({"-U", "-r"}, "echo 6 > /proc/sys/user/max_inotify_watches", &skip)) {
+        if (!skip.isEmpty())
+            GTEST_SKIP() << skip.toStdString();
+        return;
+    }
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + "/root";
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(QDir().mkpath(QString("%1/f%2").arg(root).arg(i)));
     ChangeNotification n;
-    ASSERT_TRUE(n.open(folder, false, qv::kChangeDirName));
-    ASSERT_TRUE(QDir().rmdir(folder));
-    EXPECT_EQ(n.wait(kShortWait), ChangeWait::Signalled);
-    ASSERT_TRUE(n.next());
-    EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
+    ASSERT_TRUE(n.open(root, true, qv::kChangeFileName));
+    EXPECT_EQ(n.watchedFolderCount(), 5);
+    ASSERT_TRUE(QDir().mkpath(tmp.path() + "/staging/a/b/c"));
+    ASSERT_TRUE(QDir().rename(tmp.path() + "/staging", root + "/staging"));
+    EXPECT_EQ(waitPastSignal(n), ChangeWait::Failed);
+    EXPECT_EQ(n.lastError(), ENOSPC);
+
+    n.close();
+    ChangeNotification whole;
+    EXPECT_FALSE(whole.open(root, true, qv::kChangeFileName));
+    EXPECT_EQ(whole.lastError(), ENOSPC);
 }

@@ -110,3 +110,28 @@ TEST(RegFileRegistry, DefaultLocationFollowsXdgConfigHome)
     EXPECT_TRUE(RegFileRegistry::defaultFileName().endsWith("/.config/quorvel/registry.reg"));
     qputenv("XDG_CONFIG_HOME", old);
 }
+
+TEST(RegFileRegistry, KeysAndValuesAreFoundWithoutCaseHoweverManyThereAre)
+{
+    QString text = "Windows Registry Editor Version 5.00\n\n";
+    for (int k = 0; k < 3; ++k) {
+        text += QString("[HKEY_CURRENT_USER\\Software\\K%1]\n").arg(k);
+        for (int v = 0; v < 40; ++v)
+            text += QString("\"Value%1\"=dword:%2\n").arg(v).arg(v, 8, 16, QLatin1Char('0'));
+    }
+    // The same key and value again in other case: one key, the last value wins.
+    text += "[hkey_current_user\\software\\k1]\n\"VALUE7\"=dword:000000ff\n";
+    RegFileRegistry reg;
+    reg.loadFromText(text);
+    EXPECT_EQ(reg.readDword("Software\\K1", "value7"), 0xFFu);
+    EXPECT_EQ(reg.readDword("SOFTWARE\\k2", "VaLuE39"), 39u);
+    EXPECT_TRUE(reg.writeDword("software\\K2", "value39", 1));
+    EXPECT_TRUE(reg.writeDword("software\\K2", "New", 2));
+
+    RegFileRegistry again;
+    again.loadFromText(reg.toText());
+    EXPECT_EQ(again.readDword("Software\\K2", "Value39"), 1u);
+    EXPECT_EQ(again.readDword("Software\\K2", "new"), 2u);
+    EXPECT_EQ(reg.toText().count("[HKEY_CURRENT_USER\\Software\\K"), 3);
+    EXPECT_EQ(reg.toText().count("Value39\"="), 3);
+}

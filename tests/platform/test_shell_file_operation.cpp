@@ -1,6 +1,7 @@
 // The shell-style file operation on real folders: list parsing, destinations, collisions,
 // questions, wildcards, and that failures leave every file whole.
 #include "platform/shell_file_operation.h"
+#include "platform/file_names.h"
 #include "platform/scripted_shell_interaction.h"
 #include "support/testutil.h"
 
@@ -30,13 +31,14 @@ QString zeros(const QStringList& names)
 }
 
 int run(unsigned function, const QStringList& from, const QStringList& to, std::uint16_t flags,
-        ScriptedShellInteraction& ui, bool* aborted = nullptr)
+        ScriptedShellInteraction& ui, bool* aborted = nullptr, bool patterns = false)
 {
     ShellFileOp op;
     op.function = function;
     op.from = zeros(from);
     op.to = zeros(to);
     op.flags = flags;
+    op.namePatterns = patterns;
     const int r = shellFileOperation(op, &ui);
     if (aborted)
         *aborted = op.anyOperationsAborted;
@@ -50,6 +52,13 @@ QStringList entries(const QString& folder)
                                   QDir::Name);
 }
 
+dev_t lookAtDevice(const QString& path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_dev;
+}
+
 QByteArray bigContent(int size, char seed)
 {
     QByteArray b(size, Qt::Uninitialized);
@@ -59,19 +68,6 @@ QByteArray bigContent(int size, char seed)
 }
 
 } // namespace
-
-TEST(ShellFileOperation, FreeNamesCountUpFromTwo)
-{
-    QTemporaryDir tmp;
-    const QDir d(tmp.path());
-    EXPECT_EQ(freeNameInFolder(d.path(), "photo.jpg"), d.filePath("photo (2).jpg"));
-    writeFile(d.filePath("photo (2).jpg"), "");
-    writeFile(d.filePath("photo (3).jpg"), "");
-    EXPECT_EQ(freeNameInFolder(d.path(), "photo.jpg"), d.filePath("photo (4).jpg"));
-    EXPECT_EQ(freeNameInFolder(d.path(), "README"), d.filePath("README (2)"));
-    EXPECT_EQ(freeNameInFolder(d.path(), ".hidden"), d.filePath(".hidden (2)"));
-    EXPECT_EQ(freeNameInFolder(d.path(), "a.tar.gz"), d.filePath("a.tar (2).gz"));
-}
 
 TEST(ShellFileOperation, RejectsBadFunctionsAndEmptyListsWithoutAsking)
 {
@@ -110,7 +106,7 @@ TEST(ShellFileOperation, CopyKeepsTimesAndModeAndNeverLeavesTemporaryFiles)
     EXPECT_EQ(ui.progressCalls.last().to, copy);
 }
 
-TEST(ShellFileOperation, DestinationsOneFolderOneNameOrOnePerSource)
+TEST(ShellFileOperation, DropOnVanishedFolderAndOtherDestinations)
 {
     QTemporaryDir tmp;
     const QDir d(tmp.path());
@@ -136,8 +132,15 @@ TEST(ShellFileOperation, DestinationsOneFolderOneNameOrOnePerSource)
     EXPECT_EQ(run(kFoCopy, {d.filePath("a.jpg"), d.filePath("b.jpg")}, {d.filePath("new")},
                   kFofNoConfirmMkDir, ui),
               0);
-    EXPECT_EQ(ui.makeDirQuestions.size(), 1);
     EXPECT_EQ(readFile(d.filePath("new/b.jpg")), "B");
+
+    // A destination with a final "/" is a folder, as a drop names it: gone meanwhile, it is
+    // asked about, never a new name for a single file.
+    ui.makeDirAnswer = false;
+    EXPECT_EQ(run(kFoMove, {d.filePath("a.jpg")}, {d.filePath("gone/")}, 0, ui), kShellErrorCancelled);
+    EXPECT_EQ(ui.makeDirQuestions.last(), d.filePath("gone"));
+    EXPECT_TRUE(QFileInfo::exists(d.filePath("a.jpg")));
+    ui.makeDirAnswer = true;
 
     // One destination per source.
     EXPECT_EQ(run(kFoCopy, {d.filePath("a.jpg"), d.filePath("b.jpg")}, {d.filePath("x.jpg"), d.filePath("y.jpg")},
@@ -230,6 +233,124 @@ TEST(ShellFileOperation, CopyBesideItselfAndFoldersIntoThemselves)
     EXPECT_EQ(ui.problems, QList<ShellProblem>({ShellProblem::DestinationInSource}));
     EXPECT_EQ(readFile(d.filePath("tree/sub/f")), "F");
     EXPECT_EQ(entries(d.filePath("tree/sub")), QStringList({"f"}));
+    // Refused before any folder is made for it.
+    EXPECT_EQ(run(kFoCopy, {d.filePath("tree")}, {d.filePath("tree/new")}, kFofNoConfirmMkDir, ui),
+              kShellErrorDestinationInSource);
+    EXPECT_EQ(entries(d.filePath("tree")), QStringList({"sub"}));
+
+    // Keeping both names near the 255-byte limit shortens the stem, never a character.
+    const QString stem = QString(124, QChar(0x00E9)) + "x"; // 249 bytes
+    writeFile(d.filePath(stem + ".jpg"), "old");
+    ASSERT_TRUE(d.mkpath("in"));
+    writeFile(d.filePath("in/" + stem + ".jpg"), "new");
+    EXPECT_EQ(run(kFoMove, {d.filePath("in/" + stem + ".jpg")}, {d.path()}, kFofRenameOnCollision, ui), 0);
+    const QString kept = QString(123, QChar(0x00E9)) + " (2).jpg";
+    EXPECT_EQ(readFile(d.filePath(kept)), "new");
+    EXPECT_EQ(readFile(d.filePath(stem + ".jpg")), "old");
+}
+
+// Names whose bytes are not UTF-8 are names like any other.
+TEST(ShellFileOperation, NamesAreTakenWholeAndLossless)
+{
+    struct Case {
+        QByteArray bytes;
+        bool utf8;
+    };
+    const Case cases[] = {{"plain.jpg", true},          {"caf\xc3\xa9 \xf0\x9f\x98\x80.jpg", true},
+                          {"caf\xe9.jpg", false},        {"\xff\xfe", false},
+                          {"\xc0\xaf overlong", false}, {"\xed\xa0\x80 surrogate", false},
+                          {"cut \xe2\x82", false},      {"\xef\xbf\xbd real U+FFFD", true}};
+    QTemporaryDir tmp;
+    const QByteArray root = QFile::encodeName(tmp.path());
+    ASSERT_EQ(::mkdir((root + "/album").constData(), 0700), 0);
+    for (const Case& c : cases) {
+        const QString name = decodeFileName(c.bytes);
+        EXPECT_EQ(encodeFileName(name), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(name == QString::fromUtf8(c.bytes), c.utf8);
+        const QByteArray shown = displayFileName(name).toUtf8();
+        EXPECT_EQ(decodeFileName(shown), QString::fromUtf8(shown)) << "shown as valid text";
+        qvtest::writeFileAt(root + "/album/" + c.bytes, c.bytes);
+    }
+    // A folder of such names is listed, copied, moved and deleted whole.
+    QList<FolderEntry> listed;
+    ASSERT_TRUE(listFolder(decodeFileName(root + "/album"), &listed));
+    EXPECT_EQ(listed.size(), std::size(cases));
+    const QString album = decodeFileName(root + "/album");
+    ScriptedShellInteraction ui;
+    EXPECT_EQ(run(kFoCopy, {album}, {tmp.filePath("copy/")}, kFofNoConfirmMkDir, ui), 0);
+    EXPECT_EQ(run(kFoMove, {album + "/" + decodeFileName(cases[2].bytes)}, {tmp.filePath("copy/")}, 0, ui), 0);
+    for (const Case& c : cases)
+        EXPECT_EQ(qvtest::readFileAt(root + "/copy/album/" + c.bytes), c.bytes) << c.bytes.toHex().constData();
+    EXPECT_EQ(qvtest::readFileAt(root + "/copy/" + cases[2].bytes), cases[2].bytes);
+    EXPECT_EQ(run(kFoDelete, {tmp.filePath("copy/album")}, {}, kFofNoConfirmation, ui), 0);
+    ASSERT_TRUE(listFolder(tmp.filePath("copy"), &listed)); // QDir would skip the name
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(encodeFileName(listed[0].name), cases[2].bytes);
+    EXPECT_TRUE(ui.problems.isEmpty());
+    EXPECT_EQ(run(kFoCopy, {album}, {"copy"}, 0, ui), kShellErrorInvalidFiles); // never resolved
+    EXPECT_EQ(run(kFoDelete, {album, tmp.filePath("copy")}, {}, kFofNoConfirmation, ui), 0); // beyond QTemporaryDir
+}
+
+// Across file systems a move copies, then removes only what it copied and what nobody
+// changed since. Needs a second file system: a tmpfs in a private mount namespace.
+TEST(ShellFileOperation, SourceChangedDuringCrossVolumeMoveIsKept)
+{
+    QString skip;
+    if (!qvtest::inOwnNamespace({"-m"}, "mount -t tmpfs quorvel-test \"$QV_NS_DIR\"", &skip)) {
+        if (!skip.isEmpty())
+            GTEST_SKIP() << skip.toStdString();
+        return;
+    }
+    const QDir far(qEnvironmentVariable("QV_NS_DIR"));
+    QTemporaryDir tmp;
+    const QDir near(tmp.path());
+    ASSERT_NE(lookAtDevice(far.path()), lookAtDevice(near.path()));
+    const QByteArray bytes = bigContent(3 * 1024 * 1024, 9);
+    writeFile(far.filePath("plain.jpg"), bytes);
+    writeFile(far.filePath("replaced.jpg"), bytes);
+    ASSERT_TRUE(far.mkpath("album/inner"));
+    writeFile(far.filePath("album/a.jpg"), bytes);
+    writeFile(far.filePath("album/inner/b.jpg"), "b");
+
+    // While the copy runs another program saves a new version (by rename) or adds a file.
+    ScriptedShellInteraction ui;
+    bool replacedOnce = false, addedOnce = false;
+    ui.onProgress = [&](const ShellProgress& p) {
+        if (p.bytesDone == 0)
+            return;
+        if (p.from.endsWith("replaced.jpg") && !replacedOnce) {
+            replacedOnce = true;
+            writeFile(far.filePath("new.tmp"), "new version");
+            ASSERT_EQ(::rename(QFile::encodeName(far.filePath("new.tmp")).constData(),
+                               QFile::encodeName(far.filePath("replaced.jpg")).constData()),
+                      0);
+        }
+        if (p.from.endsWith("album") && !addedOnce) {
+            addedOnce = true;
+            writeFile(far.filePath("album/late.jpg"), "late");
+        }
+    };
+    const int r = run(kFoMove, {far.filePath("plain.jpg"), far.filePath("replaced.jpg"), far.filePath("album")},
+                      {near.path()}, 0, ui);
+    EXPECT_NE(r, 0); // reported, never success
+    EXPECT_EQ(ui.problems, QList<ShellProblem>({ShellProblem::ChangedDuringMove, ShellProblem::ChangedDuringMove}));
+    EXPECT_EQ(ui.problemPaths, QStringList({far.filePath("replaced.jpg"), far.filePath("album")}));
+    EXPECT_EQ(readFile(near.filePath("plain.jpg")), bytes);
+    EXPECT_EQ(readFile(near.filePath("replaced.jpg")), bytes);
+    EXPECT_EQ(readFile(far.filePath("replaced.jpg")), "new version");
+    EXPECT_EQ(readFile(near.filePath("album/a.jpg")), bytes);
+    EXPECT_EQ(readFile(near.filePath("album/inner/b.jpg")), "b");
+    // Of the folder only the file that came late stays.
+    EXPECT_EQ(entries(far.path()), QStringList({"album", "replaced.jpg"}));
+    EXPECT_EQ(entries(far.filePath("album")), QStringList({"late.jpg"}));
+    EXPECT_EQ(entries(near.path()), QStringList({"album", "plain.jpg", "replaced.jpg"}));
+
+    // Back across, replacing what is there.
+    ScriptedShellInteraction back;
+    back.replaceAnswers = {ShellAnswer::Yes};
+    EXPECT_EQ(run(kFoMove, {near.filePath("plain.jpg")}, {far.filePath("replaced.jpg")}, kFofMultiDestFiles, back), 0);
+    EXPECT_EQ(readFile(far.filePath("replaced.jpg")), bytes);
+    EXPECT_FALSE(QFileInfo::exists(near.filePath("plain.jpg")));
 }
 
 TEST(ShellFileOperation, FolderCollisionMergesWhenAnsweredYes)
@@ -268,11 +389,16 @@ TEST(ShellFileOperation, WildcardsHonourFilesOnly)
     writeFile(d.filePath("src/b"), "b");
     writeFile(d.filePath("src/folder/c"), "c");
     ScriptedShellInteraction ui;
-    EXPECT_EQ(run(kFoCopy, {d.filePath("src/*.*")}, {d.filePath("files")}, kFofFilesOnly | kFofNoConfirmMkDir, ui), 0);
+    // Unless patterns are asked for, "*" is a character like any other.
+    EXPECT_EQ(run(kFoDelete, {d.filePath("src/*")}, {}, kFofNoConfirmation, ui), kShellErrorFileNotFound);
+    EXPECT_EQ(entries(d.filePath("src")), QStringList({"a.jpg", "b", "folder"}));
+    EXPECT_EQ(run(kFoCopy, {d.filePath("src/*.*")}, {d.filePath("files")}, kFofFilesOnly | kFofNoConfirmMkDir, ui,
+                  nullptr, true),
+              0);
     EXPECT_EQ(entries(d.filePath("files")), QStringList({"a.jpg", "b"}));
-    EXPECT_EQ(run(kFoCopy, {d.filePath("src/*")}, {d.filePath("all")}, kFofNoConfirmMkDir, ui), 0);
+    EXPECT_EQ(run(kFoCopy, {d.filePath("src/*")}, {d.filePath("all")}, kFofNoConfirmMkDir, ui, nullptr, true), 0);
     EXPECT_EQ(readFile(d.filePath("all/folder/c")), "c");
-    EXPECT_EQ(run(kFoDelete, {d.filePath("src/*.jpg")}, {}, kFofNoConfirmation, ui), 0);
+    EXPECT_EQ(run(kFoDelete, {d.filePath("src/*.jpg")}, {}, kFofNoConfirmation, ui, nullptr, true), 0);
     EXPECT_EQ(entries(d.filePath("src")), QStringList({"b", "folder"}));
 }
 

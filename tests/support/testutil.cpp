@@ -1,8 +1,16 @@
 #include "testutil.h"
 
+#include <QApplication>
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <fstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace qvtest {
 
@@ -21,6 +29,21 @@ void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+QByteArray readFileAt(const QByteArray& path)
+{
+    std::ifstream f(path.constData(), std::ios::binary);
+    if (!f)
+        throw std::runtime_error("cannot read " + path.toStdString());
+    return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(f), {}));
+}
+
+void writeFileAt(const QByteArray& path, const QByteArray& bytes)
+{
+    std::ofstream f(path.constData(), std::ios::binary);
+    if (!f.write(bytes.constData(), bytes.size()))
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
@@ -43,6 +66,58 @@ ToolResult runQvtool(const QStringList& args)
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+bool inOwnNamespace(const QStringList& unshareArgs, const QString& setup, QString* skip)
+{
+    if (qEnvironmentVariableIsSet("QV_IN_NAMESPACE"))
+        return true;
+    if (::geteuid() != 0) {
+        *skip = QStringLiteral("needs root for its own namespaces (run the test binary as root)");
+        return false;
+    }
+    if (QProcess::execute(QStringLiteral("unshare"), unshareArgs + QStringList{QStringLiteral("true")}) != 0) {
+        *skip = QStringLiteral("unshare %1 is refused here").arg(unshareArgs.join(' '));
+        return false;
+    }
+    QTemporaryDir dir;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QV_IN_NAMESPACE"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QV_NS_DIR"), dir.path());
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("unshare"),
+            unshareArgs
+                + QStringList{QStringLiteral("sh"), QStringLiteral("-c"), setup + QStringLiteral(" && exec \"$0\" \"$1\""),
+                              QCoreApplication::applicationFilePath(),
+                              QStringLiteral("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name())});
+    const bool ended = p.waitForFinished(120000);
+    const QByteArray out = p.readAll();
+    EXPECT_TRUE(ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0) << out.toStdString();
+    return false;
+}
+
+void answerNextMessageBox(const QString& button, MessageBoxSeen* seen, int triesLeft)
+{
+    QTimer::singleShot(triesLeft == 500 ? 0 : 10, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (triesLeft > 0)
+                answerNextMessageBox(button, seen, triesLeft - 1); // not shown yet
+            return;
+        }
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        for (QAbstractButton* b : box->buttons()) {
+            seen->buttons.append(b->text());
+            if (b->text() == button)
+                b->click();
+        }
+        if (button.isEmpty())
+            box->accept();
+    });
 }
 
 void ScopedEnv::set(const char* name, const QString& value)

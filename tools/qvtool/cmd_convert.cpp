@@ -1,6 +1,7 @@
 // qvtool convert and info: load a picture through the loading dispatch, then
 // write it by the output's extension or print its size and depth.
 #include "command.h"
+#include "picture_output.h"
 #include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
 #include "formats/jpeg_options.h"
@@ -72,17 +73,51 @@ QString writerList()
     return names.join(", ");
 }
 
+} // namespace
+
+bool canWritePicture(const QString& fileName)
+{
+    if (writerFor(fileName))
+        return true;
+    qvErr(QString("cannot write '%1': the output extension must be one of %2").arg(fileName, writerList()));
+    return false;
+}
+
+int writePictureFile(const TPicture& picture, const QString& fileName)
+{
+    const PictureWriterRow* writer = writerFor(fileName);
+    if (!canWritePicture(fileName))
+        return ExitFailure;
+    // Written beside the target and renamed over it only when complete.
+    QSaveFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly)) {
+        qvErr(QString("cannot write '%1': %2").arg(fileName, out.errorString()));
+        return ExitFailure;
+    }
+    try {
+        writer->write(picture, out);
+    } catch (const std::exception& e) {
+        out.cancelWriting();
+        qvErr(QString("cannot write '%1': %2").arg(fileName, QString::fromUtf8(e.what())));
+        return ExitFailure;
+    }
+    if (!out.commit()) {
+        qvErr(QString("cannot write '%1': %2").arg(fileName, out.errorString()));
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+namespace {
+
 int runConvert(const QStringList& args)
 {
     if (args.size() != 2) {
         qvErr("convert needs IN and OUT (see qvtool convert --help)");
         return ExitUsage;
     }
-    const PictureWriterRow* writer = writerFor(args[1]);
-    if (!writer) {
-        qvErr(QString("cannot write '%1': the output extension must be one of %2").arg(args[1], writerList()));
+    if (!canWritePicture(args[1]))
         return ExitFailure;
-    }
     TPicture picture;
     try {
         LoadPictureFile(args[0], picture);
@@ -90,24 +125,7 @@ int runConvert(const QStringList& args)
         qvErr(QString("%1: %2").arg(args[0], e.message()));
         return ExitFailure;
     }
-    // Written beside the target and renamed over it only when complete.
-    QSaveFile out(args[1]);
-    if (!out.open(QIODevice::WriteOnly)) {
-        qvErr(QString("cannot write '%1': %2").arg(args[1], out.errorString()));
-        return ExitFailure;
-    }
-    try {
-        writer->write(picture, out);
-    } catch (const std::exception& e) {
-        out.cancelWriting();
-        qvErr(QString("cannot write '%1': %2").arg(args[1], QString::fromUtf8(e.what())));
-        return ExitFailure;
-    }
-    if (!out.commit()) {
-        qvErr(QString("cannot write '%1': %2").arg(args[1], out.errorString()));
-        return ExitFailure;
-    }
-    return ExitOk;
+    return writePictureFile(picture, args[1]);
 }
 
 int runInfo(const QStringList& args)
@@ -131,8 +149,9 @@ int runInfo(const QStringList& args)
 const QvtoolCommand convertCommand(
     "convert", "load a picture file and write it as another format",
     "usage: qvtool convert IN OUT\n"
-    "Loads IN the way the program does (the reader is chosen by IN's extension)\n"
-    "and writes OUT in the format of its extension: bmp or png.\n"
+    "Loads IN the way the program does (the reader is chosen by IN's extension:\n"
+    "bmp, dib, rle, tga, pcx, gif, jpg, jpeg, tif, cdr, ico) and writes OUT in the\n"
+    "format of its extension: bmp, png, gif, jpg or jpeg.\n"
     "OUT is replaced only when the new file is complete.",
     runConvert);
 

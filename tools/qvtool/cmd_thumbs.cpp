@@ -52,7 +52,10 @@ int runThumbs(const QStringList& given)
     timer.start();
     catalogue.LeggiDirectory(dir);
     const double read = timer.nsecsElapsed() / 1e9;
-    catalogue.SalvaMiniature(dir);
+    if (catalogue.SalvaMiniature(dir) == ThumbnailCatalogue::CacheSave::Unwritable) {
+        qvErr(QString("%1: the thumbnail cache cannot be written there").arg(dir));
+        return ExitFailure;
+    }
     const double seconds = timer.nsecsElapsed() / 1e9;
     qvOut(QString("%1 pictures in %2 s").arg(catalogue.model().count()).arg(seconds, 0, 'f', 3));
     qvOut(QString("read %1 s, cache written %2 s").arg(read, 0, 'f', 3).arg(seconds - read, 0, 'f', 3));

@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "catalogue/startup_objects.h"
 #include "catalogue/thumbnail_geometry.h"
+#include "platform/wait_cursor.h"
 #include "catalogue/thumbnail_scale.h"
 #include "platform/settings.h"
 #include "processing/image_edits.h"

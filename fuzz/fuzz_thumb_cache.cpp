@@ -1,21 +1,14 @@
 // Fuzz target: a thumbnail cache pair (strip stream and text file) from one input.
 // The first two bytes say how much of the rest is the strip stream.
 #include "catalogue/thumbnail_catalogue.h"
+#include "fuzz_support.h"
 
 #include <QBuffer>
-#include <QGuiApplication>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static int argc = 1;
-    static char arg0[] = "fuzz";
-    static char* argv[] = {arg0, nullptr};
-    static QGuiApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
-    }();
-    (void)app;
+    ensureGuiApplication();
     static ThumbnailCatalogue* catalogue = new ThumbnailCatalogue;
 
     if (size < 2)

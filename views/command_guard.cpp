@@ -1,8 +1,5 @@
-// The command guard of views/ and the wait cursor.
+// The command guard of views/.
 #include "views/command_guard.h"
-
-#include <QCursor>
-#include <QGuiApplication>
 
 namespace {
 
@@ -24,5 +21,3 @@ void runViewCommand(const std::function<void()>& command)
         command();
 }
 
-WaitCursor::WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-WaitCursor::~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }

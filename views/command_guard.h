@@ -9,12 +9,3 @@ using ViewCommandGuard = std::function<void(const std::function<void()>& command
 // An empty guard runs commands unguarded.
 void setViewCommandGuard(ViewCommandGuard guard);
 void runViewCommand(const std::function<void()>& command);
-
-// The hourglass cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor();
-    ~WaitCursor();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};

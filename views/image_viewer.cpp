@@ -6,6 +6,7 @@
 #include "formats/gif_progress.h"
 #include "formats/picture_loader.h"
 #include "platform/settings.h"
+#include "platform/wait_cursor.h"
 #include "ui/file_label.h"
 #include "views/command_guard.h"
 #include "views/picture_save.h"

@@ -83,6 +83,17 @@ bool canWritePicture(const QString& fileName)
     return false;
 }
 
+bool loadPictureForTool(const QString& fileName, TPicture& picture)
+{
+    try {
+        LoadPictureFile(fileName, picture);
+        return true;
+    } catch (const EPictureLoad& e) {
+        qvErr(QString("%1: %2").arg(fileName, e.message()));
+        return false;
+    }
+}
+
 int writePictureFile(const TPicture& picture, const QString& fileName)
 {
     const PictureWriterRow* writer = writerFor(fileName);
@@ -119,12 +130,8 @@ int runConvert(const QStringList& args)
     if (!canWritePicture(args[1]))
         return ExitFailure;
     TPicture picture;
-    try {
-        LoadPictureFile(args[0], picture);
-    } catch (const EPictureLoad& e) {
-        qvErr(QString("%1: %2").arg(args[0], e.message()));
+    if (!loadPictureForTool(args[0], picture))
         return ExitFailure;
-    }
     return writePictureFile(picture, args[1]);
 }
 

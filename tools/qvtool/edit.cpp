@@ -27,12 +27,8 @@ int runEdit(const QStringList& args)
     if (!canWritePicture(args[1]))
         return ExitFailure;
     TPicture picture;
-    try {
-        LoadPictureFile(args[0], picture);
-    } catch (const EPictureLoad& e) {
-        qvErr(QString("%1: %2").arg(args[0], e.message()));
+    if (!loadPictureForTool(args[0], picture))
         return ExitFailure;
-    }
     QImage image = picture.image();
     QImage work;
     for (PictureEdit e : edits) {

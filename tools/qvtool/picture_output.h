@@ -10,3 +10,5 @@ bool canWritePicture(const QString& fileName);
 // Writes beside the target and renames over it only when complete; prints
 // the error and returns the exit status.
 int writePictureFile(const TPicture& picture, const QString& fileName);
+// Loads a picture by its extension; prints the error and returns false when it cannot.
+bool loadPictureForTool(const QString& fileName, TPicture& picture);

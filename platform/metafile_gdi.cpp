@@ -672,7 +672,7 @@ void GdiCanvas::text(QPointF reference, const QString& string, const std::vector
     if (!std::isfinite(width))
         return;
     const QTransform world = dc.world;
-    double angle = -dc.font.escapement / 10.0;
+    double angle = -double(dc.font.escapement) / 10.0;
     const double worldAngle = qRadiansToDegrees(std::atan2(world.m12(), world.m11()));
     angle += flipsY() ? -worldAngle : worldAngle;
 
@@ -688,8 +688,8 @@ void GdiCanvas::text(QPointF reference, const QString& string, const std::vector
         return;
     if (updateCp) {
         const double logicalWidth = xScale > 0 ? width / xScale : 0;
-        const double dirX = std::cos(qDegreesToRadians(-dc.font.escapement / 10.0));
-        const double dirY = std::sin(qDegreesToRadians(-dc.font.escapement / 10.0)) * (flipsY() ? -1 : 1);
+        const double dirX = std::cos(qDegreesToRadians(-double(dc.font.escapement) / 10.0));
+        const double dirY = std::sin(qDegreesToRadians(-double(dc.font.escapement) / 10.0)) * (flipsY() ? -1 : 1);
         if (horizontal == 0)
             dc.current = reference + QPointF(dirX, dirY) * logicalWidth;
         else if (horizontal == TA_RIGHT)

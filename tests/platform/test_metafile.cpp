@@ -219,8 +219,9 @@ TEST(Metafile, DamagedFilesAreRefusedOrDrawnInPart)
 {
     EXPECT_THROW(ReadMetafileHeader(QByteArray()), EMetafile);
     EXPECT_THROW(ReadMetafileHeader(QByteArray(64, 'x')), EMetafile);
-    // Fuzzed text of absurd stretch and size: once minutes and gigabytes of glyph cache.
-    for (const char* name : {"regress-wide-text.emf", "regress-text-memory.emf"}) {
+    // Fuzzed text of absurd stretch and size (once minutes and gigabytes of glyph cache) and of
+    // the most negative escapement (once a signed overflow).
+    for (const char* name : {"regress-wide-text.emf", "regress-text-memory.emf", "regress-escapement.emf"}) {
         try {
             render(dataFile(name));
         } catch (const EMetafile&) {

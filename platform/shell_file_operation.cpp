@@ -230,8 +230,8 @@ bool removeTree(const QString& folder)
     return ::rmdir(enc(folder).constData()) == 0 && complete;
 }
 
-// The home trash of the freedesktop specification, for names that are not valid UTF-8 (Qt's
-// own trash cannot spell them). Only on the home trash's file system; elsewhere it refuses.
+// The home trash as desktops lay it out (files/ and info/*.trashinfo), for names that are not
+// valid UTF-8 (Qt's own trash cannot spell them). Only on the home trash's file system; elsewhere it refuses.
 int moveToHomeTrash(const QString& path)
 {
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)

@@ -67,40 +67,6 @@ TEST(QvtoolThumbs, UsageAndMissingThings)
     EXPECT_TRUE(r.err.contains("no thumbnail cache"));
 }
 
-TEST(QvtoolCache, DamagedPairsNeverCrash)
-{
-    QTemporaryDir dir;
-    for (int i = 0; i < 6; ++i)
-        picture(dir.filePath(QString("p%1.bmp").arg(i)), QColor::fromHsv(i * 50, 200, 200));
-    ASSERT_EQ(qvtest::runQvtool({"thumbs", dir.path()}).exitCode, 0);
-    const QByteArray images = qvtest::readFile(dir.filePath("qvthimgs.thi"));
-    const QByteArray texts = qvtest::readFile(dir.filePath("qvthtxts.tht"));
-
-    QRandomGenerator rng(7);
-    for (int round = 0; round < 24; ++round) {
-        QByteArray a = images, t = texts;
-        switch (round % 4) {
-        case 0: a.truncate(rng.bounded(qsizetype(a.size()))); break;
-        case 1:
-            for (int k = 0; k < 8; ++k)
-                a[rng.bounded(qsizetype(a.size()))] = char(rng.bounded(256));
-            break;
-        case 2: t.truncate(rng.bounded(qsizetype(t.size()))); break;
-        case 3:
-            for (int k = 0; k < 8; ++k)
-                t[rng.bounded(qsizetype(t.size()))] = char(rng.bounded(256));
-            break;
-        }
-        qvtest::writeFile(dir.filePath("qvthimgs.thi"), a);
-        qvtest::writeFile(dir.filePath("qvthtxts.tht"), t);
-        const auto r = qvtest::runQvtool({"cache", dir.path()});
-        EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << round << ": " << r.err.toStdString();
-        if (r.exitCode == 1) {
-            EXPECT_FALSE(r.err.isEmpty());
-        }
-    }
-}
-
 TEST(QvtoolThumbs, ReadsARelativeFolderAndWritesItsCacheThere)
 {
     QTemporaryDir dir;

@@ -78,31 +78,21 @@ QByteArray storedFastStream(const QByteArray& data)
     }
 }
 
-// A 24-bit BMP file of `img`, rows from the bottom or from the top.
+// A 24-bit BMP file of `img` as Qt writes it (rows from the bottom), or with its rows from the top.
 QByteArray bmp24(const QImage& img, bool topDown = false)
 {
-    const int w = img.width(), h = img.height(), stride = (w * 3 + 3) & ~3;
-    QByteArray out(54 + stride * h, '\0');
-    auto* p = reinterpret_cast<uchar*>(out.data());
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(quint32(out.size()), p + 2);
-    qToLittleEndian<quint32>(54, p + 10);
-    qToLittleEndian<quint32>(40, p + 14);
-    qToLittleEndian<qint32>(w, p + 18);
-    qToLittleEndian<qint32>(topDown ? -h : h, p + 22);
-    qToLittleEndian<quint16>(1, p + 26);
-    qToLittleEndian<quint16>(24, p + 28);
-    for (int y = 0; y < h; ++y) {
-        uchar* row = p + 54 + qsizetype(topDown ? y : h - 1 - y) * stride;
-        for (int x = 0; x < w; ++x) {
-            const QRgb c = img.pixel(x, y);
-            row[3 * x] = uchar(qBlue(c));
-            row[3 * x + 1] = uchar(qGreen(c));
-            row[3 * x + 2] = uchar(qRed(c));
-        }
-    }
-    return out;
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    img.convertToFormat(QImage::Format_RGB32).save(&buffer, "BMP");
+    if (!topDown)
+        return out;
+    const int h = img.height(), stride = (img.width() * 3 + 3) & ~3;
+    QByteArray flipped = out.left(54);
+    for (int y = h - 1; y >= 0; --y)
+        flipped += out.mid(54 + qsizetype(y) * stride, stride);
+    qToLittleEndian<qint32>(-h, flipped.data() + 22);
+    return flipped;
 }
 
 // One record of a cache text.

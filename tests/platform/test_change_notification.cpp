@@ -77,27 +77,26 @@ TEST(ChangeNotification, StaysSignalledUntilRearmedAndKeepsLaterChanges)
 
 TEST(ChangeNotification, EachFilterKindReactsToItsOwnChanges)
 {
-    struct Case {
+    using Change = std::function<bool(const QDir&)>;
+    const Change create = [](const QDir& d) { return QFile(d.filePath("new")).open(QIODevice::WriteOnly); };
+    const Change mkdir = [](const QDir& d) { return d.mkdir("newdir"); };
+    const Change rename = [](const QDir& d) { return QFile::rename(d.filePath("f"), d.filePath("g")); };
+    const Change remove = [](const QDir& d) { return QFile::remove(d.filePath("f")); };
+    const Change chmod = [](const QDir& d) { return ::chmod(enc(d.filePath("f")).constData(), 0600) == 0; };
+    const Change append = [](const QDir& d) {
+        QFile f(d.filePath("f"));
+        return f.open(QIODevice::Append) && f.write("more") == 4;
+    };
+    const Change touch = [](const QDir& d) {
+        const utimbuf times{1000000, 1000000};
+        return ::utime(enc(d.filePath("f")).constData(), &times) == 0;
+    };
+    const struct {
         const char* name;
         std::uint32_t filter;
-        std::function<void(const QDir&)> change;
+        Change change;
         bool expected;
-    };
-    const auto create = [](const QDir& d) { qvtest::writeFile(d.filePath("new"), "n"); };
-    const auto mkdir = [](const QDir& d) { ASSERT_TRUE(d.mkdir("newdir")); };
-    const auto rename = [](const QDir& d) { ASSERT_TRUE(QFile::rename(d.filePath("f"), d.filePath("g"))); };
-    const auto remove = [](const QDir& d) { ASSERT_TRUE(QFile::remove(d.filePath("f"))); };
-    const auto chmod = [](const QDir& d) { ASSERT_EQ(::chmod(enc(d.filePath("f")).constData(), 0600), 0); };
-    const auto append = [](const QDir& d) {
-        QFile f(d.filePath("f"));
-        ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write("more");
-    };
-    const auto touch = [](const QDir& d) {
-        const utimbuf times{1000000, 1000000};
-        ASSERT_EQ(::utime(enc(d.filePath("f")).constData(), &times), 0);
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"file created, file names", qv::kChangeFileName, create, true},
         {"file renamed, file names", qv::kChangeFileName, rename, true},
         {"file deleted, file names", qv::kChangeFileName, remove, true},
@@ -111,15 +110,14 @@ TEST(ChangeNotification, EachFilterKindReactsToItsOwnChanges)
         {"appended, attributes", qv::kChangeAttributes, append, false},
         {"time set, last write", qv::kChangeLastWrite, touch, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         QTemporaryDir tmp;
         const QDir dir(tmp.path());
         qvtest::writeFile(dir.filePath("f"), "content");
         ChangeNotification n;
         ASSERT_TRUE(n.open(dir.path(), false, c.filter));
-        c.change(dir);
-        EXPECT_EQ(n.wait(kShortWait), c.expected ? ChangeWait::Signalled : ChangeWait::TimedOut);
+        ASSERT_TRUE(c.change(dir)) << c.name;
+        EXPECT_EQ(n.wait(kShortWait), c.expected ? ChangeWait::Signalled : ChangeWait::TimedOut) << c.name;
     }
 }
 

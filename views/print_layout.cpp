@@ -93,8 +93,10 @@ void TPagePicture::paintEvent(QPaintEvent*)
     QPainter p(this);
     if (m_picture.isNull())
         p.fillRect(rect(), Qt::white);
-    else
+    else {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(rect(), m_picture);
+    }
 }
 
 // ---- printing ---------------------------------------------------------------------------
@@ -164,6 +166,8 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (QPrinterInfo::availablePrinterNames().isEmpty()) {
         m_printer->setOutputFormat(QPrinter::PdfFormat);
+        // A photo printer's density: a picture first shows at one dot per pixel.
+        m_printer->setResolution(300);
         m_printer->setPageSize(QPageSize(QPageSize::A4));
         m_printer->setPageOrientation(QPageLayout::Portrait);
         m_printer->setOutputFileName(defaultPdfName());
@@ -263,7 +267,7 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     // The design's texts are the Italian ones.
     setWindowTitle(QStringLiteral("Stampa immagine"));
     btPageSetup->setText(QStringLiteral("Imposta stampante"));
-    resize(640, 700);
+    resize(640, 730);
 
     // The page and the placeholder picture, shaped like the printer's page.
     PageAspect = pageAspect(printerPage(*m_printer));
@@ -365,8 +369,9 @@ bool TfrmStampa::eventFilter(QObject* watched, QEvent* e)
 void TfrmStampa::setPageGeometry(const QRect& r)
 {
     Page->setGeometry(r);
-    const QSize box = ScrollBox1->viewport()->size();
-    m_canvas->resize(std::max(box.width(), r.right() + 1), std::max(box.height(), r.bottom() + 1 + r.top()));
+    // Just as large as the page with a small border: scroll bars come only
+    // when the page does not fit.
+    m_canvas->resize(r.right() + 1 + 8, r.bottom() + 1 + 8);
 }
 
 void TfrmStampa::ScrollBox1Resize()

@@ -2,9 +2,12 @@
 // to a PDF file landing where the frame shows it.
 #include "platform/settings.h"
 #include "views/print_geometry.h"
+#include "views/image_viewer.h"
 #include "views/print_layout.h"
 #include "views/stretch_handle.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
@@ -14,6 +17,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -198,4 +202,27 @@ TEST_F(PrintWindowTest, PrintedPictureLandsOnTheFramesRectangle)
         EXPECT_NEAR(ink.bottom() + 1, wanted.bottom(), 2);
     }
     EXPECT_EQ(QDir(dir.path()).entryList({"page.pdf.*"}, QDir::Files), QStringList()); // no partial files left
+}
+
+TEST(PrintFromViewer, ShowsTheViewersPictureInTheOneWindow)
+{
+    QWidget owner;
+    auto* viewer = new TfrmMostraImmagine(&owner);
+    QImage blue(64, 48, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    viewer->OpenPicture(blue, QStringLiteral("blue.bmp"), false);
+    viewer->show();
+    TfrmStampa* seen[2] = {};
+    for (TfrmStampa*& s : seen) {
+        QTimer::singleShot(0, [&s] {
+            s = qobject_cast<TfrmStampa*>(QApplication::activeModalWidget());
+            if (s)
+                s->reject();
+        });
+        viewer->Stampaimmagine1->trigger();
+    }
+    ASSERT_NE(seen[0], nullptr);
+    EXPECT_EQ(seen[1], seen[0]);
+    EXPECT_EQ(seen[0]->parentWidget(), &owner);
+    EXPECT_EQ(seen[0]->imImmagine->picture(), viewer->shownPicture());
 }

@@ -3,6 +3,7 @@
 
 #include "platform/settings.h"
 #include "platform/wait_cursor.h"
+#include "views/command_guard.h"
 #include "views/print_geometry.h"
 #include "views/stretch_handle.h"
 
@@ -118,7 +119,7 @@ void printPicture(QPrinter& printer, const QImage& picture, const QRect& paperRe
 {
     const QImage bitmap = printableBitmap(picture, paletteScreen);
     if (bitmap.isNull())
-        throw EPrintFailed(failureText().arg(QStringLiteral("no memory for the picture")));
+        throw EPrintFailed(failureText().arg(QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height())));
 
     // A file output is written beside its name first, so a failure never
     // leaves a half-written document in place of an older one.
@@ -253,13 +254,18 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     StretchHandle1->setGridX(8);
     StretchHandle1->setGridY(8);
 
-    connect(btPageSetup, &QPushButton::clicked, this, &TfrmStampa::btPageSetupClick);
-    connect(btStampa, &QToolButton::clicked, this, &TfrmStampa::btStampaClick);
-    connect(SpeedButton2, &QToolButton::clicked, this, &TfrmStampa::SpeedButton2Click);
-    connect(SpeedButton3, &QToolButton::clicked, this, &TfrmStampa::SpeedButton3Click);
-    connect(btMantieniProp, &QToolButton::clicked, this, &TfrmStampa::btMantieniPropClick);
-    connect(btCentraX, &QToolButton::clicked, this, &TfrmStampa::btCentraXClick);
-    connect(btCentraY, &QToolButton::clicked, this, &TfrmStampa::btCentraYClick);
+    // A command's error goes to the application's message; the window stays.
+    auto command = [this](QAbstractButton* button, void (TfrmStampa::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, handler] { runViewCommand([this, handler] { (this->*handler)(); }); });
+    };
+    command(btPageSetup, &TfrmStampa::btPageSetupClick);
+    command(btStampa, &TfrmStampa::btStampaClick);
+    command(SpeedButton2, &TfrmStampa::SpeedButton2Click);
+    command(SpeedButton3, &TfrmStampa::SpeedButton3Click);
+    command(btMantieniProp, &TfrmStampa::btMantieniPropClick);
+    command(btCentraX, &TfrmStampa::btCentraXClick);
+    command(btCentraY, &TfrmStampa::btCentraYClick);
     connect(StretchHandle1, &TStretchHandle::mouseMoved, this, &TfrmStampa::updateMeasures);
     connect(StretchHandle1, &TStretchHandle::mouseReleased, this, &TfrmStampa::updateMeasures);
     ScrollBox1->installEventFilter(this);
@@ -274,9 +280,8 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     PrintScale = printScale(m_printer->width(), imImmagine->picture().width());
     StretchHandle1->Detach();
     imImmagine->resize(pictureBox(kSmallPageWidth, PageAspect, PrintScale));
-    const QSize page = pageSize(kSmallPageWidth, PageAspect);
-    const QSize box = ScrollBox1->viewport()->size();
-    setPageGeometry(QRect(QPoint(pageOffset(box.width(), page.width()), pageOffset(box.height(), page.height())), page));
+    Page->resize(kSmallPageWidth, Page->height());
+    ScrollBox1Resize(); // the page centred in the scroll box
     setViewMode(1);
 }
 
@@ -326,9 +331,8 @@ void TfrmStampa::setTexts()
 
 void TfrmStampa::updateMeasures()
 {
-    const QRect frame = StretchHandle1->Attached() ? StretchHandle1->geometry() : handles::frameAround(imImmagine->geometry());
     const Paper paper{m_printer->width(), m_printer->height(), m_printer->logicalDpiX(), m_printer->logicalDpiY()};
-    const Measures m = measures(frame, Page->size(), paper, m_italianTexts);
+    const Measures m = measures(handlesFrame(), Page->size(), paper, m_italianTexts);
     lblImgX->setText(m.left);
     lblImgY->setText(m.top);
     lblPagX->setText(m.width);
@@ -378,7 +382,12 @@ void TfrmStampa::ScrollBox1Resize()
 {
     const QSize page = pageSize(Page->width(), PageAspect);
     const QSize box = ScrollBox1->viewport()->size();
-    setPageGeometry(QRect(QPoint(pageOffset(box.width(), page.width()), pageOffset(box.height(), page.height())), page));
+    setPageGeometry({QPoint(pageOffset(box.width(), page.width()), pageOffset(box.height(), page.height())), page});
+}
+
+QRect TfrmStampa::handlesFrame() const
+{
+    return StretchHandle1->Attached() ? StretchHandle1->geometry() : handles::frameAround(imImmagine->geometry());
 }
 
 void TfrmStampa::printerChanged()
@@ -475,7 +484,7 @@ void TfrmStampa::btStampaClick()
     // The dialog may have chosen another printer or paper: the page follows.
     printerChanged();
     WaitCursor wait;
-    const QRect frame = StretchHandle1->Attached() ? StretchHandle1->geometry() : handles::frameAround(imImmagine->geometry());
     const bool paletteScreen = screen() && screen()->depth() <= 8;
-    printPicture(*m_printer, imImmagine->picture(), paperRect(frame, m_printer->width(), PageViewMode), paletteScreen);
+    printPicture(*m_printer, imImmagine->picture(), paperRect(handlesFrame(), m_printer->width(), PageViewMode),
+                 paletteScreen);
 }

@@ -105,6 +105,8 @@ private:
     // Applies `change` to the picture's rectangle with the handles let go.
     void moveImage(const std::function<QRect(QRect)>& change);
     void reattach();
+    // The handles' frame on the page (around the picture while they are let go).
+    QRect handlesFrame() const;
 
     std::unique_ptr<QPrinter> m_printer;
     QWidget* m_canvas = nullptr; // the scroll box's content, holding the page

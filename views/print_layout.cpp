@@ -381,8 +381,15 @@ void TfrmStampa::setPageGeometry(const QRect& r)
 void TfrmStampa::ScrollBox1Resize()
 {
     const QSize page = pageSize(Page->width(), PageAspect);
-    const QSize box = ScrollBox1->viewport()->size();
+    const QSize box = scrollBoxSize();
     setPageGeometry({QPoint(pageOffset(box.width(), page.width()), pageOffset(box.height(), page.height())), page});
+}
+
+QSize TfrmStampa::scrollBoxSize() const
+{
+    // The viewport as it is without scroll bars, known already while the
+    // scroll box's own resize event runs (the viewport follows it later).
+    return ScrollBox1->maximumViewportSize();
 }
 
 QRect TfrmStampa::handlesFrame() const
@@ -426,7 +433,7 @@ void TfrmStampa::SpeedButton2Click()
         return;
     moveImage(halved);
     const QSize page = pageSize(kSmallPageWidth, PageAspect);
-    setPageGeometry(QRect(QPoint(pageOffset(ScrollBox1->viewport()->width(), page.width()), 25), page));
+    setPageGeometry(QRect(QPoint(pageOffset(scrollBoxSize().width(), page.width()), 25), page));
     setViewMode(1);
 }
 
@@ -436,7 +443,7 @@ void TfrmStampa::SpeedButton3Click()
         return;
     moveImage(doubled);
     const QSize page = pageSize(2 * kSmallPageWidth, PageAspect);
-    setPageGeometry(QRect(QPoint(pageOffset(ScrollBox1->viewport()->width(), page.width()), 50), page));
+    setPageGeometry(QRect(QPoint(pageOffset(scrollBoxSize().width(), page.width()), 50), page));
     setViewMode(2);
 }
 

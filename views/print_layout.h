@@ -107,6 +107,7 @@ private:
     void reattach();
     // The handles' frame on the page (around the picture while they are let go).
     QRect handlesFrame() const;
+    QSize scrollBoxSize() const;
 
     std::unique_ptr<QPrinter> m_printer;
     QWidget* m_canvas = nullptr; // the scroll box's content, holding the page

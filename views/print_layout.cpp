@@ -273,7 +273,9 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     // The design's texts are the Italian ones.
     setWindowTitle(QStringLiteral("Stampa immagine"));
     btPageSetup->setText(QStringLiteral("Imposta stampante"));
-    resize(640, 730);
+    // Room for the large page, within the screen.
+    const QSize screenSize = screen() ? screen()->availableGeometry().size() : QSize(1024, 768);
+    resize(std::min(640, screenSize.width()), std::min(730, screenSize.height() - 40));
 
     // The page and the placeholder picture, shaped like the printer's page.
     PageAspect = pageAspect(printerPage(*m_printer));

@@ -127,6 +127,11 @@ protected:
     QString file(const QString& name) const { return name.startsWith('/') ? name : dir + "/" + name; }
     int row(const QString& name) const { return cat->model().rowOfPath(file(name)); }
     const ThumbnailRecord& rec(const QString& name) const { return cat->model().item(row(name)); }
+    void writePair(const QByteArray& strip, const QByteArray& texts) const
+    {
+        qvtest::writeFile(dir + "/qvthimgs.thi", strip);
+        qvtest::writeFile(dir + "/qvthtxts.tht", texts);
+    }
     QImage thumb(const QString& name) const { return cat->currentList()->at(rec(name).ImageIndex); }
     QColor centre(const QString& name) const { return thumb(name).pixelColor(45, 45); }
     // Reads a folder of three pictures with Esc pressed during the first
@@ -313,9 +318,8 @@ TEST_F(CatalogueTest, CacheWrittenByAnotherWriterLoads)
     const QColor colours[] = {Qt::white, Qt::red, Qt::blue};
     for (int i = 0; i < 3; ++i)
         QPainter(&strip).fillRect(120 * i, 0, 120, 120, colours[i]);
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp24(strip)));
-    qvtest::writeFile(dir + "/qvthtxts.tht", "3\r\n2\r\n" + record("FIRST.JPG", 2, file("first.jpg"))
-                                                 + record("SECOND.BMP", 1, file("second.bmp"), "0"));
+    writePair(storedFastStream(bmp24(strip)),
+              "3\r\n2\r\n" + record("FIRST.JPG", 2, file("first.jpg")) + record("SECOND.BMP", 1, file("second.bmp"), "0"));
     cat->CaricaMiniature(dir);
     EXPECT_EQ(Configurazione.Dimensione, 3);
     EXPECT_EQ(cat->currentList()->size(), 120);
@@ -329,9 +333,8 @@ TEST_F(CatalogueTest, CacheWrittenByAnotherWriterLoads)
 TEST_F(CatalogueTest, DamagedCachePairsFailCleanly)
 {
     const QByteArray green = storedFastStream(bmp24(solid(360, 90, Qt::green)));
-    qvtest::writeFile(dir + "/qvthimgs.thi", green);
     // More records announced than written: stops at the end of the file.
-    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n1000\r\n" + record("A.JPG", 0, file("a.jpg")));
+    writePair(green, "2\r\n1000\r\n" + record("A.JPG", 0, file("a.jpg")));
     cat->CaricaMiniature(dir);
     EXPECT_EQ(cat->model().count(), 1);
 
@@ -349,8 +352,7 @@ TEST_F(CatalogueTest, DamagedCachePairsFailCleanly)
     qvtest::writeFile(dir + "/qvthimgs.thi", green.left(300));
     EXPECT_THROW(cat->CaricaMiniature(dir), ELzrw1Exception);
     // A strip narrower than a thumbnail.
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp24(solid(50, 50, Qt::green))));
-    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n0\r\n");
+    writePair(storedFastStream(bmp24(solid(50, 50, Qt::green))), "2\r\n0\r\n");
     EXPECT_THROW(cat->CaricaMiniature(dir), ECacheError);
 }
 
@@ -383,7 +385,6 @@ TEST_F(CatalogueTest, ReadFolderUsesTheCacheOnlyWhenBothFilesExist)
 TEST_F(CatalogueTest, CacheRecordsNameOnlyFilesOfTheirOwnFolder)
 {
     QTemporaryDir elsewhere;
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp24(solid(360, 90, Qt::green))));
     const QByteArray records = record("A.JPG\r640x480 3Kb", 1, file("a.jpg"))
         + record("CB.TGA\r1x1 1Kb", 2, elsewhere.path() + "/drag/d1.jpg") // redirected to another folder
         + record("UP", 1, file("..")) + record("SUB", 1, file("sub/x.jpg")) + record("DOT", 1, dir + "/.")
@@ -391,7 +392,7 @@ TEST_F(CatalogueTest, CacheRecordsNameOnlyFilesOfTheirOwnFolder)
         + record("AGAIN", 3, file("a.jpg"));                  // a second record of one file
     // Cut short inside the last record's path: nothing of it is taken.
     const QByteArray cut = record("C.JPG", 1, file("c.jpg")).left(10 + file("c.").size());
-    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n9\r\n" + records + cut);
+    writePair(storedFastStream(bmp24(solid(360, 90, Qt::green))), "2\r\n9\r\n" + records + cut);
 
     cat->CaricaMiniature(dir);
     QStringList paths;
@@ -422,8 +423,7 @@ TEST_F(CatalogueTest, DamagedPairNeverHidesTheFolderAndIsReplacedWhenSaved)
                                      {QByteArray(4000, 'x'), texts},
                                      {strip, "3" + texts.mid(1)}};
     for (const auto& pair : damaged) {
-        qvtest::writeFile(dir + "/qvthimgs.thi", pair[0]);
-        qvtest::writeFile(dir + "/qvthtxts.tht", pair[1]);
+        writePair(pair[0], pair[1]);
         cat->Cancellalalista();
         host.panels[1].clear();
         ASSERT_NO_THROW(cat->LeggiDirectory(dir));
@@ -554,8 +554,7 @@ TEST_F(CatalogueTest, StripReadInPlaceCopesWithDamageAndWithItsFileChangingLater
     QByteArray stream = storedFastStream(bmp);
     const qsizetype block3 = 8 + 3 * (2 + 32769);
     stream.replace(block3, 2 + 32769, QByteArray("\x01\x00\x80", 3));
-    qvtest::writeFile(dir + "/qvthimgs.thi", stream);
-    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(dir, 9));
+    writePair(stream, recordsFor(dir, 9));
     cat->CaricaMiniature(dir);
     ASSERT_EQ(cat->model().count(), 10);
     auto cellOf = [&](int i) { return thumb("c" + QString::number(i)); };

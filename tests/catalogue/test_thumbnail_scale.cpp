@@ -116,10 +116,8 @@ TEST(BoxFilter, ShrinksOnlyAndLeavesOtherCasesToQt)
     const QImage src = noisy(50, 40, 7);
     EXPECT_TRUE(shrinkBox(src, 51, 40).isNull());
     EXPECT_TRUE(shrinkBox(src, 50, 0).isNull());
-    EXPECT_TRUE(shrinkBox(QImage(), 1, 1).isNull());
     // Same size: the picture itself; enlarged: Qt's smooth scaling.
     EXPECT_EQ(scaleForThumbnail(src, 50, 40).constBits(), src.constBits());
-    EXPECT_EQ(scaleForThumbnail(src, 88, 70).size(), QSize(88, 70));
     EXPECT_EQ(scaleForThumbnail(src, 100, 20), src.scaled(100, 20, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     // Transparency needs Qt's premultiplied scaling to blend onto the frame.
     QImage clear(40, 40, QImage::Format_ARGB32);

@@ -23,26 +23,16 @@ namespace {
 // Three of the monitor's waits.
 constexpr int kQuiet = 3 * TFileWaitThread::kTimeoutMs;
 
-struct Reports {
-    int count = 0;
-    QString directory;
-    QObject* sender = nullptr;
-    TFileSysChange handler()
-    {
-        return [this](QObject* s, const QString& dir) {
-            ++count;
-            directory = dir;
-            sender = s;
-        };
-    }
-};
-
 class MonitorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         m.setMonitoredDirectory(tmp.path());
-        m.setOnFileSysChange(r.handler());
+        m.setOnFileSysChange([this](QObject* s, const QString& dir) {
+            ++r.count;
+            r.directory = dir;
+            r.sender = s;
+        });
     }
     void TearDown() override
     {
@@ -69,7 +59,11 @@ protected:
     }
 
     QTemporaryDir tmp;
-    Reports r;
+    struct {
+        int count = 0;
+        QString directory;
+        QObject* sender = nullptr;
+    } r; // what the monitor reported
     TFileSysMonitor m;
 };
 

@@ -143,6 +143,12 @@ quint16 readPcx(ByteCursor& in, PackedRowTarget& target)
     } else {
         for (int i = 0; i < colours && i < 16; ++i)
             palette[std::size_t(i)] = Rgb{h[16 + 3 * i], h[17 + 3 * i], h[18 + 3 * i]};
+        // Many writers leave a 1-bit file's header palette all zero: two equal
+        // entries would make the picture one flat colour, so black and white it is.
+        const Rgb& a = palette[0];
+        const Rgb& b = palette[1];
+        if (colours == 2 && a.r == b.r && a.g == b.g && a.b == b.b)
+            defaultPalette(colours, palette);
     }
 
     // The encoded lines must be able to cover the picture before the result

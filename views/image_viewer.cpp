@@ -1,6 +1,7 @@
 // The picture viewer window.
 #include "views/image_viewer.h"
 
+#include "catalogue/settings_options.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "formats/gif_errors.h"
 #include "formats/gif_progress.h"
@@ -197,7 +198,7 @@ void TfrmMostraImmagine::setShownPicture(const QImage& picture) { ctImmagine->se
 
 void TfrmMostraImmagine::OpenFile(const QString& path, bool centred)
 {
-    OpenPicture(LoadPictureFile(path).image(), path, centred);
+    OpenPicture(LoadPictureFile(path, settingsJpegOptions()).image(), path, centred);
 }
 
 void TfrmMostraImmagine::OpenPicture(const QImage& picture, const QString& path, bool centred)
@@ -453,8 +454,7 @@ void TfrmMostraImmagine::Stampaimmagine1Click()
 void TfrmMostraImmagine::SavePictureAs(const QImage& graphic, const QString& fileName)
 {
     const SaveTarget target = saveTargetFor(fileName);
-    const JpegOptions jpeg{Configurazione.Colori, Configurazione.Quantizzazione, Configurazione.Dithering,
-                           Configurazione.Qualita};
+    const JpegOptions jpeg = settingsJpegOptions();
     if (target.format != SaveFormat::Gif) {
         writePicture(graphic, target, jpeg);
         return;
@@ -462,6 +462,7 @@ void TfrmMostraImmagine::SavePictureAs(const QImage& graphic, const QString& fil
     const bool it = italian();
     const QString title = it ? QStringLiteral("Attenzione") : QStringLiteral("Warning");
     try {
+        WaitCursor wait; // the colour reduction and the coding take a while
         writePicture(graphic, target, jpeg);
     } catch (const EGifConversionError&) {
         GifProgress(1.0); // takes down the conversion's progress window

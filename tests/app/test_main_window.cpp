@@ -150,19 +150,6 @@ TEST_F(MainWindowTest, KeysTheWindowHandles)
     EXPECT_EQ(bar->value(), 0);
 }
 
-TEST_F(MainWindowTest, PopupOffersFolderCommandsOnlyOverTheTree)
-{
-    TfrmPrincipale& w = open();
-    w.ListView1->setFocus();
-    emit w.PopupMenu981->aboutToShow();
-    EXPECT_FALSE(w.Nuovacartella1->isVisible());
-    EXPECT_FALSE(w.BarraNuovaCartella->isVisible());
-    w.SystemTreeView1->setFocus();
-    emit w.PopupMenu981->aboutToShow();
-    for (QAction* a : {w.Nuovacartella1, w.RinominaCartella, w.Cancellacartella})
-        EXPECT_TRUE(a->isVisible()) << a->objectName().toStdString();
-}
-
 TEST_F(MainWindowTest, ExitWithCtrlXWritesEverySettingAndKeepsForeignKeys)
 {
     settingDword("Thumb", "Dimensione", 7);

@@ -205,7 +205,7 @@ TEST_F(CommandsTest, CopyNameAndWallpaperUseTheRealPath)
               ("; kept\n[Desktop]\nTileWallpaper=0\nwallpaper=" + pic("sunset.bmp") + "\n[Other]\nx=1\n").toUtf8());
 }
 
-TEST_F(CommandsTest, CommandsFollowTheSelection)
+TEST_F(CommandsTest, CommandsFollowTheSelectionAndTheFocus)
 {
     TfrmPrincipale& w = openWith({"a.bmp"});
     EXPECT_FALSE(w.Cancellaimmagine1->isEnabled()); // nothing selected yet
@@ -218,6 +218,15 @@ TEST_F(CommandsTest, CommandsFollowTheSelection)
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     w.Cancellalalista1->trigger();
     EXPECT_FALSE(w.Mostraproprietimmagine2->isEnabled());
+
+    // The popup offers the folder commands over the tree only.
+    w.ListView1->setFocus();
+    emit w.PopupMenu981->aboutToShow();
+    EXPECT_FALSE(w.Nuovacartella1->isVisible());
+    w.SystemTreeView1->setFocus();
+    emit w.PopupMenu981->aboutToShow();
+    EXPECT_TRUE(w.Nuovacartella1->isVisible());
+    EXPECT_TRUE(w.Cancellacartella->isVisible());
 }
 
 TEST_F(CommandsTest, OpenMakesAViewerPerSelectedPictureOnItsRealPathAndItsThumbnail)

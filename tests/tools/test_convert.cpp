@@ -40,12 +40,12 @@ TEST(QvtoolConvert, FailuresGiveTheMessageAndKeepTheOldOutput)
     writeFile(dir.filePath("a.jpe"), "x");
     writeFile(dir.filePath("bad.pcx"), QByteArray(200, '\x07'));
 
-    ToolResult r = runQvtool({"convert", dir.filePath("a.jpe"), out});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("Errore: formato non supportato")) << r.err.constData();
-    r = runQvtool({"convert", dir.filePath("bad.pcx"), out});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("Errore: formato non supportato"));
+    ToolResult r;
+    for (const char* in : {"a.jpe", "bad.pcx"}) {
+        r = runQvtool({"convert", dir.filePath(in), out});
+        EXPECT_EQ(r.exitCode, 1) << in;
+        EXPECT_TRUE(r.err.contains("Errore: formato non supportato")) << r.err.constData();
+    }
     r = runQvtool({"info", dir.filePath("missing.bmp")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("Errore nella lettura del file"));

@@ -236,22 +236,3 @@ TEST_F(TransferTest, ChangesByOtherProgramsReachTheListKeepingOtherThumbnails)
     // The monitor watches again after each handling.
     EXPECT_TRUE(w.FileSysMonitor2->Active());
 }
-
-TEST_F(TransferTest, ASiblingFolderIsNotTheWatchedOne)
-{
-    const QString sibling = m_src + "2";
-    QDir().mkpath(sibling);
-    saveSolidBmp(sibling + "/s.bmp", Qt::gray);
-    TfrmPrincipale& w = openAndRead(true, false);
-    // The sibling's picture is listed too (the list is kept between reads).
-    Configurazione.SvuotaLista = false;
-    w.catalogo().LeggiDirectory(sibling);
-    w.catalogo().LeggiDirectory(m_src);
-    ASSERT_EQ(count(), 5);
-    QTRY_VERIFY_WITH_TIMEOUT(w.FileSysMonitor2->Watching(), 5000);
-    ASSERT_EQ(QProcess::execute("rm", {src("p2.bmp")}), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(count(), 4, 5000);
-    QTest::qWait(300);
-    EXPECT_GE(row(sibling + "/s.bmp"), 0);
-    EXPECT_EQ(count(), 4);
-}

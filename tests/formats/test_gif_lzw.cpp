@@ -139,11 +139,6 @@ TEST(GifLzwDecoder, InterlacedRowsFollowThePassesAndSkipEmptyPasses)
         for (std::size_t i = 0; i < h; ++i)
             EXPECT_EQ(m.get(1, expected[i] + 1), i) << "h=" << h << " coded row " << i;
     }
-    // Height 3: rows 0, 2, 1.
-    TByteArray2D m = decode({{4, 3}, {1, 3}, {2, 3}, {3, 3}, {5, 3}}, 2, 1, 3, true);
-    EXPECT_EQ(m.get(1, 1), 1);
-    EXPECT_EQ(m.get(1, 3), 2);
-    EXPECT_EQ(m.get(1, 2), 3);
 }
 
 TEST(GifLzwDecoder, HostileStreamsEndInTheirErrors)

@@ -213,30 +213,6 @@ TEST_F(MainWindowTest, ExitWithCtrlXWritesEverySettingAndKeepsForeignKeys)
     EXPECT_EQ(reg.readDword(kSettingsBase + "BkTool", "ImgSfondoToolbar"), 1u);
 }
 
-TEST_F(MainWindowTest, StoredLayoutReachesTheWindowAndTheSplitterMovesOnlyTheTree)
-{
-    settingDword("FmPrincipale", "Larghezza", 600);
-    settingDword("FmPrincipale", "LarghezzaFTree", 180);
-    settingDword("FmPrincipale", "FTreeScroll", 0);
-    settingDword("BkTool", "ImgSfondoToolbar", 0);
-    TfrmPrincipale& w = open();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(w.SystemTreeView1->width(), 180);
-    EXPECT_FALSE(w.SystemTreeView1->Autoscroll());
-    EXPECT_FALSE(w.Dock971->hasBackground());
-    Configurazione.ImgSfondoToolbar = true;
-    w.ApplicaConfigurazione();
-    EXPECT_TRUE(w.Dock971->hasBackground());
-
-    const TConfigurazione before = Configurazione;
-    w.Splitter1->setSizes({250, 300});
-    emit w.Splitter1->splitterMoved(250, 1);
-    EXPECT_EQ(Configurazione.LarghezzaFTree, w.SystemTreeView1->width());
-    EXPECT_NE(Configurazione.LarghezzaFTree, before.LarghezzaFTree);
-    EXPECT_EQ(Configurazione.Larghezza, before.Larghezza);
-    EXPECT_EQ(Configurazione.Alto, before.Alto);
-}
-
 TEST(SplashScreen, ClosesOnlyAfterItsTimerFired)
 {
     TfrmSplashScreen splash;

@@ -57,17 +57,6 @@ qint64 fastBlockLength(const QByteArray& bytes)
 
 } // namespace
 
-TEST(Tlzrw1, CaptionIsTheStatusLineOnlyWhenShown)
-{
-    StreamRig<Tlzrw1> hidden(textBytes(70000), TCompressMode::Fast), shown(textBytes(70000), TCompressMode::Fast);
-    shown.codec.show();
-    hidden.codec.Compress();
-    shown.codec.Compress();
-    EXPECT_EQ(hidden.codec.Caption(), QString());
-    EXPECT_EQ(shown.codec.Caption(),
-              QString("Lzrw1 : inputstream successfully compressed at %1%").arg(shown.written.size() * 100 / 70000));
-}
-
 TEST(Tlzrw1, StatusGivesRunningTotalsPerBlockAndBuffer)
 {
     const QByteArray data = textBytes(70000);

@@ -16,13 +16,13 @@ struct BmpLayout {
     quint32 coloursUsed = 0; // the header field, 0: as many as the palette has
     quint32 infoSize = 40;
     quint32 sizeImage = 0;   // 0: the pixel bytes' size
-    QByteArray masks;        // bit-field masks, written after the header
+    QByteArray masks;        // bit-field masks
 };
 
 // A complete file: file header, info header, masks, colour table, pixels.
 inline QByteArray bmpFile(const BmpLayout& s, const QByteArray& pixels)
 {
-    const quint32 tableBytes = quint32(4 * s.palette.size() + s.masks.size());
+    const quint32 tableBytes = quint32((s.infoSize == 12 ? 3 : 4) * s.palette.size() + (s.infoSize > 40 ? 0 : s.masks.size()));
     const quint32 offset = 14 + s.infoSize + tableBytes;
     QByteArray b("BM");
     appendLe32(b, offset + quint32(pixels.size()));
@@ -45,14 +45,13 @@ inline QByteArray bmpFile(const BmpLayout& s, const QByteArray& pixels)
         appendLe32(b, 2835);
         appendLe32(b, s.coloursUsed ? s.coloursUsed : quint32(s.palette.size()));
         appendLe32(b, 0);
-        b.append(QByteArray(int(s.infoSize) - 40, '\0'));
+        // Larger headers hold the masks themselves; the 40-byte one has them after it.
+        b.append(s.infoSize > 40 ? s.masks.leftJustified(int(s.infoSize) - 40, '\0', true) : s.masks);
     }
-    b.append(s.masks);
     for (QRgb c : s.palette) {
-        b.append(char(qBlue(c)));
-        b.append(char(qGreen(c)));
-        b.append(char(qRed(c)));
-        b.append('\0');
+        b.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
+        if (s.infoSize != 12) // the core header's colours take three bytes
+            b.append('\0');
     }
     b.append(pixels);
     return b;

@@ -2,6 +2,7 @@
 // decoders installed by scripts/bootstrap (ImageMagick, netpbm), comparing
 // pictures pixel by pixel, and little-endian byte builders.
 #pragma once
+#include "formats/picture_loader.h"
 #include "support/testutil.h"
 
 #include <QByteArray>
@@ -14,6 +15,17 @@
 #include <gtest/gtest.h>
 
 namespace qvtest {
+
+// The message LoadPictureFile raises for a file, or "" when it loads.
+inline QString failureOf(const QString& path)
+{
+    try {
+        LoadPictureFile(path);
+        return QString();
+    } catch (const EPictureLoad& e) {
+        return e.message();
+    }
+}
 
 inline bool haveTool(const QString& name) { return !QStandardPaths::findExecutable(name).isEmpty(); }
 

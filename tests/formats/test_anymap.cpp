@@ -40,16 +40,6 @@ QImage referenceIcon(const QString& path, int index)
     return QImage::fromData(ppm, "PPM").convertToFormat(QImage::Format_RGB32);
 }
 
-QString failureOf(const QString& path)
-{
-    try {
-        LoadPictureFile(path);
-        return QString();
-    } catch (const EPictureLoad& e) {
-        return e.message();
-    }
-}
-
 } // namespace
 
 TEST(TAnymap, ReaderByExtensionAndDispatchRows)

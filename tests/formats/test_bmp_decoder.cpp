@@ -3,6 +3,7 @@
 // those values; then truncated and contradictory files, which must be refused.
 // With QV_WRITE_SEEDS=DIR set, the variants are also written to
 // DIR/fuzz_bmp as the fuzz target's seeds.
+#include "formats/bmp_builder.h"
 #include "formats/bmp_decoder.h"
 #include "formats/fixture_tools.h"
 #include "formats/jpeg_image.h"
@@ -128,45 +129,15 @@ QByteArray pixelRow(const Variant& v, int y)
     return row;
 }
 
-// File header, info header of the variant's size, masks, palette, then data.
-QByteArray bitmapFile(const Variant& v, const QByteArray& data, quint32 imageSize = 0)
+QByteArray bitmapFile(const Variant& v, const QByteArray& data)
 {
-    QByteArray info;
-    appendLe32(info, v.headerSize);
-    if (v.headerSize == 12) {
-        appendLe16(info, W);
-        appendLe16(info, H);
-        appendLe16(info, 1);
-        appendLe16(info, quint16(v.bits));
-    } else {
-        appendLe32(info, W);
-        appendLe32(info, quint32(v.topDown ? -H : H));
-        appendLe16(info, 1);
-        appendLe16(info, quint16(v.bits));
-        appendLe32(info, v.compression);
-        appendLe32(info, imageSize);
-        appendLe32(info, 2835);
-        appendLe32(info, 2835);
-        appendLe32(info, v.coloursUsed);
-        appendLe32(info, 0);
-        for (int i = 0; i < 4; ++i)
-            appendLe32(info, v.compression == 3 || v.compression == 6 ? v.masks[std::size_t(i)] : 0);
-        info.resize(v.headerSize, '\0');
-    }
-    if (v.headerSize == 40 && (v.compression == 3 || v.compression == 6))
-        for (int i = 0; i < (v.compression == 6 ? 4 : 3); ++i)
-            appendLe32(info, v.masks[std::size_t(i)]);
-    for (int i = 0; i < v.paletteEntries; ++i) {
-        const QRgb c = paletteColour(i);
-        info.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
-        if (v.headerSize != 12)
-            info.append('\0');
-    }
-    QByteArray file("BM");
-    appendLe32(file, quint32(14 + info.size() + data.size()));
-    appendLe32(file, 0);
-    appendLe32(file, quint32(14 + info.size()));
-    return file + info + data;
+    BmpLayout s{W, v.topDown ? -H : H, quint16(v.bits), v.compression, {}, v.coloursUsed, v.headerSize};
+    for (int i = 0; i < v.paletteEntries; ++i)
+        s.palette << paletteColour(i);
+    if (v.compression == 3 || v.compression == 6)
+        for (int i = 0; i < (v.headerSize == 40 && v.compression == 3 ? 3 : 4); ++i)
+            appendLe32(s.masks, v.masks[std::size_t(i)]);
+    return bmpFile(s, data);
 }
 
 QByteArray uncompressedFile(const Variant& v)

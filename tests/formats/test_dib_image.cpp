@@ -172,19 +172,7 @@ TEST(DibToImage, MalformedBlocksGiveNoPicture)
     EXPECT_TRUE(DibToImage(QByteArrayView()).isNull());
 
     // A valid 2 x 1 8-bit block as the starting point.
-    QByteArray block;
-    appendLe32(block, 40);
-    appendLe32(block, 2);
-    appendLe32(block, 1);
-    appendLe16(block, 1);
-    appendLe16(block, 8);
-    appendLe32(block, 0);
-    appendLe32(block, 4);
-    appendLe32(block, 0);
-    appendLe32(block, 0);
-    appendLe32(block, 2); // two colours
-    appendLe32(block, 0);
-    block += QByteArray::fromHex("0000ff00" "00ff0000") + QByteArray::fromHex("01000000");
+    const QByteArray block = bmpFile({2, 1, 8, 0, {qRgb(255, 0, 0), qRgb(0, 255, 0)}}, QByteArray::fromHex("01000000")).mid(14);
     const QImage good = DibToImage(block);
     ASSERT_FALSE(good.isNull());
     EXPECT_EQ(good.pixel(0, 0), qRgb(0, 255, 0));

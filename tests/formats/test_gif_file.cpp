@@ -6,6 +6,7 @@
 #include "formats/gif_lzw_oracle.h"
 #include "formats/gif_progress.h"
 #include "formats/fixture_tools.h"
+#include "support/sample_data.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -16,16 +17,7 @@
 
 namespace {
 
-template <typename E, typename F>
-QString messageOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
+using qvtest::messageOf;
 
 // A GIF header with a 2-colour global table (red, blue).
 QByteArray header(const char* version = "GIF89a", int w = 4, int h = 2)
@@ -159,7 +151,7 @@ TEST(GifFile, BrokenCounterpartsAreStillRefused)
     auto codes = textbookCodes(noise, {});
     const struct {
         QByteArray file;
-        QString message;
+        const char* message;
     } cases[] = {
         {header("GIF89a", 4, 4) + imageFromCodes(4, 4, 12, codes) + ";", "Bad code Size"},
         {header() + QByteArray("!\x2A\x05Hel", 6), "Unrecognized extension block.\r\nCode = $2A"},

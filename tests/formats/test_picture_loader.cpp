@@ -15,17 +15,6 @@ namespace {
 const QString kUnsupported = QString::fromUtf8("Errore: formato non supportato");
 const QString kReadError = QString::fromUtf8("Errore nella lettura del file");
 
-// The message LoadPictureFile raises for a file, or "" when it loads.
-QString failureOf(const QString& path)
-{
-    try {
-        LoadPictureFile(path);
-        return QString();
-    } catch (const EPictureLoad& e) {
-        return e.message();
-    }
-}
-
 // A 1 x 1 GIF: header, screen, two-colour table, image, LZW data, trailer.
 QByteArray tinyGif()
 {

@@ -247,22 +247,6 @@ TEST(FileOperationDialogs, ReplaceQuestionMapsEveryButton)
     dialogs.end();
 }
 
-TEST(FileOperationDialogs, DeleteConfirmationCountsAndErrorsStop)
-{
-    FileOperationDialogs dialogs(FileOpLanguage::English);
-    dialogs.begin(nullptr, qv::kFoDelete, QString(), true, false);
-    qvtest::MessageBoxSeen seen;
-    qvtest::answerNextMessageBox("&No", &seen);
-    EXPECT_FALSE(dialogs.confirmDelete({"/x/a.jpg", "/x/b.jpg"}, true));
-    EXPECT_EQ(seen.text, "Are you sure you want to move these 2 items to the Trash?");
-    qvtest::answerNextMessageBox("&Yes", &seen);
-    EXPECT_TRUE(dialogs.confirmDelete({"/x/a.jpg"}, false));
-    EXPECT_EQ(seen.text, "Are you sure you want to delete \"a.jpg\" permanently?");
-    qvtest::answerNextMessageBox("Cancel", &seen);
-    EXPECT_FALSE(dialogs.reportError("/x/a.jpg", qv::ShellProblem::NotTrashed, QString(), true));
-    dialogs.end();
-}
-
 TEST(FileOperationDialogs, ProgressCancelIsReported)
 {
     FileOperationDialogs dialogs(FileOpLanguage::Italian);

@@ -348,28 +348,6 @@ TEST_F(TreeTest, RightClickSelectsTheNodeUnderThePointer)
     popup.close();
 }
 
-TEST_F(TreeTest, ShellMenuCommandsReachTheHost)
-{
-    mk({"pics/2024"});
-    TSystemTreeView& tree = open();
-    QString title, text;
-    qv::ShellCommandHost host;
-    host.showProperties = [&](const QString& t, const QString& body) { title = t, text = body; };
-    tree.setShellCommandHost(host);
-    EXPECT_FALSE(tree.ShowShellMenu(nullptr, {}));
-    // Choose the second command, "Properties", with the keyboard.
-    QTimer::singleShot(0, [] {
-        QWidget* menu = QApplication::activePopupWidget();
-        ASSERT_NE(menu, nullptr);
-        QTest::keyClick(menu, Qt::Key_Down);
-        QTest::keyClick(menu, Qt::Key_Down);
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-    EXPECT_TRUE(tree.ShowShellMenu(childNamed(root(), "pics"), tree.mapToGlobal(QPoint(20, 20))));
-    EXPECT_EQ(title, "pics");
-    EXPECT_TRUE(text.contains("Contents: 1 folders")) << text.toStdString();
-}
-
 TEST_F(TreeTest, AutoScrollGoesOneLineNearAnEdge)
 {
     // margin 12; a scroll range takes a bar's 16 pixels off the far edge; each edge stands alone.

@@ -101,15 +101,6 @@ TEST(RegFileRegistry, FileRoundTripUtf16AndAtomicSave)
     EXPECT_EQ(qvtest::readFile(dir.path() + "/u16.reg"), utf16);
 }
 
-TEST(RegFileRegistry, DefaultLocationFollowsXdgConfigHome)
-{
-    qvtest::ScopedEnv env;
-    env.set("XDG_CONFIG_HOME", "/tmp/somewhere");
-    EXPECT_EQ(RegFileRegistry::defaultFileName(), QString("/tmp/somewhere/quorvel/registry.reg"));
-    env.set("XDG_CONFIG_HOME", "relative/ignored");
-    EXPECT_TRUE(RegFileRegistry::defaultFileName().endsWith("/.config/quorvel/registry.reg"));
-}
-
 TEST(RegFileRegistry, KeysAndValuesAreFoundWithoutCase)
 {
     RegFileRegistry reg;

@@ -4,7 +4,6 @@
 
 #include "testutil.h"
 
-#include <QColor>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -20,35 +19,6 @@ RegFileRegistry registryOf(const QString& values)
 }
 
 } // namespace
-
-TEST(Settings, FirstSaveWritesEveryKeyValueAndTypeInOrder)
-{
-    // Every value the settings write, in the order of the file; Lingua is the one string.
-    const std::pair<const char*, QStringList> keys[] = {
-        {"Thumb", {"Dimensione", "BdCol", "BkCol", "SalvaThumb", "SvuotaLista"}},
-        {"OpzioniJPG", {"Colori", "Quantizzazione", "Dithering", "Qualita"}},
-        {"FmPrincipale", {"Alto", "Sinistra", "Larghezza", "Altezza", "LarghezzaFTree", "AltezzaFTree", "FTreeScroll", "HotTrack"}},
-        {"SlideShow", {"DurataSlide", "MostraSoloSelezionate", "MostraNomePercorso"}},
-        {"Generali", {"Lingua", "RinominaSeEsiste", "Operazione", "ImmCentrata"}},
-        {"BkTool", {"ImgSfondoToolbar"}},
-    };
-    RegFileRegistry reg;
-    SalvaConfigurazione(reg, TConfigurazione{});
-    const QString text = reg.toText();
-    qsizetype last = -1;
-    for (const auto& [key, names] : keys) {
-        const qsizetype at = text.indexOf(QString("[HKEY_CURRENT_USER\\%1%2]").arg(kBase, key));
-        for (const QString& name : names) {
-            EXPECT_TRUE(name == "Lingua" ? reg.readString(kBase + key, name).has_value()
-                                         : reg.readDword(kBase + key, name).has_value())
-                << name.toStdString();
-            const qsizetype v = text.indexOf('"' + name + "\"=", at);
-            EXPECT_GT(v, last) << name.toStdString();
-            last = v;
-        }
-    }
-    EXPECT_EQ(reg.readDword(kBase + "Thumb", "BkCol"), 0xC0C0C0u);
-}
 
 TEST(Settings, OddValuesAreReadAsTheyAre)
 {
@@ -103,10 +73,4 @@ TEST(Settings, GlobalRoutinesUseTheUserFile)
     EXPECT_EQ(Configurazione.Qualita, 55);
     EXPECT_TRUE(qvtest::readFile(dir.path() + "/quorvel/registry.reg").contains("\"Qualita\"=dword:00000037"));
     Configurazione = saved;
-}
-
-TEST(Settings, ColourRefsAreBlueGreenRed)
-{
-    EXPECT_EQ(colorFromRef(0x0000FF), QColor(255, 0, 0));
-    EXPECT_EQ(colorToRef(QColor(1, 2, 3)), 0x030201u);
 }

@@ -11,40 +11,31 @@ QString shorten(const QString& path, int width, TDirection d = drFromLeft, const
 }
 } // namespace
 
-TEST(FileLabelCaption, FitsWholeOrFileNameAlone)
+TEST(FileLabelCaption, ShortensByFoldersFromEitherSide)
 {
     const QString p = "C:\\FOTO\\MARE\\A.JPG"; // 18 characters
-    EXPECT_EQ(shorten(p, 18), p);              // exactly fits: whole
-    EXPECT_EQ(shorten("", 0), "");
-    // "...\" (4) + "A.JPG" (5) = 9 >= width: the file name alone.
-    EXPECT_EQ(shorten(p, 9), "A.JPG");
-    EXPECT_EQ(shorten("C:\\X\\VERYLONGNAME.JPG", 10), "VERYLONGNAME.JPG");
-    // Drive does not fit beside "...\A.JPG": equality fails too.
-    EXPECT_EQ(shorten(p, 12), "...\\A.JPG");
-}
-
-TEST(FileLabelCaption, FromLeftKeepsTrailingFolders)
-{
-    const QString p = "C:\\FOTO\\MARE\\A.JPG";
-    // used = 4 + 5 + 3 ("C:\") = 12; "MARE\" (5) fits exactly at 17.
-    EXPECT_EQ(shorten(p, 17), "C:\\...\\MARE\\A.JPG");
-    EXPECT_EQ(shorten(p, 16), "C:\\...\\A.JPG");
-}
-
-TEST(FileLabelCaption, FromRightStopsAtFirstFolderThatDoesNotFit)
-{
-    const QString p = "C:\\A\\VERYLONGFOLDER\\B\\X.JPG";
-    // C:\A\...\X.JPG is 14 wide; the long folder ends the walk even though B\ would fit.
-    EXPECT_EQ(shorten(p, 16, drFromRight), "C:\\A\\...\\X.JPG");
-    EXPECT_EQ(shorten(p, 16, drFromLeft), "C:\\...\\B\\X.JPG");
-}
-
-TEST(FileLabelCaption, PathWithoutDriveWalksEmptyLeadingParts)
-{
-    // "\\server\share\pics\x.jpg": parts "", "", "server", "share", "pics", "x.jpg".
-    const QString p = "\\\\server\\share\\pics\\x.jpg";
-    EXPECT_EQ(shorten(p, 14), "...\\pics\\x.jpg");
-    EXPECT_EQ(shorten(p, 14, drFromRight), "\\\\...\\x.jpg");
+    const QString far = "C:\\A\\VERYLONGFOLDER\\B\\X.JPG";
+    const QString unc = "\\\\server\\share\\pics\\x.jpg"; // parts "", "", "server", ...
+    const struct {
+        QString path;
+        int width;
+        TDirection direction;
+        const char* expected;
+    } cases[] = {
+        {p, 18, drFromLeft, "C:\\FOTO\\MARE\\A.JPG"}, // exactly fits: whole
+        {"", 0, drFromLeft, ""},
+        {p, 9, drFromLeft, "A.JPG"}, // "...\" + "A.JPG" = 9 >= width: the file name alone
+        {"C:\\X\\VERYLONGNAME.JPG", 10, drFromLeft, "VERYLONGNAME.JPG"},
+        {p, 12, drFromLeft, "...\\A.JPG"},          // the drive does not fit beside it
+        {p, 17, drFromLeft, "C:\\...\\MARE\\A.JPG"}, // "MARE\" fits exactly
+        {p, 16, drFromLeft, "C:\\...\\A.JPG"},
+        {far, 16, drFromRight, "C:\\A\\...\\X.JPG"}, // the long folder ends the walk though B\ would fit
+        {far, 16, drFromLeft, "C:\\...\\B\\X.JPG"},
+        {unc, 14, drFromLeft, "...\\pics\\x.jpg"},
+        {unc, 14, drFromRight, "\\\\...\\x.jpg"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shorten(c.path, c.width, c.direction), c.expected) << c.path.toStdString() << " " << c.width;
 }
 
 TEST(FileLabelWidget, RecomputesOnResizeAndPropertyChanges)

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFrame>
-#include <QLabel>
 #include <QFile>
 #include <QPageLayout>
 #include <QPrinter>
@@ -139,25 +138,6 @@ QRect inkOnPage(const QString& pdf, const QString& prefix)
 }
 
 } // namespace
-
-TEST_F(PrintWindowTest, SizeButtonsAreExclusiveAndMeasuresFollowTheFrame)
-{
-    EXPECT_FALSE(window.SpeedButton2->isEnabled());
-    EXPECT_TRUE(window.SpeedButton3->isEnabled());
-    window.StretchHandle1->setFrameBounds({16, 32, 85, 45});
-    window.SpeedButton3Click();
-    EXPECT_EQ(window.PageViewMode, 2);
-    EXPECT_EQ(window.Page->width(), 400);
-    EXPECT_TRUE(window.SpeedButton2->isEnabled());
-    EXPECT_FALSE(window.SpeedButton3->isEnabled());
-    EXPECT_EQ(window.StretchHandle1->geometry(), QRect(34, 66, 165, 85)); // the picture doubled, framed again
-    EXPECT_TRUE(window.lblPagX->text().startsWith("W: ")) << qPrintable(window.lblPagX->text());
-    window.SpeedButton2Click();
-    EXPECT_EQ(window.PageViewMode, 1);
-    EXPECT_EQ(window.Page->width(), 200);
-    EXPECT_FALSE(window.SpeedButton2->isEnabled());
-    EXPECT_EQ(window.StretchHandle1->geometry(), QRect(16, 32, 85, 45));
-}
 
 TEST_F(PrintWindowTest, PrintedPictureLandsOnTheFramesRectangle)
 {

@@ -62,24 +62,43 @@ inline int extend(int value, int bits)
     return value < (1 << (bits - 1)) ? value - (1 << bits) + 1 : value;
 }
 
-struct BitReader {
-    const uchar* data = nullptr;
-    std::size_t pos = 0; // in bits
+#define QV_ALWAYS_INLINE inline __attribute__((always_inline))
 
-    // The next 32 bits; reads eight bytes, which the padding allows.
-    uint32_t peek() const
+// MSB-first bit reader over a 64-bit accumulator. A refill leaves at least
+// 56 bits in it and reads eight bytes ahead, which the padding allows.
+struct BitReader {
+    const uchar* base = nullptr;
+    const uchar* next = nullptr;
+    uint64_t bits = 0; // unread bits at the top
+    int count = 0;
+
+    void start(const uchar* at)
+    {
+        next = at;
+        bits = 0;
+        count = 0;
+    }
+    QV_ALWAYS_INLINE void refill()
     {
         uint64_t v;
-        std::memcpy(&v, data + (pos >> 3), 8);
-        v = __builtin_bswap64(v);
-        return uint32_t((v << (pos & 7)) >> 32);
+        std::memcpy(&v, next, 8);
+        bits |= __builtin_bswap64(v) >> count;
+        next += (63 - count) >> 3;
+        count |= 56;
     }
-    int take(int n) // n from 1 to 16
+    QV_ALWAYS_INLINE uint32_t peek(int n) const { return uint32_t(bits >> (64 - n)); } // n from 1 to 32
+    QV_ALWAYS_INLINE void drop(int n)
     {
-        const int v = int(peek() >> (32 - n));
-        pos += std::size_t(n);
+        bits <<= n;
+        count -= n;
+    }
+    QV_ALWAYS_INLINE int take(int n) // n from 1 to 16
+    {
+        const int v = int(peek(n));
+        drop(n);
         return v;
     }
+    std::size_t position() const { return std::size_t(next - base) * 8 - std::size_t(count); }
 };
 
 struct HuffmanTable {
@@ -88,8 +107,9 @@ struct HuffmanTable {
     std::array<int32_t, 17> maxCode{};               // per length, -1 when none
     std::array<int32_t, 17> valueOffset{};
     std::array<uint8_t, 256> symbols{};
-    // AC only: advance in coefficients << 8 | bits of code and value, 0 when
-    // longer than kSkipBits; an end of block advances 64.
+    // AC only, by the next kSkipBits bits: advance in coefficients << 9 |
+    // value bits << 5 | bits of code and value; 0 for a longer code. An end
+    // of block advances 64.
     std::array<uint16_t, 1 << kSkipBits> skip{};
 
     // Canonical codes from the counts per length; false for a code space that
@@ -109,11 +129,12 @@ struct HuffmanTable {
                     std::fill_n(lookup.begin() + first, 1 << (kLookupBits - len), uint16_t(len << 8 | sym));
                 }
                 const int r = sym >> 4, s = sym & 15;
-                if (ac && len + s <= kSkipBits) {
+                if (ac && len <= kSkipBits) {
                     const int advance = s ? r + 1 : r == 15 ? 16 : 64;
                     const int total = len + s;
                     const int first = code << (kSkipBits - len);
-                    std::fill_n(skip.begin() + first, 1 << (kSkipBits - len), uint16_t(advance << 8 | total));
+                    std::fill_n(skip.begin() + first, 1 << (kSkipBits - len),
+                                uint16_t(advance << 9 | s << 5 | total));
                 }
             }
             maxCode[len] = counts[len - 1] ? code - 1 : -1;
@@ -125,24 +146,63 @@ struct HuffmanTable {
         return true;
     }
 
-    // The next symbol, or -1 for a code that is not in the table.
-    int decode(BitReader& br) const
+    // The next symbol, or -1 for a code that is not in the table. Needs 16 bits.
+    QV_ALWAYS_INLINE int decode(BitReader& br) const
     {
-        const uint32_t bits = br.peek();
-        if (const uint16_t e = lookup[bits >> (32 - kLookupBits)]) {
-            br.pos += e >> 8;
+        if (const uint16_t e = lookup[br.peek(kLookupBits)]) {
+            br.drop(e >> 8);
             return e & 0xff;
         }
-        for (int len = kLookupBits + 1; len <= 16; ++len) {
-            const int32_t code = int32_t(bits >> (32 - len));
+        return decodeLong(br, kLookupBits + 1);
+    }
+    int decodeLong(BitReader& br, int from) const
+    {
+        for (int len = from; len <= 16; ++len) {
+            const int32_t code = int32_t(br.peek(len));
             if (code <= maxCode[len]) {
-                br.pos += std::size_t(len);
+                br.drop(len);
                 return symbols[std::size_t(code + valueOffset[len])];
             }
         }
         return -1;
     }
 };
+
+// Steps over the AC coefficients of one block; false for a code not in the
+// table. Two short codes fit in one refill.
+QV_ALWAYS_INLINE bool skipAc(BitReader& br, const HuffmanTable& t)
+{
+    for (int k = 1; k < 64;) {
+        br.refill();
+        uint16_t e = t.skip[br.peek(kSkipBits)];
+        if (e) {
+            br.drop(e & 31);
+            k += e >> 9;
+            if (k >= 64)
+                break;
+            e = t.skip[br.peek(kSkipBits)];
+            if (e) {
+                br.drop(e & 31);
+                k += e >> 9;
+                continue;
+            }
+            br.refill();
+        }
+        const int sym = t.decodeLong(br, kSkipBits + 1);
+        if (sym < 0)
+            return false;
+        const int r = sym >> 4, s = sym & 15;
+        if (s) {
+            br.drop(s);
+            k += r + 1;
+        } else if (r == 15) {
+            k += 16;
+        } else {
+            break;
+        }
+    }
+    return true;
+}
 
 struct Component {
     int id = 0, h = 1, v = 1, quant = 0, dc = 0, ac = 0;
@@ -524,14 +584,17 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
     for (int c = 0; c < (colour ? 3 : 1); ++c)
         w.planes[c].resize(planeSize);
 
-    BitReader br{w.entropy.data(), 0};
+    BitReader br;
+    br.base = w.entropy.data();
+    br.start(br.base);
     std::size_t segment = 0;
     std::size_t segmentEndBits = w.segmentEnds[0] * 8;
     int predictions[3] = {0, 0, 0};
     bool ok = true;
     constexpr int kDcLimit = 1 << 30;
 
-    const auto dcCoefficient = [&](const Component& c, int& prediction) {
+    const auto dcCoefficient = [&](const Component& c, int& prediction) __attribute__((always_inline)) {
+        br.refill();
         const int s = w.dcTables[std::size_t(c.dc)].decode(br);
         if (s < 0) {
             ok = false;
@@ -543,47 +606,47 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
             ok = false; // far from any real file; libjpeg decides
         return int(int16_t(prediction)); // the library keeps 16 bits
     };
-    const auto skipAc = [&](const HuffmanTable& t) {
-        for (int k = 1; k < 64;) {
-            if (const uint16_t e = t.skip[br.peek() >> (32 - kSkipBits)]) {
-                br.pos += e & 0xff;
-                k += e >> 8;
-                continue;
-            }
-            const int sym = t.decode(br);
-            if (sym < 0) {
-                ok = false;
-                return;
-            }
-            const int r = sym >> 4, s = sym & 15;
-            if (s) {
-                br.pos += std::size_t(s);
-                k += r + 1;
-            } else if (r == 15) {
-                k += 16;
-            } else {
-                return;
-            }
-        }
+    const auto skip = [&](const HuffmanTable& t) __attribute__((always_inline)) {
+        if (!skipAc(br, t))
+            ok = false;
     };
     std::array<int16_t, 64> block{};
     const auto readAc = [&](const HuffmanTable& t) {
         for (int k = 1; k < 64; ++k) {
-            const int sym = t.decode(br);
-            if (sym < 0) {
-                ok = false;
-                return;
-            }
-            const int r = sym >> 4, s = sym & 15;
-            if (s) {
-                k += r;
-                // A run past the end lands on the last coefficient, as in libjpeg.
-                block[k <= 63 ? kZigZag.natural[std::size_t(k)] : 63] = int16_t(extend(br.take(s), s));
-            } else if (r == 15) {
-                k += 15;
+            br.refill();
+            int r, s;
+            if (const uint16_t e = t.skip[br.peek(kSkipBits)]) {
+                // Code and value in one look: the value is the low bits of the total.
+                const int total = e & 31;
+                s = (e >> 5) & 15;
+                r = (e >> 9) - 1;
+                if (s) {
+                    k += r;
+                    const int v = int(br.peek(total)) & ((1 << s) - 1);
+                    block[k <= 63 ? kZigZag.natural[std::size_t(k)] : 63] = int16_t(extend(v, s));
+                    br.drop(total);
+                    continue;
+                }
+                br.drop(total);
+                r = e >> 9 == 16 ? 15 : 0;
             } else {
-                return;
+                const int sym = t.decodeLong(br, kSkipBits + 1);
+                if (sym < 0) {
+                    ok = false;
+                    return;
+                }
+                r = sym >> 4;
+                s = sym & 15;
+                if (s) {
+                    k += r;
+                    // A run past the end lands on the last coefficient, as in libjpeg.
+                    block[k <= 63 ? kZigZag.natural[std::size_t(k)] : 63] = int16_t(extend(br.take(s), s));
+                    continue;
+                }
             }
+            if (r != 15)
+                return; // end of block
+            k += 15;
         }
     };
     const auto dcSample = [&](int coefficient, int quant) { return idctSample((coefficient * quant + 4) >> 3); };
@@ -592,7 +655,7 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx, ++mcu) {
             if (restartInterval && mcu > 0 && mcu % restartInterval == 0) {
-                br.pos = w.segmentEnds[segment] * 8;
+                br.start(br.base + w.segmentEnds[segment]);
                 ++segment;
                 segmentEndBits = w.segmentEnds[segment] * 8;
                 predictions[0] = predictions[1] = predictions[2] = 0;
@@ -602,7 +665,7 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
             for (int by = 0; by < vMax; ++by)
                 for (int bx = 0; bx < hMax; ++bx) {
                     const int coefficient = dcCoefficient(y, predictions[0]);
-                    skipAc(w.acTables[std::size_t(y.ac)]);
+                    skip(w.acTables[std::size_t(y.ac)]);
                     w.planes[0][std::size_t(my * vMax + by) * std::size_t(planeW) + std::size_t(mx * hMax + bx)]
                         = dcSample(coefficient, q0);
                 }
@@ -613,7 +676,7 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
                 const int coefficient = dcCoefficient(k, predictions[c]);
                 std::vector<uchar>& plane = w.planes[c];
                 if (!colour) {
-                    skipAc(ac);
+                    skip(ac);
                 } else if (vMax == 2) {
                     // 4:2:0: libjpeg scales these blocks up by a 2 x 2 transform.
                     block.fill(0);
@@ -628,14 +691,14 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
                     plane[at + std::size_t(planeW) + 1] = out[3];
                 } else {
                     // 4:4:4 and 4:2:2: the DC value, repeated across the MCU.
-                    skipAc(ac);
+                    skip(ac);
                     const uchar v = dcSample(coefficient, quant[0]);
                     const std::size_t at = std::size_t(my) * std::size_t(planeW) + std::size_t(mx * hMax);
                     for (int bx = 0; bx < hMax; ++bx)
                         plane[at + std::size_t(bx)] = v;
                 }
             }
-            if (!ok || br.pos > segmentEndBits)
+            if (!ok || br.position() > segmentEndBits)
                 return std::nullopt; // damaged, or the data ends early
         }
     }

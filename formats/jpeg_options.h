@@ -2,6 +2,7 @@
 // set-up, the quarter-scale thumbnail decoder and saving a picture as JPEG.
 #pragma once
 #include "formats/jpeg_codec.h"
+#include "formats/jpeg_dc_decode.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -67,6 +68,7 @@ private:
 
     int m_colori;
     qv::jpeg::Decompressor m_decompressor;
+    qv::jpeg::EighthScaleDecoder m_eighthDecoder; // baseline files at 1/8
     QByteArray m_fileBuffer;
 };
 

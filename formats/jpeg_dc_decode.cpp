@@ -111,6 +111,10 @@ struct HuffmanTable {
     // value bits << 5 | bits of code and value; 0 for a longer code. An end
     // of block advances 64.
     std::array<uint16_t, 1 << kSkipBits> skip{};
+    // AC only: one or two symbols that the next kSkipBits bits hold whole:
+    // bits of the first (5 bits), its advance (7), bits of both (5), advance
+    // of both (7); one symbol gives the same twice. 0 for a longer code.
+    std::array<uint32_t, 1 << kSkipBits> skipTwo{};
 
     // Canonical codes from the counts per length; false for a code space that
     // is over-full (no code may be all ones).
@@ -142,6 +146,22 @@ struct HuffmanTable {
                 return false;
             code <<= 1;
         }
+        if (ac) {
+            constexpr int mask = (1 << kSkipBits) - 1;
+            for (int i = 0; i <= mask; ++i) {
+                const uint32_t first = skip[std::size_t(i)];
+                uint32_t bits = first & 31, advance = first >> 9;
+                uint32_t bothBits = bits, bothAdvance = advance;
+                if (first && bits < kSkipBits && advance < 64) {
+                    const uint32_t second = skip[std::size_t((i << bits) & mask)];
+                    if (second && (second & 31) <= kSkipBits - bits) {
+                        bothBits += second & 31;
+                        bothAdvance += second >> 9;
+                    }
+                }
+                skipTwo[std::size_t(i)] = first ? bits | advance << 5 | bothBits << 12 | bothAdvance << 17 : 0;
+            }
+        }
         defined = true;
         return true;
     }
@@ -169,25 +189,28 @@ struct HuffmanTable {
 };
 
 // Steps over the AC coefficients of one block; false for a code not in the
-// table. Two short codes fit in one refill.
+// table. Short codes go two at a time, and two lookups fit in one refill.
 QV_ALWAYS_INLINE bool skipAc(BitReader& br, const HuffmanTable& t)
 {
-    for (int k = 1; k < 64;) {
+    int k = 1;
+    for (;;) {
         br.refill();
-        uint16_t e = t.skip[br.peek(kSkipBits)];
-        if (e) {
-            br.drop(e & 31);
-            k += e >> 9;
-            if (k >= 64)
-                break;
-            e = t.skip[br.peek(kSkipBits)];
-            if (e) {
-                br.drop(e & 31);
-                k += e >> 9;
-                continue;
+        for (int i = 0; i < 2; ++i) {
+            const uint32_t e = t.skipTwo[br.peek(kSkipBits)];
+            if (!e)
+                goto longCode;
+            if (k + int((e >> 5) & 127) >= 64) { // the block ends with the first
+                br.drop(int(e & 31));
+                return true;
             }
-            br.refill();
+            br.drop(int((e >> 12) & 31));
+            k += int(e >> 17);
+            if (k >= 64)
+                return true;
         }
+        continue;
+    longCode:
+        br.refill();
         const int sym = t.decodeLong(br, kSkipBits + 1);
         if (sym < 0)
             return false;
@@ -198,10 +221,11 @@ QV_ALWAYS_INLINE bool skipAc(BitReader& br, const HuffmanTable& t)
         } else if (r == 15) {
             k += 16;
         } else {
-            break;
+            return true;
         }
+        if (k >= 64)
+            return true;
     }
-    return true;
 }
 
 struct Component {

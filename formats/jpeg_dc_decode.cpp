@@ -127,6 +127,8 @@ struct HuffmanTable {
         for (int len = 1; len <= 16; ++len) {
             valueOffset[len] = index - code;
             for (int i = 0; i < counts[len - 1]; ++i, ++code, ++index) {
+                if (code + 1 >= (1 << len))
+                    return false; // the code space is full before this code
                 const int sym = symbols[std::size_t(index)];
                 if (len <= kLookupBits) {
                     const int first = code << (kLookupBits - len);
@@ -142,8 +144,6 @@ struct HuffmanTable {
                 }
             }
             maxCode[len] = counts[len - 1] ? code - 1 : -1;
-            if (code >= (1 << len))
-                return false;
             code <<= 1;
         }
         if (ac) {
@@ -448,25 +448,34 @@ const Quantiser& quantiser(int components)
 
 // The 2 x 2 reduced inverse DCT of the IJG (13 fractional bits, two extra bits
 // between the passes): only the odd frequencies and DC reach the corners.
-void idct2x2(const std::array<int16_t, 64>& block, const std::array<int16_t, 64>& quant, uchar out[4])
+// libjpeg-turbo runs it in 16-bit lanes with 32-bit sums, so a block whose
+// values leave those ranges (no real picture has one) is refused: false.
+bool idct2x2(const std::array<int16_t, 64>& block, const std::array<int16_t, 64>& quant, uchar out[4])
 {
     constexpr int64_t c1 = 29692, c3 = -10426, c5 = 6967, c7 = -5906; // 3.624509785, 1.272758580, ...
+    constexpr int64_t lane = 32767, sum = (int64_t(1) << 31) - (1 << 19);
     static constexpr int kUsed[5] = {0, 1, 3, 5, 7};
     int64_t work[2][8] = {};
+    bool fits = true;
+    const auto check = [&fits](int64_t v, int64_t limit) {
+        fits = fits && v <= limit && v >= -limit;
+        return v;
+    };
     for (const int col : kUsed) {
-        const auto z = [&](int row) { return int64_t(block[row * 8 + col]) * quant[row * 8 + col]; };
+        const auto z = [&](int row) { return check(int64_t(block[row * 8 + col]) * quant[row * 8 + col], lane); };
         const int64_t even = z(0) * (int64_t(1) << 15);
         const int64_t odd = z(7) * c7 + z(5) * c5 + z(3) * c3 + z(1) * c1;
-        work[0][col] = int((even + odd + (1 << 12)) >> 13);
-        work[1][col] = int((even - odd + (1 << 12)) >> 13);
+        work[0][col] = check((check(even + odd, sum) + (1 << 12)) >> 13, lane);
+        work[1][col] = check((check(even - odd, sum) + (1 << 12)) >> 13, lane);
     }
     for (int row = 0; row < 2; ++row) {
         const int64_t* w = work[row];
         const int64_t even = w[0] * (int64_t(1) << 15);
         const int64_t odd = w[7] * c7 + w[5] * c5 + w[3] * c3 + w[1] * c1;
-        out[row * 2] = idctSample((even + odd + (1 << 19)) >> 20);
-        out[row * 2 + 1] = idctSample((even - odd + (1 << 19)) >> 20);
+        out[row * 2] = idctSample((check(even + odd, sum) + (1 << 19)) >> 20);
+        out[row * 2 + 1] = idctSample((check(even - odd, sum) + (1 << 19)) >> 20);
     }
+    return fits;
 }
 
 } // namespace
@@ -707,7 +716,8 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
                     block[0] = int16_t(coefficient);
                     readAc(ac);
                     uchar out[4];
-                    idct2x2(block, quant, out);
+                    if (!idct2x2(block, quant, out))
+                        return std::nullopt;
                     const std::size_t at = std::size_t(2 * my) * std::size_t(planeW) + std::size_t(2 * mx);
                     plane[at] = out[0];
                     plane[at + 1] = out[1];

@@ -4,6 +4,9 @@
 #include "formats/jpeg_options.h"
 #include "jpeg_fixtures.h"
 
+#include "support/testutil.h"
+
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace jpegtest;
@@ -77,6 +80,83 @@ TEST(JpegDcDecode, MatchesLibjpegAtAnEighth)
             ASSERT_EQ(ours->image.format(), theirs.format());
             EXPECT_EQ(ours->image.colorTable(), theirs.colorTable());
             EXPECT_LE(maxDifference(ours->image, theirs), 0);
+        }
+    }
+}
+
+namespace {
+
+QByteArray replaced(QByteArray file, qsizetype at, const QByteArray& bytes)
+{
+    file.replace(at, bytes.size(), bytes);
+    return file;
+}
+
+// Offset of the first byte of entropy-coded data.
+qsizetype scanData(const QByteArray& file)
+{
+    const qsizetype sos = file.indexOf("\xFF\xDA");
+    return sos + 2 + ((uchar(file[sos + 2]) << 8) | uchar(file[sos + 3]));
+}
+
+} // namespace
+
+TEST(JpegDcDecode, LeavesEveryOtherFileToLibjpeg)
+{
+    if (!haveTool("cjpeg"))
+        GTEST_SKIP() << "cjpeg not installed";
+    const QImage picture = makePicture(200, 136, 7);
+    const QByteArray plain = cjpeg(picture, {"-baseline"});
+    const QByteArray restarts = cjpeg(picture, {"-restart", "2B"});
+    const qsizetype data = scanData(plain);
+    const qsizetype firstRestart = restarts.indexOf("\xFF\xD0", scanData(restarts));
+    const qsizetype dht = plain.indexOf("\xFF\xC4");
+    ASSERT_GT(data, 0);
+    ASSERT_GT(firstRestart, 0);
+    QTemporaryDir dir;
+    const QString scans = dir.filePath("scans");
+    qvtest::writeFile(scans, "0;\n1;\n2;\n");
+
+    struct Case {
+        const char* what;
+        QByteArray file;
+    };
+    const Case cases[] = {
+        {"progressive", qv::jpeg::compress(picture, {85, false, true})},
+        {"arithmetic coding", cjpeg(picture, {"-arithmetic"})},
+        {"stored as RGB", cjpeg(picture, {"-rgb"})},
+        {"4:4:0 sampling", cjpeg(picture, {"-sample", "1x2"})},
+        {"one scan per component", cjpeg(picture, {"-scans", scans})},
+        {"cut inside the scan", plain.left(plain.size() * 2 / 3)},
+        {"cut before the scan", plain.left(data - 3)},
+        {"a marker inside the data", replaced(plain, data + 40, "\xFF\xC8")},
+        {"restart markers out of turn", replaced(restarts, firstRestart, "\xFF\xD3")},
+        {"codes past the table", replaced(plain, data + 20, QByteArray("\xFF\x00", 2).repeated(12))},
+        // 2 codes of one bit leave no room for the codes of the longer lengths.
+        {"over-full code space", replaced(plain, dht + 5, "\x02")},
+        {"12-bit samples", replaced(plain, plain.indexOf("\xFF\xC0") + 4, "\x0C")},
+    };
+    qv::jpeg::EighthScaleDecoder decoder;
+    JpegThumbnailDecoder thumbnails;
+    thumbnails.box = 16;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_FALSE(c.file.isEmpty());
+        EXPECT_FALSE(decoder.decode(bytes(c.file), std::size_t(c.file.size()), false, false).has_value());
+        // The thumbnail is then what libjpeg makes of the file, or its error.
+        qv::jpeg::DecodeSettings s;
+        s.scaleDenom = 8;
+        s.bestSpeed = true;
+        s.dcOnlyWhenProgressive = true;
+        QImage expected;
+        try {
+            expected = qv::jpeg::Decompressor().decode(bytes(c.file), std::size_t(c.file.size()), s).image;
+        } catch (const EJPEG&) {
+        }
+        if (expected.isNull()) {
+            EXPECT_THROW(thumbnails.decode(c.file), EJPEG);
+        } else {
+            EXPECT_EQ(thumbnails.decode(c.file).image, expected);
         }
     }
 }

@@ -472,8 +472,10 @@ bool idct2x2(const std::array<int16_t, 64>& block, const std::array<int16_t, 64>
         const int64_t* w = work[row];
         const int64_t even = w[0] * (int64_t(1) << 15);
         const int64_t odd = w[7] * c7 + w[5] * c5 + w[3] * c3 + w[1] * c1;
-        out[row * 2] = idctSample((check(even + odd, sum) + (1 << 19)) >> 20);
-        out[row * 2 + 1] = idctSample((check(even - odd, sum) + (1 << 19)) >> 20);
+        // Its vector code clamps here where the plain one wraps.
+        const auto sample = [](int64_t v) { return uchar(std::clamp<int64_t>(((v + (1 << 19)) >> 20) + 128, 0, 255)); };
+        out[row * 2] = sample(check(even + odd, sum));
+        out[row * 2 + 1] = sample(check(even - odd, sum));
     }
     return fits;
 }

@@ -327,6 +327,13 @@ struct Quantiser {
     }
 };
 
+struct Frame {
+    std::array<Component, kMaxComponents> comps{};
+    int componentCount = 0, width = 0, height = 0, restartInterval = 0;
+    int hMax = 1, vMax = 1; // of the luminance
+    int mcusX = 0, mcusY = 0, planeWidth = 0;
+};
+
 } // namespace
 
 struct EighthScaleDecoder::Work {
@@ -342,6 +349,9 @@ struct EighthScaleDecoder::Work {
     bool parseHuffman(const uchar* p, std::size_t n);
     bool unstuff(const uchar* data, std::size_t size, std::size_t pos, std::size_t segmentsNeeded,
                  bool restarts);
+    bool readHeaders(const uchar* data, std::size_t size, const Limits& limits, Frame& f, std::size_t& dataStart);
+    bool decodeScan(const Frame& f, bool colour);
+    QImage picture(const Frame& f, bool colour, bool eightBit) const;
 };
 
 bool EighthScaleDecoder::Work::parseQuant(const uchar* p, std::size_t n)
@@ -482,23 +492,25 @@ bool idct2x2(const std::array<int16_t, 64>& block, const std::array<int16_t, 64>
 
 } // namespace
 
-std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char* data, std::size_t size,
-                                                           bool grayscale, bool eightBit, const Limits& limits)
+// The markers up to the scan and the scan header, checked; false for
+// anything this decoder leaves to libjpeg.
+bool EighthScaleDecoder::Work::readHeaders(const uchar* data, std::size_t size, const Limits& limits, Frame& f,
+                                           std::size_t& dataStart)
 {
-    Work& w = *d;
-    for (auto& t : w.dcTables)
+    for (auto& t : dcTables)
         t.defined = false;
-    for (auto& t : w.acTables)
+    for (auto& t : acTables)
         t.defined = false;
-    w.quantDefined.fill(false);
+    quantDefined.fill(false);
 
     ByteCursor in(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     const uchar* soi = in.take(2);
     if (!soi || soi[0] != 0xFF || soi[1] != 0xD8)
-        return std::nullopt;
+        return false;
 
-    std::array<Component, kMaxComponents> comps{};
-    int componentCount = 0, width = 0, height = 0, restartInterval = 0;
+    auto& comps = f.comps;
+    int& componentCount = f.componentCount;
+    int &width = f.width, &height = f.height, &restartInterval = f.restartInterval;
     bool frame = false;
     const uchar* scan = nullptr;
     std::size_t scanLength = 0;
@@ -506,131 +518,127 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
     while (!scan) {
         uchar b = 0;
         if (!in.byte(&b) || b != 0xFF)
-            return std::nullopt;
+            return false;
         do {
             if (!in.byte(&b))
-                return std::nullopt;
+                return false;
         } while (b == 0xFF);
         const uchar marker = b;
         const uchar* lengthBytes = in.take(2);
         if (!lengthBytes || be16(lengthBytes) < 2)
-            return std::nullopt;
+            return false;
         const std::size_t n = std::size_t(be16(lengthBytes) - 2);
         const uchar* body = in.take(n);
         if (!body)
-            return std::nullopt;
+            return false;
         switch (marker) {
         case 0xC0: // baseline
         case 0xC1: // extended sequential with Huffman codes: 8-bit samples only
             if (frame || n < 6 || body[0] != 8)
-                return std::nullopt;
+                return false;
             height = be16(body + 1);
             width = be16(body + 3);
             componentCount = body[5];
             if ((componentCount != 1 && componentCount != 3) || n != 6 + 3 * std::size_t(componentCount))
-                return std::nullopt;
+                return false;
             for (int c = 0; c < componentCount; ++c) {
                 const uchar* q = body + 6 + 3 * c;
                 comps[std::size_t(c)] = {q[0], q[1] >> 4, q[1] & 15, q[2], 0, 0};
                 if (comps[std::size_t(c)].quant > 3)
-                    return std::nullopt;
+                    return false;
                 for (int e = 0; e < c; ++e)
                     if (comps[std::size_t(e)].id == comps[std::size_t(c)].id)
-                        return std::nullopt;
+                        return false;
             }
             frame = true;
             break;
         case 0xC4:
-            if (!w.parseHuffman(body, n))
-                return std::nullopt;
+            if (!parseHuffman(body, n))
+                return false;
             break;
         case 0xDB:
-            if (!w.parseQuant(body, n))
-                return std::nullopt;
+            if (!parseQuant(body, n))
+                return false;
             break;
         case 0xDD:
             if (n != 2)
-                return std::nullopt;
+                return false;
             restartInterval = be16(body);
             break;
         case 0xDA:
             if (!frame)
-                return std::nullopt;
+                return false;
             scan = body;
             scanLength = n;
             break;
         case 0xEE: // Adobe's segment may say RGB or YCCK
-            return std::nullopt;
+            return false;
         default:
             if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE)
                 break; // application data and comments
-            return std::nullopt;
+            return false;
         }
     }
 
     // One scan of every component in frame order, all coefficients at once.
     if (scanLength != 4 + 2 * std::size_t(componentCount) || scan[0] != componentCount)
-        return std::nullopt;
+        return false;
     for (int c = 0; c < componentCount; ++c) {
         Component& k = comps[std::size_t(c)];
         const uchar* s = scan + 1 + 2 * c;
         k.dc = s[1] >> 4;
         k.ac = s[1] & 15;
-        if (s[0] != k.id || k.dc > 3 || k.ac > 3 || !w.dcTables[std::size_t(k.dc)].defined
-            || !w.acTables[std::size_t(k.ac)].defined || !w.quantDefined[std::size_t(k.quant)])
-            return std::nullopt;
+        if (s[0] != k.id || k.dc > 3 || k.ac > 3 || !dcTables[std::size_t(k.dc)].defined
+            || !acTables[std::size_t(k.ac)].defined || !quantDefined[std::size_t(k.quant)])
+            return false;
     }
     const uchar* spectral = scan + 1 + 2 * componentCount;
     if (spectral[0] != 0 || spectral[1] != 63 || spectral[2] != 0)
-        return std::nullopt;
+        return false;
 
-    int hMax = 1, vMax = 1;
+    int &hMax = f.hMax, &vMax = f.vMax;
     if (componentCount == 3) {
         const auto ids = [&](int a, int b, int c) {
             return comps[0].id == a && comps[1].id == b && comps[2].id == c;
         };
         if (ids('R', 'G', 'B') || ids('r', 'g', 'b'))
-            return std::nullopt; // stored as RGB
+            return false; // stored as RGB
         hMax = comps[0].h;
         vMax = comps[0].v;
         const bool lumaSampling = (hMax == 1 && vMax == 1) || (hMax == 2 && (vMax == 1 || vMax == 2));
         for (int c = 1; c < 3; ++c)
             if (comps[std::size_t(c)].h != 1 || comps[std::size_t(c)].v != 1)
-                return std::nullopt;
+                return false;
         if (!lumaSampling)
-            return std::nullopt;
+            return false;
     } else if (comps[0].h < 1 || comps[0].h > 4 || comps[0].v < 1 || comps[0].v > 4) {
-        return std::nullopt; // libjpeg refuses these
+        return false; // libjpeg refuses these
     }
     if (!pictureSizeAllowed(width, height) || int64_t(width) * height > limits.maxPixels)
-        return std::nullopt;
+        return false;
+    dataStart = in.pos();
+    return true;
+}
 
-    const int mcusX = (width + 8 * hMax - 1) / (8 * hMax);
-    const int mcusY = (height + 8 * vMax - 1) / (8 * vMax);
-    const int planeW = mcusX * hMax, planeH = mcusY * vMax;
-    const int outW = (width + 7) / 8, outH = (height + 7) / 8;
-    const int64_t totalMcus = int64_t(mcusX) * mcusY;
-    const std::size_t segmentsNeeded = restartInterval ? std::size_t((totalMcus + restartInterval - 1) / restartInterval) : 1;
-    if (!w.unstuff(data, size, in.pos(), segmentsNeeded, restartInterval > 0))
-        return std::nullopt;
-
-    const bool colour = componentCount == 3 && !grayscale;
-    const std::size_t planeSize = std::size_t(planeW) * std::size_t(planeH);
-    for (int c = 0; c < (colour ? 3 : 1); ++c)
-        w.planes[c].resize(planeSize);
-
+// Decodes the MCUs of the scan into the sample planes at 1/8; false for
+// damaged data or data that ends early.
+bool EighthScaleDecoder::Work::decodeScan(const Frame& f, bool colour)
+{
+    const auto& comps = f.comps;
+    const int componentCount = f.componentCount, restartInterval = f.restartInterval;
+    const int hMax = f.hMax, vMax = f.vMax, mcusX = f.mcusX, mcusY = f.mcusY, planeW = f.planeWidth;
     BitReader br;
-    br.base = w.entropy.data();
+    br.base = entropy.data();
     br.start(br.base);
     std::size_t segment = 0;
-    std::size_t segmentEndBits = w.segmentEnds[0] * 8;
+    std::size_t segmentEndBits = segmentEnds[0] * 8;
     int predictions[3] = {0, 0, 0};
     bool ok = true;
     constexpr int kDcLimit = 1 << 30;
 
     const auto dcCoefficient = [&](const Component& c, int& prediction) __attribute__((always_inline)) {
         br.refill();
-        const int s = w.dcTables[std::size_t(c.dc)].decode(br);
+        const int s = dcTables[std::size_t(c.dc)].decode(br);
         if (s < 0) {
             ok = false;
             return 0;
@@ -690,26 +698,26 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx, ++mcu) {
             if (restartInterval && mcu > 0 && mcu % restartInterval == 0) {
-                br.start(br.base + w.segmentEnds[segment]);
+                br.start(br.base + segmentEnds[segment]);
                 ++segment;
-                segmentEndBits = w.segmentEnds[segment] * 8;
+                segmentEndBits = segmentEnds[segment] * 8;
                 predictions[0] = predictions[1] = predictions[2] = 0;
             }
             const Component& y = comps[0];
-            const int q0 = w.quant[std::size_t(y.quant)][0];
+            const int q0 = quant[std::size_t(y.quant)][0];
             for (int by = 0; by < vMax; ++by)
                 for (int bx = 0; bx < hMax; ++bx) {
                     const int coefficient = dcCoefficient(y, predictions[0]);
-                    skip(w.acTables[std::size_t(y.ac)]);
-                    w.planes[0][std::size_t(my * vMax + by) * std::size_t(planeW) + std::size_t(mx * hMax + bx)]
+                    skip(acTables[std::size_t(y.ac)]);
+                    planes[0][std::size_t(my * vMax + by) * std::size_t(planeW) + std::size_t(mx * hMax + bx)]
                         = dcSample(coefficient, q0);
                 }
             for (int c = 1; c < componentCount; ++c) {
                 const Component& k = comps[std::size_t(c)];
-                const HuffmanTable& ac = w.acTables[std::size_t(k.ac)];
-                const auto& quant = w.quant[std::size_t(k.quant)];
+                const HuffmanTable& ac = acTables[std::size_t(k.ac)];
+                const auto& factors = quant[std::size_t(k.quant)];
                 const int coefficient = dcCoefficient(k, predictions[c]);
-                std::vector<uchar>& plane = w.planes[c];
+                std::vector<uchar>& plane = planes[c];
                 if (!colour) {
                     skip(ac);
                 } else if (vMax == 2) {
@@ -718,8 +726,8 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
                     block[0] = int16_t(coefficient);
                     readAc(ac);
                     uchar out[4];
-                    if (!idct2x2(block, quant, out))
-                        return std::nullopt;
+                    if (!idct2x2(block, factors, out))
+                        return false;
                     const std::size_t at = std::size_t(2 * my) * std::size_t(planeW) + std::size_t(2 * mx);
                     plane[at] = out[0];
                     plane[at + 1] = out[1];
@@ -728,37 +736,40 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
                 } else {
                     // 4:4:4 and 4:2:2: the DC value, repeated across the MCU.
                     skip(ac);
-                    const uchar v = dcSample(coefficient, quant[0]);
+                    const uchar v = dcSample(coefficient, factors[0]);
                     const std::size_t at = std::size_t(my) * std::size_t(planeW) + std::size_t(mx * hMax);
                     for (int bx = 0; bx < hMax; ++bx)
                         plane[at + std::size_t(bx)] = v;
                 }
             }
             if (!ok || br.position() > segmentEndBits)
-                return std::nullopt; // damaged, or the data ends early
+                return false; // damaged, or the data ends early
         }
     }
+    return true;
+}
 
-    EighthScaleResult result;
-    result.width = width;
-    result.height = height;
+// The picture from the planes: YCbCr to RGB, or quantised like libjpeg.
+QImage EighthScaleDecoder::Work::picture(const Frame& f, bool colour, bool eightBit) const
+{
+    const int outW = (f.width + 7) / 8, outH = (f.height + 7) / 8, planeW = f.planeWidth;
     const bool quantise = eightBit || !colour;
     QImage image(outW, outH, quantise ? QImage::Format_Indexed8 : QImage::Format_RGB888);
     if (image.isNull())
-        return std::nullopt;
+        return image;
     const ColourTables& ct = colourTables();
     const Quantiser* q = quantise ? &quantiser(colour ? 3 : 1) : nullptr;
     for (int yy = 0; yy < outH; ++yy) {
         uchar* out = image.scanLine(yy);
         const std::size_t rowAt = std::size_t(yy) * std::size_t(planeW);
-        const uchar* luma = w.planes[0].data() + rowAt;
+        const uchar* luma = planes[0].data() + rowAt;
         if (!colour) {
             for (int x = 0; x < outW; ++x)
                 out[x] = q->pixel(luma + x, x, yy);
             continue;
         }
-        const uchar* cb = w.planes[1].data() + rowAt;
-        const uchar* cr = w.planes[2].data() + rowAt;
+        const uchar* cb = planes[1].data() + rowAt;
+        const uchar* cr = planes[2].data() + rowAt;
         for (int x = 0; x < outW; ++x) {
             const int l = luma[x];
             const uchar rgb[3] = {uchar(std::clamp(l + ct.crR[cr[x]], 0, 255)),
@@ -775,7 +786,39 @@ std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char*
     }
     if (q)
         image.setColorTable(q->table);
-    result.image = std::move(image);
+    return image;
+}
+
+std::optional<EighthScaleResult> EighthScaleDecoder::decode(const unsigned char* data, std::size_t size,
+                                                           bool grayscale, bool eightBit, const Limits& limits)
+{
+    Work& w = *d;
+    Frame f;
+    std::size_t dataStart = 0;
+    if (!w.readHeaders(data, size, limits, f, dataStart))
+        return std::nullopt;
+    f.mcusX = (f.width + 8 * f.hMax - 1) / (8 * f.hMax);
+    f.mcusY = (f.height + 8 * f.vMax - 1) / (8 * f.vMax);
+    f.planeWidth = f.mcusX * f.hMax;
+    const int64_t totalMcus = int64_t(f.mcusX) * f.mcusY;
+    const std::size_t segmentsNeeded =
+        f.restartInterval ? std::size_t((totalMcus + f.restartInterval - 1) / f.restartInterval) : 1;
+    if (!w.unstuff(data, size, dataStart, segmentsNeeded, f.restartInterval > 0))
+        return std::nullopt;
+
+    const bool colour = f.componentCount == 3 && !grayscale;
+    const std::size_t planeSize = std::size_t(f.planeWidth) * std::size_t(f.mcusY * f.vMax);
+    for (int c = 0; c < (colour ? 3 : 1); ++c)
+        w.planes[c].resize(planeSize);
+
+    if (!w.decodeScan(f, colour))
+        return std::nullopt;
+    EighthScaleResult result;
+    result.image = w.picture(f, colour, eightBit);
+    result.width = f.width;
+    result.height = f.height;
+    if (result.image.isNull())
+        return std::nullopt;
     return result;
 }
 

@@ -6,7 +6,7 @@
 // one-pass ordered-dither quantiser for eight-bit output.
 #include "formats/jpeg_dc_decode.h"
 
-#include "formats/packed_bitmap_basic.h"
+#include "platform/byte_cursor.h"
 #include "platform/limits.h"
 
 #include <algorithm>
@@ -17,8 +17,6 @@
 namespace qv::jpeg {
 namespace {
 
-using qv::packed::ByteCursor;
-
 constexpr int kLookupBits = 9;  // codes this short decode in one table lookup
 constexpr int kSkipBits = 12;   // code and extra bits this short are skipped in one lookup
 constexpr int kMaxComponents = 3;
@@ -27,8 +25,6 @@ constexpr int kQuantColours = kQuantisedColours;
 // (six blocks of 64 codes of 16 bits with 15 extra bits), so the bit reader
 // needs no bounds check; the position is checked after every MCU instead.
 constexpr std::size_t kPadding = 2048;
-
-int be16(const uchar* p) { return p[0] << 8 | p[1]; }
 
 // Natural (row-major) index of each zig-zag position.
 struct ZigZag {
@@ -503,7 +499,7 @@ bool EighthScaleDecoder::Work::readHeaders(const uchar* data, std::size_t size, 
         t.defined = false;
     quantDefined.fill(false);
 
-    ByteCursor in(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    ByteCursor in(QByteArrayView(data, qsizetype(size)), ByteCursor::Order::BigEndian);
     const uchar* soi = in.take(2);
     if (!soi || soi[0] != 0xFF || soi[1] != 0xD8)
         return false;
@@ -524,10 +520,10 @@ bool EighthScaleDecoder::Work::readHeaders(const uchar* data, std::size_t size, 
                 return false;
         } while (b == 0xFF);
         const uchar marker = b;
-        const uchar* lengthBytes = in.take(2);
-        if (!lengthBytes || be16(lengthBytes) < 2)
+        quint16 length = 0;
+        if (!in.u16(&length) || length < 2)
             return false;
-        const std::size_t n = std::size_t(be16(lengthBytes) - 2);
+        const std::size_t n = std::size_t(length - 2);
         const uchar* body = in.take(n);
         if (!body)
             return false;

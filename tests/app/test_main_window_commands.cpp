@@ -92,9 +92,7 @@ TEST_F(CommandsTest, PropertiesOpenOneWindowPerSelectedPicture)
     ASSERT_EQ(shown.size(), 2);
     QStringList names;
     for (TMostraProprieta* p : shown) {
-        EXPECT_EQ(p->windowTitle(), "Mostra proprietà");
         EXPECT_TRUE(p->isVisible());
-        EXPECT_EQ(p->dimensioni->text(), "Dimensioni in pixel dell'immagine: 24x16");
         // A line too long for the window is cut, and whole in its tooltip.
         names << (p->nomefile->toolTip().isEmpty() ? p->nomefile->text() : p->nomefile->toolTip());
     }

@@ -57,17 +57,6 @@ QImage reference(const QImage& src, int w, int h)
 
 } // namespace
 
-TEST(BoxFilter, PartlyCoveredPixelsCountByTheirShare)
-{
-    // Three pixels into two: (2*0 + 1*90) / 3 = 30 and (1*90 + 2*180) / 3 = 150; the same down a column.
-    QImage row(3, 1, QImage::Format_RGB32);
-    for (int x = 0; x < 3; ++x)
-        row.setPixel(x, 0, qRgb(90 * x, 90 * x, 90 * x));
-    EXPECT_EQ(shrinkBox(row, 2, 1), reference(row, 2, 1));
-    EXPECT_EQ(reference(row, 2, 1).pixel(1, 0), qRgb(150, 150, 150));
-    EXPECT_EQ(shrinkBox(row.transformed(QTransform().rotate(90)), 1, 2).pixel(0, 0), qRgb(30, 30, 30));
-}
-
 TEST(BoxFilter, MatchesADirectAreaAverage)
 {
     // Quarter-scale photographs, small pictures, odd ratios, one side kept,

@@ -22,7 +22,7 @@ struct BmpLayout {
 // A complete file: file header, info header, masks, colour table, pixels.
 inline QByteArray bmpFile(const BmpLayout& s, const QByteArray& pixels)
 {
-    const quint32 tableBytes = quint32((s.infoSize == 12 ? 3 : 4) * s.palette.size() + (s.infoSize > 40 ? 0 : s.masks.size()));
+    const quint32 tableBytes = quint32((s.infoSize == 12 ? 3 : 4) * s.palette.size() + (s.infoSize == 40 ? s.masks.size() : 0));
     const quint32 offset = 14 + s.infoSize + tableBytes;
     QByteArray b("BM");
     appendLe32(b, offset + quint32(pixels.size()));
@@ -45,8 +45,10 @@ inline QByteArray bmpFile(const BmpLayout& s, const QByteArray& pixels)
         appendLe32(b, 2835);
         appendLe32(b, s.coloursUsed ? s.coloursUsed : quint32(s.palette.size()));
         appendLe32(b, 0);
-        // Larger headers hold the masks themselves; the 40-byte one has them after it.
-        b.append(s.infoSize > 40 ? s.masks.leftJustified(int(s.infoSize) - 40, '\0', true) : s.masks);
+        // Larger headers hold the masks themselves, the 40-byte one has them after it, and
+        // OS/2 headers may end after any field.
+        b.append(s.infoSize == 40 ? s.masks : s.masks.leftJustified(int(s.infoSize) - 40, '\0', true));
+        b.truncate(14 + qsizetype(s.infoSize) + (s.infoSize == 40 ? s.masks.size() : 0));
     }
     for (QRgb c : s.palette) {
         b.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));

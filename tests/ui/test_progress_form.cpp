@@ -1,21 +1,10 @@
-// The needle gauge and the GIF progress window.
+// The GIF progress window: shown centred while a run lasts.
 #include "ui/needle_gauge.h"
 #include "ui/progress_form.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <gtest/gtest.h>
-
-TEST(NeedleGauge, AngleRunsFromLeftToRightAndClamps)
-{
-    EXPECT_DOUBLE_EQ(needleAngle(0, 0, 100), 180.0);
-    EXPECT_DOUBLE_EQ(needleAngle(50, 0, 100), 90.0);
-    EXPECT_DOUBLE_EQ(needleAngle(100, 0, 100), 0.0);
-    EXPECT_DOUBLE_EQ(needleAngle(150, 0, 100), 0.0);
-    EXPECT_DOUBLE_EQ(needleAngle(-5, 0, 100), 180.0);
-    EXPECT_DOUBLE_EQ(needleAngle(15, 10, 20), 90.0);
-    EXPECT_DOUBLE_EQ(needleAngle(3, 5, 5), 180.0); // empty range
-}
 
 TEST(ProgressForm, ShowsCentredUntilTheEndAndAgainForANewRun)
 {

@@ -60,25 +60,6 @@ TEST(PrintGeometry, KeepRatioKeepsTheLongerSideAndTheWidthOnATie)
     EXPECT_EQ(pictureBox(400, 7016.0 / 4960, printScale(4960, 992)), QSize(80, 113));
 }
 
-TEST(PrintGeometry, MeasuresInTheUnitsAndLettersOfTheTexts)
-{
-    const Paper a4{4960, 7016, 600, 600}; // 8.27 x 11.69 inches
-    const struct {
-        QRect frame;
-        bool italian;
-        const char* expected[4];
-    } cases[] = {
-        {{50, 0, 100, 141}, false, {"X: 2.1", "Y: 0", "W: 4.1", "H: 5.8"}},
-        {{50, 0, 100, 141}, true, {"X: 5.2", "Y: 0", "L: 10", "A: 15"}},
-        {{-20, 20, 1000, 5}, true, {"X: -2.1", "Y: 2.1", "L: 1e+02", "A: 0.52"}},
-    };
-    for (const auto& c : cases) {
-        const Measures m = measures(c.frame, {200, 283}, a4, c.italian);
-        EXPECT_EQ(QStringList({m.left, m.top, m.width, m.height}),
-                  QStringList({c.expected[0], c.expected[1], c.expected[2], c.expected[3]}));
-    }
-}
-
 TEST(PrintGeometry, FrameMappedToPaper)
 {
     const struct {

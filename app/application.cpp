@@ -44,7 +44,7 @@ bool QuorvelApplication::notify(QObject* receiver, QEvent* event)
 
 void handleUncaughtError(const QString& error)
 {
-    QString text = messaggioEccezione(error, Configurazione.italianExact());
+    QString text = uncaughtErrorMessage(error, Configurazione.italianExact());
     text.replace('\r', '\n');
     presenter()(QStringLiteral("Quorvel"), text);
 }

@@ -11,7 +11,7 @@
 
 TfrmRinomina::TfrmRinomina(QWidget* parent) : QDialog(parent)
 {
-    setObjectName("frmRinomina");
+    setObjectName("renameDialog");
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(260, 140);
     Edit1 = new QLineEdit(this);
@@ -28,7 +28,7 @@ TfrmRinomina::TfrmRinomina(QWidget* parent) : QDialog(parent)
 void TfrmRinomina::showEvent(QShowEvent* e)
 {
     setResult(QDialog::Rejected);
-    setWindowTitle(testiComandi(Configurazione.italianPrefix()).rinominaCaption);
+    setWindowTitle(commandTexts(Configurazione.italianPrefix()).renameCaption);
     if (QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
     QDialog::showEvent(e);

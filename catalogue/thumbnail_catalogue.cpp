@@ -257,29 +257,29 @@ void ThumbnailCatalogue::AggiornaConteggio()
                                        : QStringLiteral("There are %1 pictures in the list").arg(n));
 }
 
-bool ThumbnailCatalogue::scegliListaImmagini(int dimensione)
+bool ThumbnailCatalogue::chooseImageList(int sizeCode)
 {
-    if (dimensione < 1 || dimensione > 3)
+    if (sizeCode < 1 || sizeCode > 3)
         return false;
     StartupObjects& so = startupObjects();
-    ImageList* wanted = &so.lists[dimensione - 1];
+    ImageList* wanted = &so.lists[sizeCode - 1];
     if (wanted == m_model.imageList())
         return false;
     for (int i = 0; i < 3; ++i)
         so.lists[i].clear();
-    so.resetList(dimensione - 1);
+    so.resetList(sizeCode - 1);
     m_model.setImageList(wanted);
     m_host->imageListChanged(wanted);
     return true;
 }
 
-bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
+bool ThumbnailCatalogue::readFolder(const QString& given)
 {
     // A read started from inside another (its pending messages) would reset
     // the stop flag and rewrite the list under it.
-    if (occupato() || !folderExists(given))
+    if (isBusy() || !folderExists(given))
         return false;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false; // once per command: Esc at any step stops the whole read
     // Once it is the current directory, a relative name would mean another folder.
     const QString folder = folderKey(given);
@@ -324,12 +324,12 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
     return true;
 }
 
-int ThumbnailCatalogue::aggiungiElemento(const QString& path, int imageIndex)
+int ThumbnailCatalogue::addScanItem(const QString& path, int imageIndex)
 {
-    return aggiungiElemento(path, QFileInfo(path), imageIndex);
+    return addScanItem(path, QFileInfo(path), imageIndex);
 }
 
-int ThumbnailCatalogue::aggiungiElemento(const QString& path, const QFileInfo& fi, int imageIndex)
+int ThumbnailCatalogue::addScanItem(const QString& path, const QFileInfo& fi, int imageIndex)
 {
     ThumbnailRecord rec;
     rec.Caption = thumbs::upperAscii(fileNameOf(path));
@@ -366,7 +366,7 @@ void ThumbnailCatalogue::enumerate(const QString& folder, bool completing, bool 
         int index = list ? list->frameIndex : -1;
         if (freshFrame && list)
             index = list->add(startupObjects().frames[slot]);
-        aggiungiElemento(path, fi, index);
+        addScanItem(path, fi, index);
     }
 }
 
@@ -383,9 +383,9 @@ void ThumbnailCatalogue::VisualizzaTutto(const QString& folder)
 
 void ThumbnailCatalogue::CompletaLista(const QString& folder)
 {
-    if (occupato())
+    if (isBusy())
         return;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false;
     completeList(folder);
 }
@@ -400,7 +400,7 @@ void ThumbnailCatalogue::completeList(const QString& folder)
 
 void ThumbnailCatalogue::thumbnailPass(bool completing)
 {
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     // The pictures to make, in list order; decoding runs ahead on worker
     // threads while the list, the texts and Esc stay on this thread.
     QStringList todo;
@@ -420,7 +420,7 @@ void ThumbnailCatalogue::thumbnailPass(bool completing)
         if (row < 0) // gone while the interface ran
             continue;
         holder.clear();
-        row = mostraMiniatura(path, CreaMiniatura(path, -1));
+        row = showThumbnail(path, CreaMiniatura(path, -1));
         if (row < 0)
             continue;
         if (completing) {
@@ -479,7 +479,7 @@ void ThumbnailCatalogue::ImpostaDidascalia(int row)
                                             r.SubItems[SubBytes].toLongLong()));
 }
 
-int ThumbnailCatalogue::mostraMiniatura(const QString& path, int index)
+int ThumbnailCatalogue::showThumbnail(const QString& path, int index)
 {
     const int row = m_model.rowOfPath(path);
     if (row < 0)
@@ -503,7 +503,7 @@ void ThumbnailCatalogue::EliminaNonCaricate()
 
 void ThumbnailCatalogue::RigeneraMiniature()
 {
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     ImageList* list = m_model.imageList();
     for (int row = 0; row < m_model.count(); ++row) {
         m_model.setImageIndex(row, list->frameIndex);
@@ -531,7 +531,7 @@ void ThumbnailCatalogue::RigeneraMiniature()
     m_ahead->stop();
 }
 
-void ThumbnailCatalogue::Cancellalalista()
+void ThumbnailCatalogue::clearList()
 {
     m_model.clear();
     m_listFolder.clear();
@@ -625,7 +625,7 @@ QString ThumbnailCatalogue::pairStamp(const QString& folder) const
 ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& given)
 {
     // The compressor lets messages run: a second save or a load from there would clash.
-    if (occupato())
+    if (isBusy())
         return CacheSave::Busy;
     const QString folder = folderKey(given);
     if (m_model.count() == 0 || folder.isEmpty() || folder != m_listFolder || !folderExists(folder))
@@ -635,7 +635,7 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
         if (!stamp.isEmpty() && stamp == m_pairStamp)
             return CacheSave::Unchanged;
     }
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     WaitStatus wait(m_host, italian() ? QStringLiteral("Salvo le miniature...") : QStringLiteral("Saving thumbnails..."));
 
     const int dim = Configurazione.Dimensione;
@@ -729,9 +729,9 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
 
 bool ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 {
-    if (occupato())
+    if (isBusy())
         return false;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false;
     loadCache(folder);
     return true;
@@ -739,9 +739,9 @@ bool ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 
 ThumbnailCatalogue::CacheRead ThumbnailCatalogue::loadCacheOrNote(const QString& folder)
 {
-    if (occupato())
+    if (isBusy())
         return CacheRead::Busy;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false;
     if (readPairOrNote(folder))
         return CacheRead::Read;
@@ -794,10 +794,10 @@ void ThumbnailCatalogue::loadCache(const QString& given)
 }
 
 // The size code of a cache decides the thumbnail size; its list starts afresh.
-void ThumbnailCatalogue::useList(int dimensione, int slot)
+void ThumbnailCatalogue::useList(int sizeCode, int slot)
 {
     StartupObjects& so = startupObjects();
-    Configurazione.Dimensione = dimensione;
+    Configurazione.Dimensione = sizeCode;
     so.resetList(slot);
     if (m_model.imageList() != &so.lists[slot]) {
         m_model.setImageList(&so.lists[slot]);
@@ -814,12 +814,12 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
     const QString dir = withSlash(folder);
     CacheTextReader text(texts);
     std::exception_ptr textError;
-    int dimensione = Configurazione.Dimensione;
+    int sizeCode = Configurazione.Dimensione;
     std::vector<ThumbnailRecord> recs;
     std::vector<qint64> indexes;
     try {
         const qint64 code = text.number();
-        dimensione = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
+        sizeCode = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
         const qint64 n = text.number();
         QSet<QString> seen;
         // A count larger than the file's lines stops at the end of the file.
@@ -858,7 +858,7 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
         indexes.clear();
     }
 
-    const int slot = StartupObjects::slot(dimensione);
+    const int slot = StartupObjects::slot(sizeCode);
     StartupObjects& so = startupObjects();
     const int s = so.lists[slot].size();
 
@@ -868,7 +868,7 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
         if (textError)
             std::rethrow_exception(textError);
         checkStripFits(lazy->width(), lazy->height(), s);
-        useList(dimensione, slot);
+        useList(sizeCode, slot);
         ImageList& list = so.lists[slot];
         for (size_t k = 0; k < recs.size(); ++k)
             recs[k].ImageIndex = lazy->holds(indexes[k]) ? list.addDeferred(lazy, indexes[k]) : list.add(so.frames[slot]);
@@ -899,7 +899,7 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
         std::rethrow_exception(textError);
 
     checkStripFits(strip.width(), strip.height(), s);
-    useList(dimensione, slot);
+    useList(sizeCode, slot);
     for (size_t k = 0; k < recs.size(); ++k) {
         const QImage cell = strip.cell(indexes[k]);
         // An index outside the strip: the frame.

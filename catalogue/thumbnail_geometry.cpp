@@ -5,16 +5,16 @@
 
 namespace thumbs {
 
-int thumbSize(int dimensione)
+int thumbSize(int sizeCode)
 {
-    switch (dimensione) {
+    switch (sizeCode) {
     case 1: return 60;
     case 3: return 120;
     default: return 90;
     }
 }
 
-int boxSize(int dimensione) { return thumbSize(dimensione) - 2; }
+int boxSize(int sizeCode) { return thumbSize(sizeCode) - 2; }
 
 FitRect fitRect(int width, int height, int box)
 {

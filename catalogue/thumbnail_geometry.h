@@ -8,9 +8,9 @@
 namespace thumbs {
 
 // Thumbnail side for Dimensione 1, 2, 3 (60, 90, 120); any other value: 90.
-int thumbSize(int dimensione);
+int thumbSize(int sizeCode);
 // The box the picture is fitted into: the side minus 2 (58, 88, 118).
-int boxSize(int dimensione);
+int boxSize(int sizeCode);
 
 // Where a W x H picture is drawn in an M-pixel box: left, top, right and
 // bottom with right and bottom exclusive, as a QRect of that extent.

@@ -11,9 +11,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
-FileOpLanguage fileOpLanguageFor(const QString& lingua)
+FileOpLanguage fileOpLanguageFor(const QString& language)
 {
-    return lingua.startsWith(QLatin1String("ITALIANO")) ? FileOpLanguage::Italian : FileOpLanguage::English;
+    return language.startsWith(QLatin1String("ITALIANO")) ? FileOpLanguage::Italian : FileOpLanguage::English;
 }
 
 FileOperationDialogs::FileOperationDialogs(FileOpLanguage language)

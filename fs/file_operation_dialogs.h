@@ -12,7 +12,7 @@ class QWidget;
 enum class FileOpLanguage { Italian, English };
 
 // Italian when the language setting begins with "ITALIANO", English otherwise.
-FileOpLanguage fileOpLanguageFor(const QString& lingua);
+FileOpLanguage fileOpLanguageFor(const QString& language);
 
 class FileOperationDialogs : public qv::ShellFileInteraction {
 public:

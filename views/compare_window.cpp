@@ -189,14 +189,14 @@ void TfrmConfrontaImg::paintEvent(QPaintEvent*)
 
 void TfrmConfrontaImg::FormPaint()
 {
-    const QString& lingua = Configurazione.Lingua;
+    const QString& language = Configurazione.Lingua;
     QString title, hint, dialogTitle = QStringLiteral("Apri file");
     const char* filter;
     if (Configurazione.italianPrefix()) {
         title = QStringLiteral("Confronta immagini");
         hint = QString::fromUtf8(kHintItalian);
         filter = kFilterItalian;
-    } else if (lingua.startsWith(QLatin1String("ENGLISH"))) {
+    } else if (language.startsWith(QLatin1String("ENGLISH"))) {
         title = QStringLiteral("Compare images");
         hint = QString::fromUtf8(kHintEnglish);
         dialogTitle = QStringLiteral("Open file");

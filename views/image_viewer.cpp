@@ -33,20 +33,20 @@ using namespace viewer;
 
 // ---- controls -------------------------------------------------------------------
 
-TPictureControl::TPictureControl(QWidget* parent) : QWidget(parent)
+PictureControl::PictureControl(QWidget* parent) : QWidget(parent)
 {
     setObjectName("ctImmagine");
     setCursor(Qt::CrossCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TPictureControl::setPicture(const QImage& picture)
+void PictureControl::setPicture(const QImage& picture)
 {
     m_picture = picture;
     update();
 }
 
-void TPictureControl::paintEvent(QPaintEvent* e)
+void PictureControl::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
     p.fillRect(e->rect(), palette().window());
@@ -54,13 +54,13 @@ void TPictureControl::paintEvent(QPaintEvent* e)
         p.drawImage(e->rect().topLeft(), m_picture, e->rect());
 }
 
-void TPictureControl::mousePressEvent(QMouseEvent* e)
+void PictureControl::mousePressEvent(QMouseEvent* e)
 {
     emit pressed(e);
     QWidget::mousePressEvent(e);
 }
 
-TSelectionFrame::TSelectionFrame(QWidget* parent) : QWidget(parent)
+SelectionFrame::SelectionFrame(QWidget* parent) : QWidget(parent)
 {
     setObjectName("Cornice");
     setCursor(Qt::CrossCursor);
@@ -68,7 +68,7 @@ TSelectionFrame::TSelectionFrame(QWidget* parent) : QWidget(parent)
     hide();
 }
 
-void TSelectionFrame::paintEvent(QPaintEvent*)
+void SelectionFrame::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setPen(QPen(Qt::black, 1, Qt::DashLine));
@@ -123,10 +123,10 @@ TfrmMostraImmagine::TfrmMostraImmagine(QWidget* owner)
     ClientArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(ClientArea);
 
-    ctImmagine = new TPictureControl;
+    ctImmagine = new PictureControl;
     ClientArea->setWidget(ctImmagine);
     // The frame and its handles live on the picture, so they scroll with it.
-    Cornice = new TSelectionFrame(ctImmagine);
+    Cornice = new SelectionFrame(ctImmagine);
     StretchHandle1 = new TStretchHandle(ctImmagine);
     StretchHandle1->setObjectName("StretchHandle1");
     StretchHandle1->setGridX(1);
@@ -173,7 +173,7 @@ TfrmMostraImmagine::TfrmMostraImmagine(QWidget* owner)
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu981->popup(mapToGlobal(pos)); });
 
-    connect(ctImmagine, &TPictureControl::pressed, this,
+    connect(ctImmagine, &PictureControl::pressed, this,
             [this](QMouseEvent* e) { runViewCommand([this, e] { ctImmagineMouseDown(e); }); });
     // The window sees its keys before the controls do.
     for (QWidget* w : {static_cast<QWidget*>(ClientArea), ClientArea->viewport(), static_cast<QWidget*>(ctImmagine),

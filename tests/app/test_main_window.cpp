@@ -36,7 +36,7 @@ const QString kBase = "Software\\Morwenly\\Quorvel\\1.5\\";
 
 void addPicture(TfrmPrincipale& w, const QString& path)
 {
-    w.catalogo().model().addItem({path.section('/', -1).toUpper(), 0, {path, "", "", "0", "", "0"}});
+    w.catalogue().model().addItem({path.section('/', -1).toUpper(), 0, {path, "", "", "0", "", "0"}});
 }
 
 // Each test gets its own settings file and a fresh record.
@@ -112,38 +112,38 @@ TEST_F(MainWindowTest, ItalianSettingGivesEveryItalianText)
     EXPECT_EQ(w.EscidaQuorvel2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
     EXPECT_EQ(w.Informazioni2->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
     EXPECT_EQ(w.tbtScalaGrigi->toolTip(), "Converti in tonalità di grigio");
-    EXPECT_EQ(w.tbApri->toolTip(), "Apri l'immagine");
+    EXPECT_EQ(w.tbOpen->toolTip(), "Apri l'immagine");
     EXPECT_TRUE(w.helpFileName().endsWith("/QVITA.HLP"));
-    EXPECT_EQ(w.testi().msgCarico, "Carico il file %s");
+    EXPECT_EQ(w.texts().msgLoading, "Carico il file %s");
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "La lista contiene 0 immagini");
 }
 
 TEST(TextTables, NoTextMissingOrSwapped)
 {
-    const TestiFinestra& it = testiItaliani();
-    const TestiFinestra& en = testiInglesi();
+    const MainWindowTexts& it = italianMainWindowTexts();
+    const MainWindowTexts& en = englishMainWindowTexts();
     // Texts that differ between the languages must not be equal (a copy or a swap shows).
-    const QString TestiFinestra::* differing[] = {
-        &TestiFinestra::LeggiDirectory1, &TestiFinestra::Apriimmagine1, &TestiFinestra::Mostraproprietimmagine1,
-        &TestiFinestra::Rinominaimmagine2, &TestiFinestra::Cancellaimmagine1, &TestiFinestra::Confrontaimmagini1,
-        &TestiFinestra::EscidaQuorvel2, &TestiFinestra::Modifica1, &TestiFinestra::CopiaInAppunti,
-        &TestiFinestra::Impostasfondo1, &TestiFinestra::Cancellalalista1, &TestiFinestra::Abilita1,
-        &TestiFinestra::Visualizza1, &TestiFinestra::Sommario1, &TestiFinestra::Informazioni2,
-        &TestiFinestra::Nuovacartella1, &TestiFinestra::RinominaCartella, &TestiFinestra::Cancellacartella,
-        &TestiFinestra::hintApri, &TestiFinestra::hintCancella, &TestiFinestra::hintRuota180,
-        &TestiFinestra::helpFile, &TestiFinestra::msgNomeFile, &TestiFinestra::msgCarico,
-        &TestiFinestra::msgCartellaNonCancellabile, &TestiFinestra::msgNuovaCartella,
-        &TestiFinestra::msgCartellaNonCreata};
+    const QString MainWindowTexts::* differing[] = {
+        &MainWindowTexts::LeggiDirectory1, &MainWindowTexts::Apriimmagine1, &MainWindowTexts::Mostraproprietimmagine1,
+        &MainWindowTexts::Rinominaimmagine2, &MainWindowTexts::Cancellaimmagine1, &MainWindowTexts::Confrontaimmagini1,
+        &MainWindowTexts::EscidaQuorvel2, &MainWindowTexts::Modifica1, &MainWindowTexts::CopiaInAppunti,
+        &MainWindowTexts::Impostasfondo1, &MainWindowTexts::Cancellalalista1, &MainWindowTexts::Abilita1,
+        &MainWindowTexts::Visualizza1, &MainWindowTexts::Sommario1, &MainWindowTexts::Informazioni2,
+        &MainWindowTexts::Nuovacartella1, &MainWindowTexts::RinominaCartella, &MainWindowTexts::Cancellacartella,
+        &MainWindowTexts::hintOpen, &MainWindowTexts::hintDelete, &MainWindowTexts::hintRotate180,
+        &MainWindowTexts::helpFile, &MainWindowTexts::msgFileName, &MainWindowTexts::msgLoading,
+        &MainWindowTexts::msgFolderNotDeleted, &MainWindowTexts::msgNewFolder,
+        &MainWindowTexts::msgFolderNotCreated};
     for (auto m : differing) {
         EXPECT_FALSE((it.*m).isEmpty());
         EXPECT_FALSE((en.*m).isEmpty());
         EXPECT_NE(it.*m, en.*m) << (en.*m).toStdString();
     }
     EXPECT_EQ(it.Slideshow1, en.Slideshow1);
-    EXPECT_EQ(en.msgCartellaNonCancellabile, "Folder cannot be deleted.\rCheck it's empty and deletable.");
-    EXPECT_EQ(it.msgDimensioni, "Dimensioni in pixel dell'immagine: %s");
-    EXPECT_EQ(en.msgDimensioniFile, "Size of file: %s byte");
-    EXPECT_EQ(formatS(en.msgCarico, "/A.JPG"), "Loading file /A.JPG");
+    EXPECT_EQ(en.msgFolderNotDeleted, "Folder cannot be deleted.\rCheck it's empty and deletable.");
+    EXPECT_EQ(it.msgDimensions, "Dimensioni in pixel dell'immagine: %s");
+    EXPECT_EQ(en.msgFileSize, "Size of file: %s byte");
+    EXPECT_EQ(formatS(en.msgLoading, "/A.JPG"), "Loading file /A.JPG");
 }
 
 TEST_F(MainWindowTest, LanguagePrefixAndUnknownValues)
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, ErrorInACommandIsShownAndTheWindowGoesOn)
 {
     TfrmPrincipale& w = open();
     // A failing command, wired as the window wires its own, reached by a real click.
-    w.collegaComando(w.SpeedButton7, &QToolButton::clicked, [] { throw QvError("Bad data"); });
+    w.connectCommand(w.SpeedButton7, &QToolButton::clicked, [] { throw QvError("Bad data"); });
     QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
     ASSERT_EQ(m_shown.size(), 1);
     EXPECT_EQ(m_shownTitle, "Quorvel");
@@ -195,7 +195,7 @@ TEST_F(MainWindowTest, KeysTheWindowHandles)
     TfrmPrincipale& w = open();
     w.ListView1->setFocus();
     QTest::keyClick(w.ListView1, Qt::Key_Escape);
-    EXPECT_TRUE(w.catalogo().Interrompi);
+    EXPECT_TRUE(w.catalogue().Interrompi);
 
     EXPECT_TRUE(w.FormKeyDown(Qt::Key_F5, {}));
     EXPECT_TRUE(w.FormKeyDown(Qt::Key_F11, Qt::ShiftModifier));
@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, MenusEnableByTheSelectionAndTheFocus)
 {
     TfrmPrincipale& w = open();
     addPicture(w, "/p/a.jpg");
-    ThumbnailListModel* model = &w.catalogo().model();
+    ThumbnailListModel* model = &w.catalogue().model();
     emit w.File1->aboutToShow();
     EXPECT_FALSE(w.Apriimmagine1->isEnabled());
     EXPECT_FALSE(w.Rinominaimmagine2->isEnabled());
@@ -360,8 +360,8 @@ void savePictures(const QString& folder, const QStringList& names)
 int loadedCount(TfrmPrincipale& w)
 {
     int n = 0;
-    for (int r = 0; r < w.catalogo().model().count(); ++r)
-        n += w.catalogo().model().item(r).SubItems[SubLoaded] == "1";
+    for (int r = 0; r < w.catalogue().model().count(); ++r)
+        n += w.catalogue().model().item(r).SubItems[SubLoaded] == "1";
     return n;
 }
 
@@ -410,7 +410,7 @@ TEST_F(MainWindowTest, ReadCommandsNeverNestEscStopsTheReadAndExitEndsIt)
         QTest::keyClick(w.ListView1, Qt::Key_Escape);
     });
     QTest::keyClick(w.ListView1, Qt::Key_F4);
-    EXPECT_EQ(w.catalogo().model().count(), 40);
+    EXPECT_EQ(w.catalogue().model().count(), 40);
     EXPECT_LT(loadedCount(w), 5);
 
     // Ctrl+X inside a read stops it and ends the program at once.
@@ -431,7 +431,7 @@ TEST_F(MainWindowTest, ExitGoesOnPastFailedStepsAndStopsForAWindowKeptOpen)
     TfrmPrincipale& w = open();
     w.SystemTreeView1Change(pics.path());
     w.TransparentButton1Click();
-    ASSERT_EQ(w.catalogo().model().count(), 1);
+    ASSERT_EQ(w.catalogue().model().count(), 1);
 
     OtherWindow other;
     other.show();
@@ -461,7 +461,7 @@ TEST_F(MainWindowTest, F5AndTheCacheFollowTheFolderTheListWasReadFrom)
 
     savePictures(a.path(), {"two.bmp"});
     QTest::keyClick(w.ListView1, Qt::Key_F5);
-    QStringList paths = w.catalogo().model().paths();
+    QStringList paths = w.catalogue().model().paths();
     paths.sort();
     EXPECT_EQ(paths, QStringList({a.path() + "/one.bmp", a.path() + "/two.bmp"}));
 
@@ -481,10 +481,10 @@ TEST_F(MainWindowTest, FailedCacheReadLeavesTheCountRightAndTheMonitorOn)
     TfrmPrincipale& w = open();
     w.SystemTreeView1Change(pics.path());
     QTest::keyClick(w.ListView1, Qt::Key_F4);
-    ASSERT_EQ(w.catalogo().model().count(), 3);
+    ASSERT_EQ(w.catalogue().model().count(), 3);
     QTest::keyClick(w.ListView1, Qt::Key_F11, Qt::ShiftModifier);
     EXPECT_TRUE(m_shown.isEmpty());
-    EXPECT_EQ(w.catalogo().model().count(), 0);
+    EXPECT_EQ(w.catalogue().model().count(), 0);
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "There are 0 pictures in the list");
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel1")->text(), "Thumbnail cache damaged: not loaded");
     EXPECT_TRUE(w.FileSysMonitor2->Active());

@@ -78,10 +78,10 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->CartellaCorrente = m_pics;
         m_window->TransparentButton1Click();
-        EXPECT_EQ(m_window->catalogo().model().count(), names.size());
+        EXPECT_EQ(m_window->catalogue().model().count(), names.size());
         return *m_window;
     }
-    int row(const QString& path) const { return m_window->catalogo().model().rowOfPath(path); }
+    int row(const QString& path) const { return m_window->catalogue().model().rowOfPath(path); }
     void select(const QStringList& paths)
     {
         QItemSelectionModel* sel = m_window->ListView1->selectionModel();
@@ -92,7 +92,7 @@ protected:
     // Runs the rename command, answering its dialog with `typed` (or closing it when empty).
     void rename(const QString& typed)
     {
-        TfrmRinomina* dialog = m_window->frmRinomina;
+        TfrmRinomina* dialog = m_window->renameDialog;
         QTimer::singleShot(0, dialog, [dialog, typed] {
             if (typed.isEmpty()) {
                 dialog->close();
@@ -151,7 +151,7 @@ TEST_F(CommandsTest, RenameKeepsTheTypedNameAndNeverReplaces)
     rename("");
     EXPECT_EQ(files(), (QStringList{"a.bmp", "b.bmp"}));
     EXPECT_FALSE(w.FileSysMonitor2->Active());
-    EXPECT_EQ(w.frmRinomina->windowTitle(), "Rename file");
+    EXPECT_EQ(w.renameDialog->windowTitle(), "Rename file");
     w.FileSysMonitor2->setActive(true);
 
     // Onto another picture's name: refused, both files and items as they were.
@@ -176,15 +176,15 @@ TEST_F(CommandsTest, RenameKeepsTheTypedNameAndNeverReplaces)
     const int r = row(pic("Paris; Day 2.bmp"));
     ASSERT_GE(r, 0);
     EXPECT_LT(row(pic("a.bmp")), 0);
-    EXPECT_TRUE(w.catalogo().model().item(r).Caption.startsWith("PARIS; DAY 2.BMP"));
-    EXPECT_TRUE(w.catalogo().ListaCaricate.contains(pic("Paris; Day 2.bmp")));
-    EXPECT_FALSE(w.catalogo().ListaCaricate.contains(pic("a.bmp")));
+    EXPECT_TRUE(w.catalogue().model().item(r).Caption.startsWith("PARIS; DAY 2.BMP"));
+    EXPECT_TRUE(w.catalogue().ListaCaricate.contains(pic("Paris; Day 2.bmp")));
+    EXPECT_FALSE(w.catalogue().ListaCaricate.contains(pic("a.bmp")));
     EXPECT_TRUE(w.FileSysMonitor2->Active());
     // A later delete of another picture keeps the renamed item.
     m_shell.deleteAnswer = true;
     select({pic("b.bmp")});
     w.SpeedButton8Click();
-    EXPECT_EQ(w.catalogo().model().count(), 1);
+    EXPECT_EQ(w.catalogue().model().count(), 1);
     EXPECT_GE(row(pic("Paris; Day 2.bmp")), 0);
 }
 
@@ -200,7 +200,7 @@ TEST_F(CommandsTest, DeleteTakesEachPathWholeAndOnlyWhatReallyWent)
     w.Cancellaimmagine1->trigger();
     EXPECT_EQ(m_shell.deleteQuestions, doomed);
     EXPECT_EQ(files().size(), 4);
-    EXPECT_EQ(w.catalogo().model().count(), 4);
+    EXPECT_EQ(w.catalogue().model().count(), 4);
 
     // Confirmed: the two go to the trash, their neighbours by name stay.
     m_shell.deleteAnswer = true;
@@ -208,8 +208,8 @@ TEST_F(CommandsTest, DeleteTakesEachPathWholeAndOnlyWhatReallyWent)
     w.SpeedButton8->click();
     EXPECT_EQ(files(), (QStringList{"Paris.bmp", "day 2.jpg.bmp"}));
     EXPECT_EQ(QDir(m_home + "/.local/share/Trash/files").entryList(QDir::Files).size(), 2);
-    EXPECT_EQ(w.catalogo().model().count(), 2);
-    EXPECT_EQ(w.catalogo().ListaCaricate.count(), 2);
+    EXPECT_EQ(w.catalogue().model().count(), 2);
+    EXPECT_EQ(w.catalogue().ListaCaricate.count(), 2);
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "There are 2 pictures in the list");
 }
 

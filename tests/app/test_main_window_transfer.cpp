@@ -81,10 +81,10 @@ protected:
         tree->setSelection(m_src);
         EXPECT_EQ(m_window->CartellaCorrente, m_src);
         m_window->TransparentButton1Click();
-        EXPECT_EQ(m_window->catalogo().model().count(), pictures);
+        EXPECT_EQ(m_window->catalogue().model().count(), pictures);
         return *m_window;
     }
-    int row(const QString& path) const { return m_window->catalogo().model().rowOfPath(path); }
+    int row(const QString& path) const { return m_window->catalogue().model().rowOfPath(path); }
     void selectItems(const QStringList& paths)
     {
         QItemSelectionModel* sel = m_window->ListView1->selectionModel();
@@ -122,7 +122,7 @@ TEST_F(TransferTest, DroppingThumbnailsMovesOrCopiesByTheOption)
     {
         TfrmPrincipale& w = openAndRead(true, false);
         selectItems({src("p0.bmp"), src("p2.bmp"), src("p3.bmp")});
-        EXPECT_EQ(w.percorsiSelezionati(), (QStringList{src("p0.bmp"), src("p2.bmp"), src("p3.bmp")}));
+        EXPECT_EQ(w.selectedPaths(), (QStringList{src("p0.bmp"), src("p2.bmp"), src("p3.bmp")}));
         // The drag carries the files for other programs too.
         std::unique_ptr<QMimeData> mime(
             w.ListView1->model()->mimeData(w.ListView1->selectionModel()->selectedIndexes()));
@@ -135,9 +135,9 @@ TEST_F(TransferTest, DroppingThumbnailsMovesOrCopiesByTheOption)
         dropOn(m_destNode);
         EXPECT_EQ(filesIn(m_dest), (QStringList{"p0.bmp", "p2.bmp", "p3.bmp"}));
         EXPECT_EQ(filesIn(m_src), QStringList{"p1.bmp"});
-        EXPECT_EQ(w.catalogo().model().count(), 1);
+        EXPECT_EQ(w.catalogue().model().count(), 1);
         EXPECT_GE(row(src("p1.bmp")), 0);
-        EXPECT_EQ(w.catalogo().ListaCaricate.count(), 1);
+        EXPECT_EQ(w.catalogue().ListaCaricate.count(), 1);
         EXPECT_EQ(w.FileOperation1->Operation(), foMove);
         m_window.reset();
     }
@@ -149,7 +149,7 @@ TEST_F(TransferTest, DroppingThumbnailsMovesOrCopiesByTheOption)
     dropOn(m_destNode);
     EXPECT_EQ(filesIn(m_dest), (QStringList{"p1.bmp", "p2.bmp"}));
     EXPECT_EQ(filesIn(m_src).size(), 4);
-    EXPECT_EQ(w.catalogo().model().count(), 4);
+    EXPECT_EQ(w.catalogue().model().count(), 4);
     EXPECT_EQ(w.FileOperation1->Operation(), foCopy);
 
     // A node without a folder (the computer) takes nothing.
@@ -159,7 +159,7 @@ TEST_F(TransferTest, DroppingThumbnailsMovesOrCopiesByTheOption)
     dropOn(computer);
     EXPECT_EQ(filesIn(m_src).size(), 4);
     EXPECT_EQ(filesIn(m_dest).size(), 2);
-    EXPECT_EQ(w.catalogo().model().count(), 4);
+    EXPECT_EQ(w.catalogue().model().count(), 4);
 }
 
 TEST_F(TransferTest, RenameOnCollisionKeepsBothFilesForThisDropOnly)
@@ -178,7 +178,7 @@ TEST_F(TransferTest, RenameOnCollisionKeepsBothFilesForThisDropOnly)
     EXPECT_EQ(qvtest::readFile(dest(other)), moved);
     EXPECT_FALSE(w.FileOperation1->Flags().testFlag(fofRenameOnCollision));
     EXPECT_TRUE(w.FileOperation1->Flags().testFlag(fofAllowUndo));
-    EXPECT_EQ(w.catalogo().model().count(), 3);
+    EXPECT_EQ(w.catalogue().model().count(), 3);
 }
 
 // A name with ";" and one that is not UTF-8 are listed, dropped and moved whole; the change
@@ -206,7 +206,7 @@ TEST_F(TransferTest, DropTakesNamesWholeWithTheMonitorOff)
     w.FileOperation1->setInteraction(&ui);
     selectItems({src("Paris; day 2.bmp"), latin1Path});
     dropOn(m_destNode);
-    EXPECT_EQ(refused.text, w.testi().msgOperazioneInCorso);
+    EXPECT_EQ(refused.text, w.texts().msgOperationRunning);
     EXPECT_EQ(ui.begins, 1);
     EXPECT_FALSE(monitorOn.isEmpty());
     EXPECT_FALSE(monitorOn.contains(true));
@@ -214,7 +214,7 @@ TEST_F(TransferTest, DropTakesNamesWholeWithTheMonitorOff)
     EXPECT_EQ(qvtest::readFileAt(QFile::encodeName(m_dest) + "/caf\xe9.bmp"), qvtest::readFile(dest("Paris; day 2.bmp")));
     EXPECT_TRUE(QFileInfo(src("Paris")).isDir());
     EXPECT_EQ(filesIn(m_src).size(), 4);
-    EXPECT_EQ(w.catalogo().model().count(), 4);
+    EXPECT_EQ(w.catalogue().model().count(), 4);
     w.FileOperation1->setInteraction(nullptr);
 }
 
@@ -229,10 +229,10 @@ TEST_F(TransferTest, DropOnVanishedFolderIsRefused)
     qvtest::answerNextMessageBox({}, &refused);
     selectItems({src("p0.bmp")});
     dropOn(m_destNode);
-    EXPECT_EQ(refused.text, formatS(w.testi().msgCartellaSparita, m_dest));
+    EXPECT_EQ(refused.text, formatS(w.texts().msgFolderGone, m_dest));
     EXPECT_FALSE(QFileInfo::exists(m_dest));
     EXPECT_EQ(filesIn(m_src).size(), 4);
-    EXPECT_EQ(w.catalogo().model().count(), 4);
+    EXPECT_EQ(w.catalogue().model().count(), 4);
     for (int i = 0; i < pictures->childCount(); ++i)
         EXPECT_NE(pictures->child(i)->text(0), "dest");
 }
@@ -244,20 +244,20 @@ TEST_F(TransferTest, DeletedWatchedFolderLeavesTheListStaleUntilItIsBack)
     TfrmPrincipale& w = openAndRead(true, false);
     QTRY_VERIFY_WITH_TIMEOUT(w.FileSysMonitor2->Watching(), 5000);
     ASSERT_EQ(QProcess::execute("rm", {"-r", m_src}), 0);
-    const QString stale = formatS(w.testi().msgListaNonSeguita, m_src);
+    const QString stale = formatS(w.texts().msgListNotFollowed, m_src);
     QTRY_COMPARE_WITH_TIMEOUT(w.m_panels[1]->text(), stale, 5000);
-    EXPECT_EQ(w.catalogo().model().count(), 4);
+    EXPECT_EQ(w.catalogue().model().count(), 4);
     ASSERT_TRUE(QDir().mkpath(m_src));
     ASSERT_TRUE(solid(9, 9, Qt::black).save(src("back.bmp"), "BMP"));
     QTRY_VERIFY_WITH_TIMEOUT(row(src("back.bmp")) >= 0, 8000);
-    QTRY_COMPARE_WITH_TIMEOUT(w.catalogo().model().count(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.catalogue().model().count(), 1, 5000);
     EXPECT_TRUE(w.m_panels[1]->text().isEmpty());
 }
 
 TEST_F(TransferTest, ChangesByOtherProgramsReachTheListKeepingOtherThumbnails)
 {
     TfrmPrincipale& w = openAndRead(true, false);
-    ThumbnailCatalogue& cat = w.catalogo();
+    ThumbnailCatalogue& cat = w.catalogue();
     ImageList* list = cat.currentList();
     QTRY_VERIFY_WITH_TIMEOUT(w.FileSysMonitor2->Watching(), 5000);
     const int p1Index = cat.model().item(row(src("p1.bmp"))).ImageIndex;
@@ -310,15 +310,15 @@ TEST_F(TransferTest, ASiblingFolderIsNotTheWatchedOne)
     TfrmPrincipale& w = openAndRead(true, false);
     // The sibling's picture is listed too (the list is kept between reads).
     Configurazione.SvuotaLista = false;
-    w.catalogo().LeggiDirectory(sibling);
-    w.catalogo().LeggiDirectory(m_src);
-    ASSERT_EQ(w.catalogo().model().count(), 5);
+    w.catalogue().readFolder(sibling);
+    w.catalogue().readFolder(m_src);
+    ASSERT_EQ(w.catalogue().model().count(), 5);
     QTRY_VERIFY_WITH_TIMEOUT(w.FileSysMonitor2->Watching(), 5000);
     ASSERT_EQ(QProcess::execute("rm", {src("p2.bmp")}), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(w.catalogo().model().count(), 4, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.catalogue().model().count(), 4, 5000);
     QTest::qWait(300);
     EXPECT_GE(row(sibling + "/s.bmp"), 0);
-    EXPECT_EQ(w.catalogo().model().count(), 4);
+    EXPECT_EQ(w.catalogue().model().count(), 4);
 }
 
 TEST(DragPicture, SeveralItemsGetABadgeAndAStackedFrame)

@@ -38,7 +38,7 @@ protected:
     // An item for a picture file, its thumbnail not yet made (flag "0").
     void addItem(const QString& path)
     {
-        w->catalogo().model().addItem({path.section('/', -1).toUpper(), 0, {path, "", "", "0", "", "0"}});
+        w->catalogue().model().addItem({path.section('/', -1).toUpper(), 0, {path, "", "", "0", "", "0"}});
     }
     void selectAll() { w->ListView1->selectAll(); }
 
@@ -57,14 +57,14 @@ TEST_F(OpenCommandTest, OpensEachSelectedPictureOnItsRealPathAndMakesItsThumbnai
     picture.save(b, "BMP");
     addItem(a);
     addItem(b);
-    const int before = w->catalogo().currentList()->count();
+    const int before = w->catalogue().currentList()->count();
     const QPoint firstItem = w->ListView1->visualRect(w->ListView1->model()->index(0, 0)).center();
     QTest::mouseClick(w->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
     QTest::mouseDClick(w->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
     ASSERT_EQ(viewers().size(), 1);
     EXPECT_EQ(viewers().first()->filePath(), b); // "B.BMP" sorts first
     selectAll();
-    w->tbApri->click();
+    w->tbOpen->click();
     ASSERT_EQ(viewers().size(), 3);
     EXPECT_TRUE(shown.isEmpty());
     const auto found = viewers();
@@ -74,8 +74,8 @@ TEST_F(OpenCommandTest, OpensEachSelectedPictureOnItsRealPathAndMakesItsThumbnai
     EXPECT_TRUE(first->isVisible());
     EXPECT_TRUE(first->windowTitle().startsWith("1:1 - "));
     EXPECT_TRUE(first->windowTitle().endsWith("MIXED CASE.BMP"));
-    EXPECT_EQ(w->catalogo().currentList()->count(), before + 2); // one thumbnail per picture
-    EXPECT_EQ(w->catalogo().model().item(0).SubItems[SubLoaded], "1");
+    EXPECT_EQ(w->catalogue().currentList()->count(), before + 2); // one thumbnail per picture
+    EXPECT_EQ(w->catalogue().model().item(0).SubItems[SubLoaded], "1");
 }
 
 TEST_F(OpenCommandTest, APictureThatCannotBeLoadedEndsTheCommandWithTheMessage)

@@ -49,7 +49,7 @@ protected:
     // Opens the options from the menu; `answer` works the dialog, then presses a button.
     void options(const std::function<void(TfrmOpzioni&)>& answer)
     {
-        TfrmOpzioni* d = m_window->frmOpzioni;
+        TfrmOpzioni* d = m_window->optionsDialog;
         QTimer::singleShot(0, d, [d, answer] { answer(*d); });
         m_window->Visualizza1->trigger();
         EXPECT_FALSE(d->isVisible());
@@ -108,7 +108,7 @@ TEST_F(OptionsTest, CancelAfterPreviewAndColourChoicesChangesNothing)
         d.setColourPicker([](const QColor&, QWidget*) { return std::optional<QColor>(Qt::green); });
         d.SpeedButton1->click();
         d.IMG3->clicked();
-        EXPECT_EQ(d.dimensione(), 3);
+        EXPECT_EQ(d.thumbnailSize(), 3);
         EXPECT_FALSE(d.IMG3->pixmap().isNull());
         EXPECT_TRUE(d.IMG2->pixmap().isNull());
         d.BitBtn2->click();
@@ -143,7 +143,7 @@ TEST_F(OptionsTest, NewSizeRebuildsThumbnailsAndNewLanguageShowsAtOnce)
         ASSERT_TRUE(QImage(200, 100, QImage::Format_RGB32).save(folder + "/" + name, "BMP"));
     m_window->CartellaCorrente = folder;
     m_window->TransparentButton1Click();
-    ThumbnailCatalogue& cat = m_window->catalogo();
+    ThumbnailCatalogue& cat = m_window->catalogue();
     ASSERT_EQ(cat.currentList()->size(), 90);
 
     options([](TfrmOpzioni& d) {

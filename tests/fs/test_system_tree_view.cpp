@@ -422,17 +422,17 @@ TEST_F(TreeTest, ShellMenuCommandsReachTheHost)
 TEST_F(TreeTest, AutoScrollGoesOneLineNearAnEdge)
 {
     // margin 12, a 200 x 100 control.
-    auto s = AutoScrollStep(100, 5, 200, 100, 12, true, false);
+    auto s = autoScrollDirections(100, 5, 200, 100, 12, true, false);
     EXPECT_TRUE(s.up);
     EXPECT_FALSE(s.down || s.left || s.right);
-    EXPECT_FALSE(AutoScrollStep(100, 72, 200, 100, 12, true, false).down); // 100 - 16 - 12
-    EXPECT_TRUE(AutoScrollStep(100, 73, 200, 100, 12, true, false).down);
-    EXPECT_FALSE(AutoScrollStep(100, 88, 200, 100, 12, false, false).down); // no bar: 100 - 12
-    EXPECT_TRUE(AutoScrollStep(100, 89, 200, 100, 12, false, false).down);
-    EXPECT_TRUE(AutoScrollStep(11, 50, 200, 100, 12, false, false).left);
-    EXPECT_TRUE(AutoScrollStep(173, 50, 200, 100, 12, false, true).right);
-    EXPECT_FALSE(AutoScrollStep(172, 50, 200, 100, 12, false, true).right);
-    auto tiny = AutoScrollStep(5, 5, 10, 10, 12, false, false); // each test stands alone
+    EXPECT_FALSE(autoScrollDirections(100, 72, 200, 100, 12, true, false).down); // 100 - 16 - 12
+    EXPECT_TRUE(autoScrollDirections(100, 73, 200, 100, 12, true, false).down);
+    EXPECT_FALSE(autoScrollDirections(100, 88, 200, 100, 12, false, false).down); // no bar: 100 - 12
+    EXPECT_TRUE(autoScrollDirections(100, 89, 200, 100, 12, false, false).down);
+    EXPECT_TRUE(autoScrollDirections(11, 50, 200, 100, 12, false, false).left);
+    EXPECT_TRUE(autoScrollDirections(173, 50, 200, 100, 12, false, true).right);
+    EXPECT_FALSE(autoScrollDirections(172, 50, 200, 100, 12, false, true).right);
+    auto tiny = autoScrollDirections(5, 5, 10, 10, 12, false, false); // each test stands alone
     EXPECT_TRUE(tiny.up && tiny.down && tiny.left && tiny.right);
 
     for (int i = 0; i < 60; ++i)

@@ -29,7 +29,7 @@ struct CompareTest : ::testing::Test {
         EXPECT_TRUE(img.save(path, "BMP"));
         return path;
     }
-    static QRgb at(TComparePane* pane, QPoint p) { return pane->grab().toImage().pixel(p) & 0xFFFFFF; }
+    static QRgb at(ComparePane* pane, QPoint p) { return pane->grab().toImage().pixel(p) & 0xFFFFFF; }
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/about_box.h"
 #include "app/application.h"
 #include "app/help_window.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "platform/wait_cursor.h"
 #include "catalogue/startup_objects.h"
@@ -214,7 +215,7 @@ void TfrmPrincipale::FormCreate()
     m_resizeAttached = true;
     ApplicaConfigurazione();
     m_helpFile = QCoreApplication::applicationDirPath() + '/'
-        + (Configurazione.italianExact() ? QStringLiteral("QVITA.HLP") : QStringLiteral("QVENG.HLP"));
+        + (italianInterface(LanguageTest::Exact) ? QStringLiteral("QVITA.HLP") : QStringLiteral("QVENG.HLP"));
 }
 
 QAction* TfrmPrincipale::makeAction(const char* name, void (TfrmPrincipale::*slot)())
@@ -427,11 +428,12 @@ void TfrmPrincipale::ApplicaConfigurazione()
 {
     TConfigurazione& c = Configurazione;
     // 1. Texts of the language, and the count in them.
-    if (c.italianPrefix())
+    const bool italian = italianInterface(c.Lingua, LanguageTest::ItalianPrefix);
+    if (italian)
         TestiItaliano();
     else
         TestiInglese();
-    FileOperation1->setLanguage(fileOpLanguageFor(c.Lingua));
+    FileOperation1->setLanguage(italian ? FileOpLanguage::Italian : FileOpLanguage::English);
     AggiornaConteggio();
 
     // 2. Geometry, without the resize handler writing it back half-way. The

@@ -8,6 +8,7 @@
 #include "app/rename_dialog.h"
 
 #include "fs/file_operation.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "platform/wallpaper.h"
 #include "ui/thumbnail_list_view.h"
@@ -114,7 +115,7 @@ void TfrmPrincipale::updateCommandStates()
 void TfrmPrincipale::SpeedButton7Click()
 {
     const MainWindowTexts& t = texts();
-    const QString caption = commandTexts(Configurazione.italianExact()).propertiesCaption;
+    const QString caption = commandTexts(italianInterface(LanguageTest::Exact)).propertiesCaption;
     // One window per selected picture.
     for (const QModelIndex& item : ListView1->selectedInOrder()) {
         auto* w = new TMostraProprieta(this);
@@ -143,8 +144,8 @@ void TfrmPrincipale::tbRinominaClick()
     if (name == old.fileName())
         return;
     if (!isPlainFileName(name)) {
-        QMessageBox::warning(this, QStringLiteral("Quorvel"),
-                             formatS(commandTexts(Configurazione.italianPrefix()).invalidNameMessage, name));
+        const QString& message = commandTexts(italianInterface(LanguageTest::ItalianPrefix)).invalidNameMessage;
+        QMessageBox::warning(this, QStringLiteral("Quorvel"), formatS(message, name));
         return;
     }
     // The name keeps the case it was typed in: this file system tells case apart.
@@ -229,7 +230,7 @@ void TfrmPrincipale::SpeedButton10Click()
 
 void TfrmPrincipale::Informazioni1Click()
 {
-    AboutBox->Comments->setText(commandTexts(Configurazione.italianExact()).aboutDescription);
+    AboutBox->Comments->setText(commandTexts(italianInterface(LanguageTest::Exact)).aboutDescription);
     AboutBox->ProgramIcon->setPixmap(applicationIcon().pixmap(64, 64));
     AboutBox->exec();
 }

@@ -2,6 +2,7 @@
 #include "app/options_dialog.h"
 
 #include "app/texts.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 
 #include <QButtonGroup>
@@ -292,7 +293,7 @@ void TfrmOpzioni::applyTexts(const OptionsTexts& t)
 
 void TfrmOpzioni::fillFrom(const TConfigurazione& c)
 {
-    const bool italian = c.italianExact();
+    const bool italian = italianInterface(c.Lingua, LanguageTest::Exact);
     applyTexts(italian ? italianOptionsTexts() : englishOptionsTexts());
     rgLingua->setCheckedIndex(italian ? 0 : 1);
     ckRinomina->setChecked(c.RinominaSeEsiste);

@@ -6,6 +6,7 @@
 #include "catalogue/thumbnail_geometry.h"
 #include "formats/picture_loader.h"
 #include "platform/file_names.h"
+#include "platform/interface_language.h"
 #include "platform/limits.h"
 #include "platform/settings.h"
 
@@ -216,7 +217,7 @@ ThumbnailCatalogue::ThumbnailCatalogue(CatalogueHost* host, QObject* parent)
 
 ThumbnailCatalogue::~ThumbnailCatalogue() = default;
 
-bool ThumbnailCatalogue::italian() const { return Configurazione.italianPrefix(); }
+bool ThumbnailCatalogue::italian() const { return italianInterface(LanguageTest::ItalianPrefix); }
 
 QString ThumbnailCatalogue::cacheImagesName(const QString& folder) { return withSlash(folder) + kImagesFile; }
 QString ThumbnailCatalogue::cacheTextsName(const QString& folder) { return withSlash(folder) + kTextsFile; }

@@ -3,6 +3,7 @@
 
 #include "catalogue/thumbnail_scale.h"
 #include "formats/picture_loader.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "ui/file_label.h"
 #include "views/fit_geometry.h"
@@ -72,14 +73,14 @@ QFrame* panel(QWidget* parent, const char* name, const QRect& geometry, bool low
 
 } // namespace
 
-// ---- TComparePane --------------------------------------------------------------
+// ---- ComparePane --------------------------------------------------------------
 
-TComparePane::TComparePane(QWidget* parent) : QWidget(parent)
+ComparePane::ComparePane(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TComparePane::clear(const QColor& colour)
+void ComparePane::clear(const QColor& colour)
 {
     m_background = colour;
     m_image = QImage();
@@ -87,7 +88,7 @@ void TComparePane::clear(const QColor& colour)
     update();
 }
 
-void TComparePane::draw(const TPicture& picture)
+void ComparePane::draw(const TPicture& picture)
 {
     const QRect r = fit::paneRect(picture.size(), size());
     if (r.isEmpty())
@@ -99,7 +100,7 @@ void TComparePane::draw(const TPicture& picture)
     update();
 }
 
-void TComparePane::paintEvent(QPaintEvent*)
+void ComparePane::paintEvent(QPaintEvent*)
 {
     // Always drawn from what the pane keeps: never stale screen contents.
     QPainter p(this);
@@ -108,7 +109,7 @@ void TComparePane::paintEvent(QPaintEvent*)
         p.drawImage(m_rect.topLeft(), m_image);
 }
 
-void TComparePane::mouseDoubleClickEvent(QMouseEvent* e)
+void ComparePane::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton)
         emit doubleClicked();
@@ -136,14 +137,14 @@ TfrmConfrontaImg::TfrmConfrontaImg(QWidget* parent) : QWidget(parent, Qt::Window
         l->setGeometry(QRect(QPoint(0, 0), l->parentWidget()->size()));
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
-    Image1 = new TComparePane(Panel1);
+    Image1 = new ComparePane(Panel1);
     Image1->setObjectName("Image1");
     Image1->setGeometry(1, 21, 293, 354);
-    Image2 = new TComparePane(Panel2);
+    Image2 = new ComparePane(Panel2);
     Image2->setObjectName("Image2");
     Image2->setGeometry(1, 21, 303, 354);
-    connect(Image1, &TComparePane::doubleClicked, this, [this] { Image1DblClick(); });
-    connect(Image2, &TComparePane::doubleClicked, this, [this] { Image2DblClick(); });
+    connect(Image1, &ComparePane::doubleClicked, this, [this] { Image1DblClick(); });
+    connect(Image2, &ComparePane::doubleClicked, this, [this] { Image2DblClick(); });
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -189,22 +190,25 @@ void TfrmConfrontaImg::paintEvent(QPaintEvent*)
 
 void TfrmConfrontaImg::FormPaint()
 {
-    const QString& language = Configurazione.Lingua;
     QString title, hint, dialogTitle = QStringLiteral("Apri file");
     const char* filter;
-    if (Configurazione.italianPrefix()) {
+    switch (interfaceLanguage(LanguageTest::BothPrefixes)) {
+    case InterfaceLanguage::Italian:
         title = QStringLiteral("Confronta immagini");
         hint = QString::fromUtf8(kHintItalian);
         filter = kFilterItalian;
-    } else if (language.startsWith(QLatin1String("ENGLISH"))) {
+        break;
+    case InterfaceLanguage::English:
         title = QStringLiteral("Compare images");
         hint = QString::fromUtf8(kHintEnglish);
         dialogTitle = QStringLiteral("Open file");
         filter = kFilterEnglish;
-    } else {
+        break;
+    case InterfaceLanguage::Unchanged:
         title = QStringLiteral("Confronta Immagini");
         hint = QString::fromUtf8(kHintItalian);
         filter = kFilterDesigned;
+        break;
     }
     // Only what changed is set: a paint must not cause another.
     if (windowTitle() != title)
@@ -241,7 +245,7 @@ void TfrmConfrontaImg::choosePicture(int pane)
 
 void TfrmConfrontaImg::loadIntoPane(int pane, const QString& fileName)
 {
-    TComparePane* target = pane == 0 ? Image1 : Image2;
+    ComparePane* target = pane == 0 ? Image1 : Image2;
     (pane == 0 ? FileLabel1 : FileLabel2)->setFileName(fileName);
     const TPicture picture = LoadPictureFile(fileName); // throws before the pane changes
     target->clear(colorFromRef(Configurazione.BkCol));

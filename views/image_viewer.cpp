@@ -5,6 +5,7 @@
 #include "formats/gif_errors.h"
 #include "formats/gif_progress.h"
 #include "formats/picture_loader.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "platform/wait_cursor.h"
 #include "ui/file_label.h"
@@ -190,7 +191,7 @@ void TfrmMostraImmagine::setPrompts(std::shared_ptr<ViewerPrompts> prompts)
     m_prompts = prompts ? std::move(prompts) : std::make_shared<ViewerPrompts>();
 }
 
-bool TfrmMostraImmagine::italian() const { return Configurazione.italianPrefix(); }
+bool TfrmMostraImmagine::italian() const { return italianInterface(LanguageTest::ItalianPrefix); }
 
 const QImage& TfrmMostraImmagine::shownPicture() const { return ctImmagine->picture(); }
 

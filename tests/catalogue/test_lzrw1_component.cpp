@@ -1,12 +1,11 @@
-// Tlzrw1 and its codec: properties, the status line, Advise, file and stream
+// The compressor's codec: properties, the status line, Advise, file and stream
 // modes, and the texts of their failures.
-#include "catalogue/lzrw1.h"
+#include "catalogue/lzrw1codec.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QMetaProperty>
+#include <QFileInfo>
 #include <QTemporaryDir>
-#include <QWidget>
 #include "support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -74,46 +73,20 @@ qint64 fastBlockLength(const QByteArray& bytes)
 
 } // namespace
 
-TEST(Tlzrw1, CaptionIsTheStatusLineOnlyWhenShown)
+TEST(Tlzrw1, StreamModeStatusTexts)
 {
     const QByteArray data = textBytes(70000);
-    QWidget window;
-    auto* c = new Tlzrw1(&window);
-    window.show();
-    QBuffer in;
-    in.setData(data);
-    in.open(QIODevice::ReadOnly);
-    QByteArray packed;
-    QBuffer out(&packed);
-    out.open(QIODevice::WriteOnly);
-    c->setUseStream(true);
-    c->setCompressMode(TCompressMode::Fast);
-    c->setInputStream(&in);
-    c->setOutputStream(&out);
+    StreamRig rig(data);
+    rig.codec.setCompressMode(TCompressMode::Fast);
+    rig.codec.Compress();
+    const qint64 p = rig.written.size() * 100 / data.size();
+    EXPECT_EQ(rig.codec.lastStatus(), QString("Lzrw1 : inputstream successfully compressed at %1%").arg(p));
 
-    c->Compress();
-    EXPECT_EQ(c->Caption(), QString()); // invisible: the caption stays empty
-    const qint64 p = packed.size() * 100 / data.size();
-    EXPECT_EQ(c->lastStatus(), QString("Lzrw1 : inputstream successfully compressed at %1%").arg(p));
-
-    c->show();
-    in.seek(0);
-    out.seek(0);
-    packed.clear();
-    c->Compress();
-    EXPECT_EQ(c->Caption(), c->lastStatus());
-
-    QBuffer back(&packed);
-    back.open(QIODevice::ReadOnly);
-    QByteArray expanded;
-    QBuffer sink(&expanded);
-    sink.open(QIODevice::WriteOnly);
-    c->setInputStream(&back);
-    c->setOutputStream(&sink);
-    EXPECT_EQ(c->Decompress(), data.size());
-    EXPECT_EQ(expanded, data);
-    EXPECT_EQ(c->Caption(),
-              QString("LZrw1 : inputstream successfully decompressed at %1%").arg(data.size() * 100 / packed.size()));
+    StreamRig back(rig.written);
+    EXPECT_EQ(back.codec.Decompress(), data.size());
+    EXPECT_EQ(back.written, data);
+    const qint64 q = data.size() * 100 / rig.written.size();
+    EXPECT_EQ(back.codec.lastStatus(), QString("LZrw1 : inputstream successfully decompressed at %1%").arg(q));
 }
 
 TEST(Tlzrw1, StatusGivesRunningTotalsPerBlockAndBuffer)
@@ -204,23 +177,22 @@ TEST(Tlzrw1, FileModeRoundTripAndTexts)
     const QByteArray data = textBytes(120000);
     writeFile(plain, data);
 
-    QWidget window;
-    auto* c = new Tlzrw1(&window);
-    c->setInputFile(plain);
-    c->setOutputFile(packed);
+    Lzrw1Codec codec;
+    codec.setInputFile(plain);
+    codec.setOutputFile(packed);
     for (TCompressMode mode : {TCompressMode::Fast, TCompressMode::Good, TCompressMode::Auto}) {
-        c->setCompressMode(mode);
-        const qint64 n = c->Compress();
+        codec.setCompressMode(mode);
+        const qint64 n = codec.Compress();
         EXPECT_EQ(n, QFileInfo(packed).size());
-        EXPECT_EQ(c->lastStatus(), QString("%1 : Lzrw1 : successfully compressed at %2%").arg(plain).arg(n * 100 / 120000));
-        c->setInputFile(packed);
-        c->setOutputFile(back);
-        EXPECT_EQ(c->Decompress(), data.size());
-        EXPECT_EQ(c->lastStatus(),
+        EXPECT_EQ(codec.lastStatus(), QString("%1 : Lzrw1 : successfully compressed at %2%").arg(plain).arg(n * 100 / 120000));
+        codec.setInputFile(packed);
+        codec.setOutputFile(back);
+        EXPECT_EQ(codec.Decompress(), data.size());
+        EXPECT_EQ(codec.lastStatus(),
                   QString("%1 : Lzrw1 : successfully decompressed at %2%").arg(packed).arg(120000 * 100 / n));
         EXPECT_EQ(readFile(back), data);
-        c->setInputFile(plain);
-        c->setOutputFile(packed);
+        codec.setInputFile(plain);
+        codec.setOutputFile(packed);
     }
 }
 

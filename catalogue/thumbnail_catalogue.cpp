@@ -224,9 +224,11 @@ QString ThumbnailCatalogue::cacheTextsName(const QString& folder) { return withS
 
 QString ThumbnailCatalogue::folderKey(const QString& folder)
 {
-    if (folder.isEmpty())
+    // Every read changes the working folder, so a relative name would mean
+    // a different folder from one read to the next: it names none.
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
         return {};
-    return QDir::cleanPath(QDir::isRelativePath(folder) ? QDir::current().absoluteFilePath(folder) : folder);
+    return QDir::cleanPath(folder);
 }
 
 void ThumbnailCatalogue::noteStatus(const QString& italianText, const QString& englishText)
@@ -236,7 +238,7 @@ void ThumbnailCatalogue::noteStatus(const QString& italianText, const QString& e
 
 bool ThumbnailCatalogue::folderExists(const QString& path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || QDir::isRelativePath(path))
         return false;
     QString p = path;
     if (p.size() > 1 && p.endsWith(QLatin1Char('/')))
@@ -282,7 +284,6 @@ bool ThumbnailCatalogue::readFolder(const QString& given)
         return false;
     const BusyScope busy(*this);
     Interrompi = false; // once per command: Esc at any step stops the whole read
-    // Once it is the current directory, a relative name would mean another folder.
     const QString folder = folderKey(given);
     if (!QDir::setCurrent(folder))
         throw ECacheError(QStringLiteral("Cannot change to the folder %1").arg(folder));
@@ -384,7 +385,7 @@ void ThumbnailCatalogue::VisualizzaTutto(const QString& folder)
 
 void ThumbnailCatalogue::CompletaLista(const QString& folder)
 {
-    if (isBusy())
+    if (isBusy() || folderKey(folder).isEmpty())
         return;
     const BusyScope busy(*this);
     Interrompi = false;
@@ -769,6 +770,8 @@ void ThumbnailCatalogue::loadCache(const QString& given)
     const QString folder = folderKey(given);
     m_model.clear();
     m_listFolder.clear();
+    if (folder.isEmpty())
+        return;
     const WaitStatus wait(m_host, italian() ? QStringLiteral("Carico le miniature...") : QStringLiteral("Loading thumbnails..."));
 
     const QString imagesName = cacheImagesName(folder);

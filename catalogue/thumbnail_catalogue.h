@@ -54,9 +54,9 @@ public:
     TPicture holder; // the picture each file is decoded into (JPEGImage1)
 
     // The read-folder command on `folder`. Returns false when it did nothing:
-    // a folder that does not exist, or another read or cache step still
-    // running (reads never nest). A cache pair that cannot be read is noted
-    // in the status bar and the folder is scanned instead.
+    // a folder that does not exist or is named relatively, or another read or
+    // cache step still running (reads never nest). A cache pair that cannot be
+    // read is noted in the status bar and the folder is scanned instead.
     bool readFolder(const QString& folder);
     void VisualizzaTutto(const QString& folder);
     // Completes the list from `folder`; nothing while other work runs.
@@ -93,7 +93,7 @@ public:
     // The folder the list was read from (by a read or a cache load), cleaned;
     // empty while the list belongs to no folder.
     const QString& listFolder() const { return m_listFolder; }
-    // A folder path in the form listFolder() uses.
+    // A folder path in the form listFolder() uses; empty for a relative name.
     static QString folderKey(const QString& folder);
 
     // Adds an item for one picture file of the folder (the item of a scan),
@@ -124,7 +124,7 @@ public:
     // caller then runs RigeneraMiniature).
     bool chooseImageList(int sizeCode);
 
-    // A folder exists: one trailing separator ignored.
+    // An absolute path names an existing folder: one trailing separator ignored.
     static bool folderExists(const QString& path);
     static QString cacheImagesName(const QString& folder);
     static QString cacheTextsName(const QString& folder);

@@ -103,7 +103,29 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     Splitter1->setHandleWidth(6);
     Splitter1->setChildrenCollapsible(false);
     column->addWidget(Splitter1, 1);
+    createFolderTree();
+    createThumbnailList();
+    Splitter1->setStretchFactor(1, 1);
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
+    setCentralWidget(central);
+    createMenus();
+    SystemTreeView1->setPopupMenu(PopupMenu981);
+    createStatusBar();
+    createComponents();
+
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showPopup(this, pos); });
+
+    qApp->installEventFilter(this); // the window sees its keys before its controls
+    setUpCommands();
+    FormCreate();
+    SystemTreeView1->Loaded(); // lists the desktop
+}
+
+void TfrmPrincipale::createFolderTree()
+{
     SystemTreeView1 = new TSystemTreeView(Splitter1);
     SystemTreeView1->setObjectName("SystemTreeView1");
     SystemTreeView1->setCursor(Qt::PointingHandCursor);
@@ -121,7 +143,10 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     SystemTreeView1->setOnDragDrop([this](QObject* source, const QPoint& pos) {
         runGuarded([&] { SystemTreeView1DragDrop(source, pos); });
     });
+}
 
+void TfrmPrincipale::createThumbnailList()
+{
     ListView1 = new ThumbnailListView(Splitter1);
     ListView1->setObjectName("ListView1");
     ListView1->setViewMode(QListView::IconMode);
@@ -149,13 +174,12 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     ListView1->setOnEndDrag([this](Qt::DropAction) { ListView1EndDrag(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showPopup(ListView1->viewport(), pos); });
-    Splitter1->setStretchFactor(1, 1);
-    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+}
 
-    setCentralWidget(central);
-    createMenus();
-    SystemTreeView1->setPopupMenu(PopupMenu981);
-    createStatusBar();
+// The window's components without a place on screen: the pause, the path
+// measure, the change monitor and the file operation.
+void TfrmPrincipale::createComponents()
+{
     Sleeper1 = new TSleeper(this);
     Sleeper1->setInterval(1000);
 
@@ -166,10 +190,6 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FLabelConvert->setFont(m_panels[1]->font());
     FLabelConvert->resize(200, FLabelConvert->sizeHint().height());
     FLabelConvert->hide();
-
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { showPopup(this, pos); });
 
     FileSysMonitor2 = new TFileSysMonitor(this);
     FileSysMonitor2->setObjectName("FileSysMonitor2");
@@ -185,11 +205,6 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FileOperation1->setObjectName("FileOperation1");
     FileOperation1->setFlags(TFileOpFlags(fofAllowUndo) | fofFilesOnly);
     FileSysMonitor2->setOnError([this](const EFileSysMonitor& e) { monitorFailed(e); });
-
-    qApp->installEventFilter(this); // the window sees its keys before its controls
-    setUpCommands();
-    FormCreate();
-    SystemTreeView1->Loaded(); // lists the desktop
 }
 
 TfrmPrincipale::~TfrmPrincipale()

@@ -167,9 +167,12 @@ protected:
 private:
     void FormCreate();
     void setUpCommands();
-    void createMenus();
     void createToolbars();
+    void createFolderTree();
+    void createThumbnailList();
+    void createMenus();
     void createStatusBar();
+    void createComponents();
     void applyTexts(const MainWindowTexts& t);
     void File1Click();
     void PopupMenu1Popup();

@@ -105,7 +105,7 @@ W* named(W* w, const char* name)
 
 TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
 {
-    setObjectName("optionsDialog");
+    setObjectName("frmOpzioni");
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(445, 401);
     m_pickColour = [](const QColor& initial, QWidget* owner) -> std::optional<QColor> {
@@ -119,7 +119,20 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     outer->addWidget(PageControl1, 1);
 
-    // Page 1: general.
+    PageControl1->addTab(createGeneralPage(), QString());
+    PageControl1->addTab(createThumbnailsPage(), QString());
+    PageControl1->addTab(createSlideshowPage(), QString());
+    PageControl1->addTab(createToolbarPage(), QString());
+    PageControl1->addTab(createJpegPage(), QString());
+    connect(ckSvuota, &QCheckBox::clicked, this, &TfrmOpzioni::ckSvuotaClick);
+    connect(rgColori->buttons(), &QButtonGroup::idClicked, this, &TfrmOpzioni::rgColoriClick);
+    outer->addLayout(createButtons());
+
+    fillFrom(Configurazione);
+}
+
+QWidget* TfrmOpzioni::createGeneralPage()
+{
     auto* general = named(new QWidget, "TabSheet1");
     auto* g = new QGridLayout(general);
     rgLingua = named(new RadioGroup(2, general), "rgLingua");
@@ -148,9 +161,11 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     otherColumn->addStretch(1);
     g->addWidget(gbAltre, 2, 1);
     g->setRowStretch(3, 1);
-    PageControl1->addTab(general, QString());
+    return general;
+}
 
-    // Page 2: thumbnails.
+QWidget* TfrmOpzioni::createThumbnailsPage()
+{
     auto* thumbs = named(new QWidget, "TabSheet2");
     auto* t = new QVBoxLayout(thumbs);
     Label2 = named(new QLabel(thumbs), "Label2");
@@ -179,14 +194,16 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     ckEmbeddedThumbnails = named(new QCheckBox(thumbs), "ckEmbeddedThumbnails");
     t->addWidget(ckEmbeddedThumbnails);
     t->addStretch(1);
-    PageControl1->addTab(thumbs, QString());
     connect(IMG1, &SizePreview::clicked, this, &TfrmOpzioni::IMG1Click);
     connect(IMG2, &SizePreview::clicked, this, &TfrmOpzioni::IMG2Click);
     connect(IMG3, &SizePreview::clicked, this, &TfrmOpzioni::IMG3Click);
     connect(SpeedButton1, &QPushButton::clicked, this, &TfrmOpzioni::SpeedButton1Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &TfrmOpzioni::SpeedButton2Click);
+    return thumbs;
+}
 
-    // Page 3: slideshow.
+QWidget* TfrmOpzioni::createSlideshowPage()
+{
     auto* slides = named(new QWidget, "TabSheet3");
     auto* s = new QVBoxLayout(slides);
     auto* duration = new QHBoxLayout;
@@ -202,17 +219,21 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     ckShowSel = named(new QCheckBox(slides), "ckShowSel");
     s->addWidget(ckShowSel);
     s->addStretch(1);
-    PageControl1->addTab(slides, QString());
+    return slides;
+}
 
-    // Page 4: toolbar.
+QWidget* TfrmOpzioni::createToolbarPage()
+{
     auto* toolbar = named(new QWidget, "TabSheet4");
     auto* tb = new QVBoxLayout(toolbar);
     rgToolSfondo = named(new RadioGroup(2, toolbar), "rgToolSfondo");
     tb->addWidget(rgToolSfondo);
     tb->addStretch(1);
-    PageControl1->addTab(toolbar, QString());
+    return toolbar;
+}
 
-    // Page 5: JPEG.
+QWidget* TfrmOpzioni::createJpegPage()
+{
     auto* jpeg = named(new QWidget, "TabSheet5");
     auto* j = new QGridLayout(jpeg);
     rgColori = named(new RadioGroup(3, jpeg), "rgColori");
@@ -235,11 +256,12 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     rgDithering = named(new RadioGroup(3, jpeg), "rgDithering");
     j->addWidget(rgDithering, 1, 1);
     j->setRowStretch(2, 1);
-    PageControl1->addTab(jpeg, QString());
-    connect(ckSvuota, &QCheckBox::clicked, this, &TfrmOpzioni::ckSvuotaClick);
-    connect(rgColori->buttons(), &QButtonGroup::idClicked, this, &TfrmOpzioni::rgColoriClick);
+    return jpeg;
+}
 
-    // Bottom panel.
+// OK and cancel, at the bottom right.
+QHBoxLayout* TfrmOpzioni::createButtons()
+{
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     BitBtn1 = named(new QPushButton(this), "BitBtn1");
@@ -249,11 +271,9 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     bottom->addWidget(BitBtn1);
     bottom->addWidget(BitBtn2);
-    outer->addLayout(bottom);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmOpzioni::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmOpzioni::BitBtn2Click);
-
-    fillFrom(Configurazione);
+    return bottom;
 }
 
 void TfrmOpzioni::applyTexts(const OptionsTexts& t)

@@ -9,6 +9,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QHBoxLayout;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
@@ -91,6 +92,13 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    // The five pages and the buttons, each made with its controls.
+    QWidget* createGeneralPage();
+    QWidget* createThumbnailsPage();
+    QWidget* createSlideshowPage();
+    QWidget* createToolbarPage();
+    QWidget* createJpegPage();
+    QHBoxLayout* createButtons();
     void applyTexts(const OptionsTexts& t);
     void chooseSize(int size);
     void chooseColour(quint32& colour);

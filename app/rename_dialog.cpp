@@ -12,7 +12,7 @@
 
 TfrmRinomina::TfrmRinomina(QWidget* parent) : QDialog(parent)
 {
-    setObjectName("renameDialog");
+    setObjectName("frmRinomina");
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(260, 140);
     Edit1 = new QLineEdit(this);

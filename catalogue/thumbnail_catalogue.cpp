@@ -22,6 +22,7 @@
 #include <QtEndian>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -624,6 +625,58 @@ QString ThumbnailCatalogue::pairStamp(const QString& folder) const
         .arg(texts.lastModified().toMSecsSinceEpoch());
 }
 
+namespace {
+
+// What a cache pair records of the list: the strip's cells and the text file.
+struct CacheRecords {
+    std::vector<int> cells; // empty: the whole image list, in order
+    QByteArray text;
+};
+
+// The records of the items directly inside `dir`; nothing when there are none.
+// Items of other folders (a list kept across reads) stay out, and so do their
+// pictures: the strip then holds only the cells these items use.
+std::optional<CacheRecords> cacheRecordsOf(const ThumbnailListModel& model, const QString& dir,
+                                           const ImageList* list, int sizeCode)
+{
+    std::vector<int> rows;
+    for (int row = 0; row < model.count(); ++row)
+        if (thumbs::directlyInside(model.item(row).SubItems[SubPath], dir))
+            rows.push_back(row);
+    if (rows.empty())
+        return std::nullopt;
+    CacheRecords out;
+    std::vector<int> written(rows.size());
+    const bool mixed = int(rows.size()) != model.count();
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const int index = model.item(rows[k]).ImageIndex;
+        written[k] = index;
+        if (!mixed || !list)
+            continue;
+        if (out.cells.empty() && list->frameIndex >= 0)
+            out.cells.push_back(list->frameIndex);
+        if (index >= 0 && index < list->count() && index != list->frameIndex) {
+            written[k] = int(out.cells.size());
+            out.cells.push_back(index);
+        } else {
+            written[k] = list->frameIndex >= 0 ? 0 : -1;
+        }
+    }
+    QString text;
+    const QString crlf = QStringLiteral("\r\n");
+    text += QString::number(sizeCode) + crlf + QString::number(rows.size()) + crlf;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const ThumbnailRecord& r = model.item(rows[k]);
+        text += r.Caption + crlf + QString::number(written[k]) + crlf;
+        for (int i = 0; i < 6; ++i)
+            text += r.SubItems.value(i) + crlf;
+    }
+    out.text = text.toUtf8();
+    return out;
+}
+
+} // namespace
+
 ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& given)
 {
     // The compressor lets messages run: a second save or a load from there would clash.
@@ -644,42 +697,11 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
     const ImageList* list = dim >= 1 && dim <= 3 ? &startupObjects().lists[dim - 1] : nullptr;
 
     // The records, taken now: the strip and the texts describe the same list
-    // whatever happens while the compressor lets the interface run. Items of
-    // other folders (a list kept across reads) stay out, and so do their pictures.
-    const QString dir = withSlash(folder);
-    std::vector<int> rows;
-    for (int row = 0; row < m_model.count(); ++row)
-        if (thumbs::directlyInside(m_model.item(row).SubItems[SubPath], dir))
-            rows.push_back(row);
-    if (rows.empty())
+    // whatever happens while the compressor lets the interface run.
+    std::optional<CacheRecords> records = cacheRecordsOf(m_model, withSlash(folder), list, dim);
+    if (!records)
         return CacheSave::NotOurs;
-    std::vector<int> cells; // empty: the whole image list, in order
-    std::vector<int> written(rows.size());
-    const bool mixed = int(rows.size()) != m_model.count();
-    for (size_t k = 0; k < rows.size(); ++k) {
-        const int index = m_model.item(rows[k]).ImageIndex;
-        written[k] = index;
-        if (!mixed || !list)
-            continue;
-        if (cells.empty() && list->frameIndex >= 0)
-            cells.push_back(list->frameIndex);
-        if (index >= 0 && index < list->count() && index != list->frameIndex) {
-            written[k] = int(cells.size());
-            cells.push_back(index);
-        } else {
-            written[k] = list->frameIndex >= 0 ? 0 : -1;
-        }
-    }
-    QString text;
-    const QString crlf = QStringLiteral("\r\n");
-    text += QString::number(dim) + crlf + QString::number(rows.size()) + crlf;
-    for (size_t k = 0; k < rows.size(); ++k) {
-        const ThumbnailRecord& r = m_model.item(rows[k]);
-        text += r.Caption + crlf + QString::number(written[k]) + crlf;
-        for (int i = 0; i < 6; ++i)
-            text += r.SubItems.value(i) + crlf;
-    }
-    const QByteArray textBytes = text.toUtf8();
+    const QByteArray& textBytes = records->text;
 
     // Both files go to temporary files that replace the old pair only once complete.
     QSaveFile images(cacheImagesName(folder));
@@ -712,7 +734,7 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
     // A copy shares the pictures and keeps them as they are while the
     // compressor lets the interface run.
     const ImageList snapshot = list ? *list : ImageList(0);
-    StripDevice strip(list ? &snapshot : nullptr, std::move(cells));
+    StripDevice strip(list ? &snapshot : nullptr, std::move(records->cells));
     strip.open(QIODevice::ReadOnly);
     runCodec(m_compressore, strip, images, &Lzrw1Codec::Compress);
     if (texts.write(textBytes) != textBytes.size())
@@ -809,21 +831,24 @@ void ThumbnailCatalogue::useList(int sizeCode, int slot)
     }
 }
 
-bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& texts, const QString& given)
+namespace {
+
+// The records of a cache text file, as far as they could be read.
+struct CacheTextRecords {
+    int sizeCode;
+    std::vector<ThumbnailRecord> records;
+    std::vector<qint64> indexes; // each record's cell in the strip
+    std::exception_ptr error;    // the file is damaged: no cell is taken then
+};
+
+CacheTextRecords readCacheTexts(const QByteArray& texts, const QString& folder, int sizeCode)
 {
-    // The records first: they tell which thumbnails to cut from the strip
-    // while it expands. A damaged text file is reported after the strip, so
-    // a damaged strip is what the user hears of first.
-    const QString folder = folderKey(given);
     const QString dir = withSlash(folder);
     CacheTextReader text(texts);
-    std::exception_ptr textError;
-    int sizeCode = Configurazione.Dimensione;
-    std::vector<ThumbnailRecord> recs;
-    std::vector<qint64> indexes;
+    CacheTextRecords out{sizeCode, {}, {}, {}};
     try {
         const qint64 code = text.number();
-        sizeCode = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
+        out.sizeCode = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
         const qint64 n = text.number();
         QSet<QString> seen;
         // A count larger than the file's lines stops at the end of the file.
@@ -854,13 +879,28 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
             rec.Caption = rec.SubItems[SubLoaded] == QLatin1String("1")
                 ? thumbs::caption(name, rec.SubItems[SubPixels], rec.SubItems[SubBytes].toLongLong())
                 : thumbs::upperAscii(name);
-            indexes.push_back(index);
-            recs.push_back(std::move(rec));
+            out.indexes.push_back(index);
+            out.records.push_back(std::move(rec));
         }
     } catch (const ECacheError&) {
-        textError = std::current_exception();
-        indexes.clear();
+        out.error = std::current_exception();
+        out.indexes.clear();
     }
+    return out;
+}
+
+} // namespace
+
+bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& texts, const QString& given)
+{
+    // The records first: they tell which thumbnails to cut from the strip
+    // while it expands. A damaged text file is reported after the strip, so
+    // a damaged strip is what the user hears of first.
+    CacheTextRecords read = readCacheTexts(texts, folderKey(given), Configurazione.Dimensione);
+    const int sizeCode = read.sizeCode;
+    std::vector<ThumbnailRecord>& recs = read.records;
+    const std::vector<qint64>& indexes = read.indexes;
+    const std::exception_ptr& textError = read.error;
 
     const int slot = StartupObjects::slot(sizeCode);
     StartupObjects& so = startupObjects();

@@ -377,7 +377,28 @@ void TfrmPrincipale::createStatusBar()
         m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(m_panels[i]);
     }
+    m_panels[0]->setFixedWidth(std::max(widths[0], countPanelWidth(m_panels[0])));
     setStatusBar(StatusBar1);
+}
+
+int countPanelWidth(QLabel* panel)
+{
+    // The widest digit five times: lists of up to 99999 pictures fit whole.
+    const QFontMetrics metrics = panel->fontMetrics();
+    QChar widest = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit)
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widest))
+            widest = QLatin1Char(digit);
+    const QString digits(5, widest);
+    const QString before = panel->text();
+    int width = 0;
+    for (bool italian : {true, false}) {
+        // The label's own size hint counts its frame, margins and indent.
+        panel->setText(thumbs::countText(digits, italian));
+        width = std::max(width, panel->sizeHint().width());
+    }
+    panel->setText(before);
+    return width;
 }
 
 void TfrmPrincipale::TestiItaliano() { applyTexts(italianMainWindowTexts()); }

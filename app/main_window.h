@@ -241,5 +241,9 @@ public:
 QRect fitToScreen(QPoint topLeft, qint64 width, qint64 height, QSize minimum);
 QRect fitToArea(QPoint topLeft, qint64 width, qint64 height, QSize minimum, const QRect& area);
 
+// The width the status bar's count panel needs for the longest count text of
+// either language at its font.
+int countPanelWidth(QLabel* panel);
+
 // Replaces the first "%s" of a message text by the argument.
 QString formatS(const QString& message, const QString& arg);

@@ -256,9 +256,7 @@ QString ThumbnailCatalogue::dateText(const QDateTime& when)
 
 void ThumbnailCatalogue::AggiornaConteggio()
 {
-    const int n = m_model.count();
-    m_host->setStatusText(0, italian() ? QStringLiteral("La lista contiene %1 immagini").arg(n)
-                                       : QStringLiteral("There are %1 pictures in the list").arg(n));
+    m_host->setStatusText(0, thumbs::countText(QString::number(m_model.count()), italian()));
 }
 
 bool ThumbnailCatalogue::chooseImageList(int sizeCode)

@@ -55,6 +55,12 @@ QString formatText(const QString& extension, bool italian)
     return (italian ? QStringLiteral("File di tipo ") : QStringLiteral("File format ")) + extension.toLower();
 }
 
+QString countText(const QString& count, bool italian)
+{
+    return italian ? QStringLiteral("La lista contiene %1 immagini").arg(count)
+                   : QStringLiteral("There are %1 pictures in the list").arg(count);
+}
+
 QString extensionKey(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));

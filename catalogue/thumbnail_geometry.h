@@ -25,6 +25,8 @@ QString caption(const QString& fileName, const QString& sizeText, qint64 bytes);
 qint64 kilobytes(qint64 bytes);
 // "File di tipo jpeg" / "File format jpeg".
 QString formatText(const QString& extension, bool italian);
+// The status bar's count of the list's items, the count given as digits.
+QString countText(const QString& count, bool italian);
 // Upper-cases the letters a to z only, as the list's captions do.
 QString upperAscii(const QString& s);
 // The extension of a path (after the last dot of the file name), lower-cased.

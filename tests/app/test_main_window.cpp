@@ -118,6 +118,13 @@ TEST_F(MainWindowTest, ItalianSettingGivesEveryItalianText)
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "La lista contiene 0 immagini");
 }
 
+TEST_F(MainWindowTest, CountPanelHoldsAFiveDigitCountInEitherLanguage)
+{
+    const QLabel* panel = open().findChild<QLabel*>("StatusPanel0");
+    for (const char* text : {"There are 88888 pictures in the list", "La lista contiene 88888 immagini"})
+        EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(text)) << text;
+}
+
 TEST(TextTables, NoTextMissingOrSwapped)
 {
     const MainWindowTexts& it = italianMainWindowTexts();

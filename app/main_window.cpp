@@ -48,7 +48,7 @@ QString formatS(const QString& message, const QString& arg)
     return out;
 }
 
-// ---- ToolbarDock ------------------------------------------------------------------
+// ---- ToolbarDock ------------------------------------------------------------
 
 ToolbarDock::ToolbarDock(QWidget* parent) : QWidget(parent)
 {
@@ -79,7 +79,7 @@ void ToolbarDock::paintEvent(QPaintEvent*)
         p.fillRect(rect(), palette().window());
 }
 
-// ---- TfrmPrincipale ----------------------------------------------------------
+// ---- TfrmPrincipale ---------------------------------------------------------
 
 TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
 {
@@ -662,7 +662,7 @@ void TfrmPrincipale::showPopup(QWidget* from, const QPoint& pos)
     PopupMenu981->popup(from->mapToGlobal(pos));
 }
 
-// ---- keys ----------------------------------------------------------------------
+// ---- keys -------------------------------------------------------------------
 
 bool TfrmPrincipale::eventFilter(QObject* watched, QEvent* event)
 {
@@ -728,7 +728,7 @@ bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
     }
 }
 
-// ---- commands ------------------------------------------------------------------
+// ---- commands ---------------------------------------------------------------
 
 void TfrmPrincipale::EscidaQuorvel1Click() { exitProgram(); }
 

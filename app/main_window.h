@@ -98,7 +98,7 @@ public:
     bool exitProgram();
     void Cancellalalista1Click();    // empty the list
     void CompletaLista();            // F5
-    void cacheKeyF11(bool shift);       // F11: save the cache, Shift+F11 load it
+    void cacheKeyF11(bool shift);    // F11: save the cache, Shift+F11 load it
 
     // Sets every command's enabled state from the selection and the windows this build has.
     void updateCommandStates();

@@ -57,10 +57,10 @@ const OptionsTexts& englishOptionsTexts();
 
 // Texts of the small windows of the picture commands, in one language.
 struct CommandTexts {
-    QString renameCaption;   // rename dialog (language by prefix)
+    QString renameCaption;      // rename dialog (language by prefix)
     QString propertiesCaption;  // properties window (exact name)
-    QString aboutDescription;       // about box (exact name)
-    QString invalidNameMessage;     // a new name that is not a plain file name
+    QString aboutDescription;   // about box (exact name)
+    QString invalidNameMessage; // a new name that is not a plain file name
 };
 
 const CommandTexts& commandTexts(bool italian);

@@ -96,7 +96,7 @@ void SlidePicture::paintEvent(QPaintEvent*)
     emit painted();
 }
 
-// ---- TfrmSlide ---------------------------------------------------------------
+// ---- TfrmSlide --------------------------------------------------------------
 
 TfrmSlide::TfrmSlide(QWidget* parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
 {

@@ -4,6 +4,7 @@
 #include "catalogue/strip_cells.h"
 #include "catalogue/thumbnail_decode.h"
 #include "catalogue/thumbnail_geometry.h"
+#include "formats/bitmap_header.h"
 #include "formats/picture_loader.h"
 #include "platform/file_names.h"
 #include "platform/interface_language.h"
@@ -50,20 +51,14 @@ public:
         m_height = m_count > 0 ? m_side * ((m_count + 3) / 4) : 0;
         m_stride = (width * 3 + 3) & ~3;
         const qint64 pixels = qint64(m_stride) * m_height;
-        uchar* p = m_header;
-        std::memset(p, 0, sizeof m_header);
-        p[0] = 'B';
-        p[1] = 'M';
-        qToLittleEndian<quint32>(quint32(54 + pixels), p + 2);
-        qToLittleEndian<quint32>(54, p + 10);
-        qToLittleEndian<quint32>(40, p + 14);
-        qToLittleEndian<qint32>(width, p + 18);
-        qToLittleEndian<qint32>(m_height, p + 22);
-        qToLittleEndian<quint16>(1, p + 26);
-        qToLittleEndian<quint16>(24, p + 28);
-        qToLittleEndian<quint32>(quint32(pixels), p + 34);
-        qToLittleEndian<qint32>(3780, p + 38);
-        qToLittleEndian<qint32>(3780, p + 42);
+        qv::writeBitmapFileHeader(m_header, quint32(54 + pixels), 54);
+        qv::BitmapInfo info;
+        info.width = width;
+        info.height = m_height;
+        info.bits = 24;
+        info.imageSize = quint32(pixels);
+        info.pixelsPerMetre = 3780; // 96 an inch
+        qv::writeBitmapInfoHeader(m_header + qv::kBitmapFileHeaderSize, info);
         m_row.resize(size_t(m_stride));
     }
 

@@ -5,6 +5,7 @@
 #include "catalogue/thumbnail_scale.h"
 #include "formats/jpeg_options.h"
 #include "formats/picture_loader.h"
+#include "platform/memory_reuse.h"
 #include "platform/settings.h"
 
 #include <QtConcurrent/QtConcurrentRun>
@@ -63,6 +64,7 @@ DecodedThumbnail decodeThumbnail(const QString& path, int sizeCode, int colours,
 
 ThumbnailDecodeAhead::ThumbnailDecodeAhead()
 {
+    keepFreedMemoryForReuse();
     m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
     // Enough to keep every core busy while the list takes its turn.
     m_depth = 2 * m_pool.maxThreadCount() + 1;

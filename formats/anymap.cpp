@@ -1,8 +1,10 @@
 // The any-format bitmap: one load by extension, and icons drawn over white.
 #include "formats/anymap.h"
 #include "formats/dib_image.h"
+#include "formats/picture_file.h"
 #include "formats/picture_loader.h"
 #include "formats/tif_map.h"
+#include "platform/byte_cursor.h"
 #include "platform/metafile_player.h"
 
 #include <QBuffer>
@@ -10,7 +12,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
-#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -26,19 +27,16 @@ constexpr qint64 kMaxMetafileBytes = 256 << 20;
 // would otherwise allocate whatever a damaged header asks for.
 bool imageHeaderFits(QByteArrayView ico, quint32 offset)
 {
-    const auto le32 = [](const uchar* p) {
-        return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
-    };
     if (offset > quint64(ico.size()) || ico.size() - offset < 24)
         return false;
     const auto* h = reinterpret_cast<const uchar*>(ico.data()) + offset;
     if (std::memcmp(h, "\x89PNG", 4) == 0) {
-        const quint32 w = qFromBigEndian<quint32>(h + 16), ht = qFromBigEndian<quint32>(h + 20);
+        const quint32 w = qv::be32(h + 16), ht = qv::be32(h + 20);
         return w >= 1 && w <= 256 && ht >= 1 && ht <= 256;
     }
     // The bitmap's height counts the colour rows and the mask rows.
-    const qint32 w = qint32(le32(h + 4)), ht = qint32(le32(h + 8));
-    return le32(h) == 40 && w >= 1 && w <= 256 && ht >= 1 && ht <= 512;
+    const qint32 w = qint32(qv::le32(h + 4)), ht = qint32(qv::le32(h + 8));
+    return qv::le32(h) == 40 && w >= 1 && w <= 256 && ht >= 1 && ht <= 512;
 }
 
 // The directory entry to show: 32 x 32 first (the standard icon size), else
@@ -48,16 +46,16 @@ int chooseIcon(QByteArrayView ico)
     const auto* d = reinterpret_cast<const uchar*>(ico.data());
     if (ico.size() < 6)
         return -1;
-    const int count = d[4] | (d[5] << 8);
+    const int count = qv::le16(d + 4);
     int best = -1;
     long bestScore = -1;
     for (int i = 0; i < count && 6 + 16 * qsizetype(i + 1) <= ico.size(); ++i) {
         const uchar* e = d + 6 + 16 * i;
-        const quint32 offset = quint32(e[12]) | (quint32(e[13]) << 8) | (quint32(e[14]) << 16) | (quint32(e[15]) << 24);
+        const quint32 offset = qv::le32(e + 12);
         if (!imageHeaderFits(ico, offset))
             continue;
         const int w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256;
-        int depth = e[6] | (e[7] << 8);
+        int depth = qv::le16(e + 6);
         if (depth == 0)
             depth = e[2] == 2 ? 1 : e[2] == 16 ? 4 : 8;
         const long score = (w == 32 && h == 32 ? 1L << 40 : 0) + (long(w) * h << 8) + std::min(depth, 255);
@@ -107,29 +105,25 @@ void TAnymap::LoadFromFile(const QString& fileName)
     if (key == QLatin1String("tif")) {
         TTifmap tif;
         tif.LoadFromFile(fileName);
-        m_bitmap = tif.Bitmap();
-        m_bitsPerPixel = tif.BitsPerPixel();
+        setBitmap(tif.Bitmap(), tif.BitsPerPixel());
     } else if (key == QLatin1String("cdr")) {
         TCdrMap cdr;
         cdr.LoadFromFile(fileName);
-        m_bitmap = cdr.Bitmap();
-        m_bitsPerPixel = cdr.BitsPerPixel();
+        setBitmap(cdr.Bitmap(), cdr.BitsPerPixel());
     } else if (key == QLatin1String("ico")) {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (!qv::openPictureFile(file, fileName))
             throw EInvalidGraphic(QString("Cannot open %1").arg(fileName));
         // Real icon files are a few hundred kilobytes at most.
         if (file.size() > kMaxIconFileBytes)
             throw EInvalidGraphic(QString::fromLatin1(kInvalidIcon));
-        m_bitmap = IconToBitmap(file.readAll());
-        m_bitsPerPixel = 0;
+        setBitmap(IconToBitmap(file.readAll()), 0);
     } else if (key == QLatin1String("wmf") || key == QLatin1String("emf")) {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (!qv::openPictureFile(file, fileName))
             throw EMetafile(QString("Cannot open %1").arg(fileName));
         if (file.size() > kMaxMetafileBytes)
             throw EMetafile(QStringLiteral("The metafile is too large"));
-        m_bitmap = MetafileToBitmap(file.readAll());
-        m_bitsPerPixel = 0;
+        setBitmap(MetafileToBitmap(file.readAll()), 0);
     }
 }

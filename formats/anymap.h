@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QString>
 
-class TAnymap : public PictureGraphic {
+class TAnymap : public BitmapGraphic {
 public:
     // "tif" through TTifmap, "cdr" through TCdrMap, "ico" through Qt's icon
     // reader, "wmf" and "emf" through our metafile player (key: the
@@ -16,18 +16,7 @@ public:
     // readers' errors (ETifException, EInvalidGraphic, EMetafile) pass through.
     void LoadFromFile(const QString& fileName);
 
-    const QImage& Bitmap() const { return m_bitmap; }
-    bool Empty() const { return m_bitmap.isNull(); }
-    int Width() const { return m_bitmap.width(); }
-    int Height() const { return m_bitmap.height(); }
-    // The file's bits per pixel when its reader knows them, else 0.
-    int BitsPerPixel() const { return m_bitsPerPixel; }
-
     QString kindName() const override { return QStringLiteral("TAnymap"); }
-
-private:
-    QImage m_bitmap;
-    int m_bitsPerPixel = 0;
 };
 
 // An icon file as a bitmap of the icon's size: its 32 x 32 image (the deepest

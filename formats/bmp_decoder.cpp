@@ -266,6 +266,88 @@ QImage decodeRows(const Header& header, const QList<QRgb>& palette, ByteCursor& 
     return image;
 }
 
+// The encoding the compression field names, checked against the depth and
+// what the rules accept.
+quint16 chooseEncoding(quint32 compression, bool os2, Rules rules, Header& header)
+{
+    const int bits = header.bits;
+    const quint32 size = header.size;
+    switch (compression) {
+    case kRgb:
+        if (!knownDepth(bits, rules))
+            return PackedBadFormat;
+        header.encoding = Encoding::Rgb;
+        break;
+    case kRle8:
+    case kRle4:
+        if (bits != (compression == kRle8 ? 8 : 4))
+            return PackedBadFormat;
+        header.encoding = compression == kRle8 ? Encoding::Rle8 : Encoding::Rle4;
+        break;
+    case kBitFields:
+    case kAlphaBitFields:
+        // In an OS/2 header 3 is Huffman coding, which is not read.
+        if (os2 || (bits != 16 && bits != 32) || (compression == kAlphaBitFields && rules == Rules::InfoHeaderOnly))
+            return PackedBadFormat;
+        header.encoding = Encoding::BitFields;
+        break;
+    case kJpegOrRle24:
+        if (rules == Rules::InfoHeaderOnly)
+            return PackedBadFormat;
+        // OS/2 run-length 24 bits shares the number with JPEG, which has no
+        // depth; a 40-byte header may be either.
+        header.encoding = os2 || (size == 40 && bits == 24) ? Encoding::Rle24 : Encoding::Jpeg;
+        if (header.encoding == Encoding::Rle24 && bits != 24)
+            return PackedBadFormat;
+        break;
+    case kPng:
+        if (rules == Rules::InfoHeaderOnly)
+            return PackedBadFormat;
+        header.encoding = Encoding::Png;
+        break;
+    default:
+        return PackedBadFormat;
+    }
+    return PackedOk;
+}
+
+// The channel masks: from the header, or the three or four fields after a
+// 40-byte one, or the usual layout of the depth.
+quint16 readMasks(ByteCursor& in, const uchar* h, quint32 compression, Header& header)
+{
+    const int bits = header.bits;
+    const quint32 size = header.size;
+    if (header.encoding == Encoding::BitFields) {
+        if (size >= 52) {
+            for (int i = 0; i < (size >= 56 ? 4 : 3); ++i)
+                header.masks[i] = le32(h + 40 + 4 * i);
+        } else {
+            const int count = compression == kAlphaBitFields ? 4 : 3;
+            const uchar* m = in.take(std::size_t(4 * count));
+            if (!m)
+                return PackedReadError;
+            for (int i = 0; i < count; ++i)
+                header.masks[i] = le32(m + 4 * i);
+        }
+        header.alpha = header.masks[3] != 0;
+        if (!(header.masks[0] | header.masks[1] | header.masks[2])) { // no colour masks: the usual layout
+            const bool sixteen = bits == 16;
+            header.masks[0] = sixteen ? 0x7C00 : 0xFF0000, header.masks[1] = sixteen ? 0x03E0 : 0xFF00;
+            header.masks[2] = sixteen ? 0x001F : 0xFF;
+        }
+        const quint64 room = (quint64(1) << bits) - 1;
+        if ((header.masks[0] | header.masks[1] | header.masks[2] | header.masks[3]) > room)
+            return PackedBadFormat;
+    } else if (header.encoding == Encoding::Rgb && bits == 16) {
+        header.masks[0] = 0x7C00, header.masks[1] = 0x03E0, header.masks[2] = 0x001F;
+    } else if (header.encoding == Encoding::Rgb && bits == 32) {
+        header.masks[0] = 0xFF0000, header.masks[1] = 0x00FF00, header.masks[2] = 0x0000FF;
+    } else if (header.encoding == Encoding::Rgb && bits == 64) {
+        header.alpha = true;
+    }
+    return PackedOk;
+}
+
 } // namespace
 
 quint16 parseHeader(ByteCursor& in, Rules rules, Header& header)
@@ -308,77 +390,14 @@ quint16 parseHeader(ByteCursor& in, Rules rules, Header& header)
     if (planes != 1 || !pictureSizeAllowed(header.width, header.height))
         return PackedBadFormat;
 
-    const int bits = header.bits;
-    switch (compression) {
-    case kRgb:
-        if (!knownDepth(bits, rules))
-            return PackedBadFormat;
-        header.encoding = Encoding::Rgb;
-        break;
-    case kRle8:
-    case kRle4:
-        if (bits != (compression == kRle8 ? 8 : 4))
-            return PackedBadFormat;
-        header.encoding = compression == kRle8 ? Encoding::Rle8 : Encoding::Rle4;
-        break;
-    case kBitFields:
-    case kAlphaBitFields:
-        // In an OS/2 header 3 is Huffman coding, which is not read.
-        if (os2 || (bits != 16 && bits != 32) || (compression == kAlphaBitFields && rules == Rules::InfoHeaderOnly))
-            return PackedBadFormat;
-        header.encoding = Encoding::BitFields;
-        break;
-    case kJpegOrRle24:
-        if (rules == Rules::InfoHeaderOnly)
-            return PackedBadFormat;
-        // OS/2 run-length 24 bits shares the number with JPEG, which has no
-        // depth; a 40-byte header may be either.
-        header.encoding = os2 || (size == 40 && bits == 24) ? Encoding::Rle24 : Encoding::Jpeg;
-        if (header.encoding == Encoding::Rle24 && bits != 24)
-            return PackedBadFormat;
-        break;
-    case kPng:
-        if (rules == Rules::InfoHeaderOnly)
-            return PackedBadFormat;
-        header.encoding = Encoding::Png;
-        break;
-    default:
-        return PackedBadFormat;
-    }
+    if (const quint16 status = chooseEncoding(compression, os2, rules, header); status != PackedOk)
+        return status;
     // Run lengths are stored bottom-up only.
     if (header.topDown && (header.encoding == Encoding::Rle4 || header.encoding == Encoding::Rle8
                            || header.encoding == Encoding::Rle24))
         return PackedBadFormat;
 
-    if (header.encoding == Encoding::BitFields) {
-        if (size >= 52) {
-            for (int i = 0; i < (size >= 56 ? 4 : 3); ++i)
-                header.masks[i] = le32(h + 40 + 4 * i);
-        } else {
-            const int count = compression == kAlphaBitFields ? 4 : 3;
-            const uchar* m = in.take(std::size_t(4 * count));
-            if (!m)
-                return PackedReadError;
-            for (int i = 0; i < count; ++i)
-                header.masks[i] = le32(m + 4 * i);
-        }
-        header.alpha = header.masks[3] != 0;
-        if (!(header.masks[0] | header.masks[1] | header.masks[2])) { // no colour masks: the usual layout
-            const bool sixteen = bits == 16;
-            header.masks[0] = sixteen ? 0x7C00 : 0xFF0000, header.masks[1] = sixteen ? 0x03E0 : 0xFF00;
-            header.masks[2] = sixteen ? 0x001F : 0xFF;
-        }
-        const quint64 room = (quint64(1) << bits) - 1;
-        if ((header.masks[0] | header.masks[1] | header.masks[2] | header.masks[3]) > room)
-            return PackedBadFormat;
-    } else if (header.encoding == Encoding::Rgb && bits == 16) {
-        header.masks[0] = 0x7C00, header.masks[1] = 0x03E0, header.masks[2] = 0x001F;
-    } else if (header.encoding == Encoding::Rgb && bits == 32) {
-        header.masks[0] = 0xFF0000, header.masks[1] = 0x00FF00, header.masks[2] = 0x0000FF;
-    } else if (header.encoding == Encoding::Rgb && bits == 64) {
-        header.alpha = true;
-    }
-    return PackedOk;
+    return readMasks(in, h, compression, header);
 }
 
 std::size_t paletteEntriesWanted(const Header& header)

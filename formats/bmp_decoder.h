@@ -10,12 +10,8 @@
 
 namespace qv::bmp {
 
-using packed::ByteCursor;
-using packed::le16;
-using packed::le32;
 using packed::Palette;
 using packed::PackedRowTarget;
-using packed::ReleaseHook;
 
 // InfoHeaderOnly also wants the colour table and the data whole.
 using Rules = BitmapRules;

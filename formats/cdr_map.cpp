@@ -2,6 +2,8 @@
 // start of the drawing, cut to the reader's data block.
 #include "formats/cdr_map.h"
 #include "formats/dib_image.h"
+#include "formats/picture_file.h"
+#include "platform/byte_cursor.h"
 #include "platform/limits.h"
 
 #include <QByteArray>
@@ -14,11 +16,6 @@ namespace {
 
 const char kInvalidPreview[] = "The drawing has no valid preview bitmap";
 
-qint32 le32(const uchar* p)
-{
-    return qint32(quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24));
-}
-
 } // namespace
 
 void TCdrMap::LoadFromBytes(QByteArrayView drawing)
@@ -26,10 +23,10 @@ void TCdrMap::LoadFromBytes(QByteArrayView drawing)
     if (drawing.size() < kDataOffset)
         throw EInvalidGraphic(QString::fromLatin1(kInvalidPreview));
     const auto* header = reinterpret_cast<const uchar*>(drawing.data()) + kHeaderOffset;
-    const std::int64_t width = le32(header + 4);
-    const std::int64_t signedHeight = le32(header + 8);
+    const std::int64_t width = qint32(qv::le32(header + 4));
+    const std::int64_t signedHeight = qint32(qv::le32(header + 8));
     const std::int64_t height = signedHeight < 0 ? -signedHeight : signedHeight;
-    const int bits = header[14] | (header[15] << 8);
+    const int bits = qv::le16(header + 14);
     if (!qv::pictureSizeAllowed(width, height))
         throw EInvalidGraphic(QString::fromLatin1(kInvalidPreview));
 
@@ -52,8 +49,7 @@ void TCdrMap::LoadFromBytes(QByteArrayView drawing)
     QImage image = DibToImage(block);
     if (image.isNull())
         throw EInvalidGraphic(QString::fromLatin1(kInvalidPreview));
-    m_bitmap = std::move(image);
-    m_bitsPerPixel = bits;
+    setBitmap(std::move(image), bits);
 }
 
 void TCdrMap::LoadFromStream(QIODevice& stream)
@@ -66,8 +62,8 @@ void TCdrMap::LoadFromStream(QIODevice& stream)
 
 void TCdrMap::LoadFromFile(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!qv::openPictureFile(file, fileName))
         throw EInvalidGraphic(QString("Cannot open %1").arg(fileName));
     LoadFromStream(file);
 }

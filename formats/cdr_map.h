@@ -14,7 +14,7 @@ class QIODevice;
 // usable preview, a damaged icon) or a file that cannot be opened.
 QV_DECLARE_ERROR(EInvalidGraphic);
 
-class TCdrMap : public PictureGraphic {
+class TCdrMap : public BitmapGraphic {
 public:
     // The preview's info header sits at byte 34, its colour table and rows
     // follow at byte 74; at most this many bytes of them are read.
@@ -27,18 +27,8 @@ public:
     // preview of more than 64 blocks' worth of table and rows is refused.
     void LoadFromBytes(QByteArrayView drawing);
     void LoadFromStream(QIODevice& stream);
+    // BitsPerPixel() is the preview's as its header gives them.
     void LoadFromFile(const QString& fileName);
 
-    const QImage& Bitmap() const { return m_bitmap; }
-    bool Empty() const { return m_bitmap.isNull(); }
-    int Width() const { return m_bitmap.width(); }
-    int Height() const { return m_bitmap.height(); }
-    // The preview's bits per pixel as its header gives them; 0 before a load.
-    int BitsPerPixel() const { return m_bitsPerPixel; }
-
     QString kindName() const override { return QStringLiteral("TCdrMap"); }
-
-private:
-    QImage m_bitmap;
-    int m_bitsPerPixel = 0;
 };

@@ -13,7 +13,7 @@ QImage DibToImage(const PackedBitmap* block)
 QImage DibToImage(QByteArrayView block)
 {
     using namespace qv::bmp;
-    ByteCursor in(block);
+    qv::ByteCursor in(block);
     Header header;
     if (block.isEmpty() || parseHeader(in, Rules::InfoHeaderOnly, header) != PackedOk)
         return QImage();

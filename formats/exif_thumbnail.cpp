@@ -2,75 +2,47 @@
 // structure inside the Exif segment, every step checked against that segment.
 #include "formats/exif_thumbnail.h"
 
-#include "formats/packed_bitmap_basic.h"
+#include "platform/byte_cursor.h"
+
+#include <algorithm>
 
 namespace {
 
-using qv::packed::ByteCursor;
+using qv::ByteCursor;
 
 constexpr int kMaxMarkers = 64;       // real files carry a handful before the scan
 constexpr int kMaxDirectoryEntries = 512;
 
-// The TIFF block of an Exif segment, read in its own byte order.
-class TiffBlock {
-public:
-    TiffBlock(const uchar* data, std::size_t size, bool bigEndian)
-        : m_cursor(QByteArrayView(data, qsizetype(size))), m_bigEndian(bigEndian) {}
-
-    bool u16At(std::size_t offset, quint32* out)
-    {
-        const uchar* p = m_cursor.seek(offset) ? m_cursor.take(2) : nullptr;
-        if (!p)
-            return false;
-        *out = m_bigEndian ? quint32(p[0] << 8 | p[1]) : qv::packed::le16(p);
-        return true;
-    }
-    bool u32At(std::size_t offset, quint32* out)
-    {
-        const uchar* p = m_cursor.seek(offset) ? m_cursor.take(4) : nullptr;
-        if (!p)
-            return false;
-        *out = m_bigEndian ? (quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3])
-                           : qv::packed::le32(p);
-        return true;
-    }
-    std::size_t size() const { return m_cursor.size(); }
-
-private:
-    ByteCursor m_cursor;
-    bool m_bigEndian;
-};
-
 // The value of a SHORT or LONG entry with one value; other types give nothing.
-bool entryValue(TiffBlock& tiff, std::size_t entry, quint32* out)
+bool entryValue(const ByteCursor& tiff, std::size_t entry, quint32* out)
 {
-    quint32 type = 0, count = 0;
+    quint16 type = 0, value16 = 0;
+    quint32 count = 0;
     if (!tiff.u16At(entry + 2, &type) || !tiff.u32At(entry + 4, &count) || count != 1)
         return false;
-    if (type == 3)
-        return tiff.u16At(entry + 8, out);
-    if (type == 4)
-        return tiff.u32At(entry + 8, out);
-    return false;
+    if (type == 3 && tiff.u16At(entry + 8, &value16)) {
+        *out = value16;
+        return true;
+    }
+    return type == 4 && tiff.u32At(entry + 8, out);
 }
 
 std::optional<ByteRange> thumbnailInTiff(const uchar* data, std::size_t size)
 {
     if (size < 8)
         return std::nullopt;
-    bool bigEndian;
-    if (data[0] == 'I' && data[1] == 'I')
-        bigEndian = false;
-    else if (data[0] == 'M' && data[1] == 'M')
-        bigEndian = true;
-    else
+    // The TIFF block of an Exif segment, read in its own byte order.
+    ByteCursor tiff(QByteArrayView(data, qsizetype(size)));
+    if (data[0] == 'M' && data[1] == 'M')
+        tiff.setOrder(ByteCursor::Order::BigEndian);
+    else if (data[0] != 'I' || data[1] != 'I')
         return std::nullopt;
-    TiffBlock tiff(data, size, bigEndian);
-    quint32 magic = 0, first = 0;
+    quint16 magic = 0, count = 0, tag = 0;
+    quint32 first = 0;
     if (!tiff.u16At(2, &magic) || magic != 42 || !tiff.u32At(4, &first))
         return std::nullopt;
     // The second directory describes the thumbnail; the first only says where it starts.
-    quint32 count = 0, second = 0;
+    quint32 second = 0;
     if (!tiff.u16At(first, &count) || count > kMaxDirectoryEntries
         || !tiff.u32At(std::size_t(first) + 2 + 12 * std::size_t(count), &second) || second == 0
         || second == first || !tiff.u16At(second, &count) || count > kMaxDirectoryEntries)
@@ -79,7 +51,6 @@ std::optional<ByteRange> thumbnailInTiff(const uchar* data, std::size_t size)
     bool haveOffset = false, haveLength = false;
     for (quint32 i = 0; i < count; ++i) {
         const std::size_t entry = std::size_t(second) + 2 + 12 * std::size_t(i);
-        quint32 tag = 0;
         if (!tiff.u16At(entry, &tag))
             return std::nullopt;
         if (tag == 0x0201)

@@ -2,69 +2,31 @@
 #include "formats/gif_file.h"
 
 #include "formats/gif_progress.h"
+#include "formats/picture_file.h"
+#include "platform/byte_cursor.h"
 #include "platform/limits.h"
 
 #include <QFile>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QHash>
 #include <QSaveFile>
-#include <QThread>
 #include <cstring>
 
 namespace {
 
 const char kIndexError[] = "Dynamic array index out of bounds";
 
-// The hourglass for the length of a file operation, on the user-interface thread only.
-class BusyCursor {
-public:
-    BusyCursor()
-    {
-        auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-        m_active = app && QThread::currentThread() == app->thread();
-        if (m_active)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~BusyCursor()
-    {
-        if (m_active)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
+using qv::ByteCursor;
 
-private:
-    bool m_active = false;
-};
-
-// The one cursor over the file's bytes: every read is checked before use.
-class Cursor {
-public:
-    explicit Cursor(const QByteArray& data)
-        : m_data(reinterpret_cast<const std::uint8_t*>(data.constData())), m_size(std::size_t(data.size()))
-    {
-    }
-    const std::uint8_t* take(std::size_t n)
-    {
-        if (n > m_size - m_pos)
-            throw EGifFileError(QStringLiteral("Unexpected end of file"));
-        const std::uint8_t* p = m_data + m_pos;
-        m_pos += n;
-        return p;
-    }
-    std::uint8_t byte() { return *take(1); }
-    std::uint16_t word()
-    {
-        const std::uint8_t* p = take(2);
-        return std::uint16_t(p[0] | p[1] << 8);
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
-};
+// A short read ends the reading with the format's own error.
+const std::uint8_t* take(ByteCursor& in, std::size_t n)
+{
+    const std::uint8_t* p = in.take(n);
+    if (!p)
+        throw EGifFileError(QStringLiteral("Unexpected end of file"));
+    return p;
+}
+std::uint8_t readByte(ByteCursor& in) { return *take(in, 1); }
+std::uint16_t readWord(ByteCursor& in) { return qv::le16(take(in, 2)); }
 
 QString hexByte(std::uint8_t v)
 {
@@ -92,23 +54,23 @@ constexpr std::int64_t kExtensionCost = 64;
 constexpr std::int64_t kBlockCost = 32;
 
 // Data sub-blocks: a length byte, that many bytes, until a length of 0.
-QList<QByteArray> readSubBlocks(Cursor& in, MemoryBudget& budget)
+QList<QByteArray> readSubBlocks(ByteCursor& in, MemoryBudget& budget)
 {
     QList<QByteArray> blocks;
-    for (std::uint8_t n = in.byte(); n != 0; n = in.byte()) {
+    for (std::uint8_t n = readByte(in); n != 0; n = readByte(in)) {
         budget.charge(kBlockCost + n);
-        blocks.append(QByteArray(reinterpret_cast<const char*>(in.take(n)), n));
+        blocks.append(QByteArray(reinterpret_cast<const char*>(take(in, n)), n));
     }
     return blocks;
 }
 
-TExtension readExtension(Cursor& in, MemoryBudget& budget)
+TExtension readExtension(ByteCursor& in, MemoryBudget& budget)
 {
     budget.charge(kExtensionCost);
     TExtension ext;
-    const std::uint8_t label = in.byte();
+    const std::uint8_t label = readByte(in);
     ext.label = label;
-    auto fixed = [&](std::size_t n) { ext.header = QByteArray(reinterpret_cast<const char*>(in.take(n)), qsizetype(n)); };
+    auto fixed = [&](std::size_t n) { ext.header = QByteArray(reinterpret_cast<const char*>(take(in, n)), qsizetype(n)); };
     switch (label) {
     case 0xF9:
         ext.kind = TExtension::GraphicControl;
@@ -142,9 +104,9 @@ TExtension readExtension(Cursor& in, MemoryBudget& budget)
     return ext;
 }
 
-void readColorTable(Cursor& in, TColorTable& table, int count)
+void readColorTable(ByteCursor& in, TColorTable& table, int count)
 {
-    std::memcpy(table.entries, in.take(std::size_t(count) * 3), std::size_t(count) * 3);
+    std::memcpy(table.entries, take(in, std::size_t(count) * 3), std::size_t(count) * 3);
     table.count = count;
 }
 
@@ -228,9 +190,8 @@ TGifFile::~TGifFile() = default;
 
 void TGifFile::LoadFromFile(const QString& fileName)
 {
-    BusyCursor busy;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!qv::openPictureFile(file, fileName))
         throw EGifFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -241,18 +202,18 @@ void TGifFile::LoadFromFile(const QString& fileName)
 void TGifFile::LoadFromBytes(const QByteArray& data)
 {
     images.clear();
-    Cursor in(data);
-    const std::uint8_t* head = in.take(6);
+    ByteCursor in(data);
+    const std::uint8_t* head = take(in, 6);
     signature = QByteArray(reinterpret_cast<const char*>(head), 3);
     version = QByteArray(reinterpret_cast<const char*>(head + 3), 3);
     if (version != "87a" && version != "89a" && version != "87A" && version != "89A")
         throw EGifException(QStringLiteral("Gif Version must be 87a or 89a"));
 
-    screenWidth = in.word();
-    screenHeight = in.word();
-    packedFields = in.byte();
-    backgroundColor = in.byte();
-    pixelAspectRatio = in.byte();
+    screenWidth = readWord(in);
+    screenHeight = readWord(in);
+    packedFields = readByte(in);
+    backgroundColor = readByte(in);
+    pixelAspectRatio = readByte(in);
     if (std::int64_t(screenWidth) * screenHeight > qv::kMaxPicturePixels)
         throw EGifException(QStringLiteral("Picture too large"));
     globalColorTableFlag = packedFields & 0x80;
@@ -262,12 +223,12 @@ void TGifFile::LoadFromBytes(const QByteArray& data)
         readColorTable(in, globalColorTable, globalColorTable.count);
 
     MemoryBudget budget(m_memoryBudget);
-    std::uint8_t introducer = in.byte();
+    std::uint8_t introducer = readByte(in);
     while (introducer != ';') { // each pass consumes bytes, so the data ends it
         std::vector<TExtension> extensions;
         while (introducer == '!') {
             extensions.push_back(readExtension(in, budget));
-            introducer = in.byte();
+            introducer = readByte(in);
         }
         if (introducer == ';')
             break;
@@ -276,11 +237,11 @@ void TGifFile::LoadFromBytes(const QByteArray& data)
 
         auto image = std::make_unique<TGifSubImage>(this, globalColorTable.count);
         image->extensions = std::move(extensions);
-        image->left = in.word();
-        image->top = in.word();
-        image->width = in.word();
-        image->height = in.word();
-        image->packedFields = in.byte();
+        image->left = readWord(in);
+        image->top = readWord(in);
+        image->width = readWord(in);
+        image->height = readWord(in);
+        image->packedFields = readByte(in);
         const std::int64_t area = std::int64_t(image->width) * image->height;
         if (area > qv::kMaxPicturePixels)
             throw EGifException(QStringLiteral("Picture too large"));
@@ -291,17 +252,16 @@ void TGifFile::LoadFromBytes(const QByteArray& data)
         if (image->localColorTable)
             readColorTable(in, image->colorTable, 1 << image->bitsPerPixel);
 
-        image->lzwMinCodeSize = in.byte();
-        for (std::uint8_t n = in.byte(); n != 0; n = in.byte()) {
+        image->lzwMinCodeSize = readByte(in);
+        for (std::uint8_t n = readByte(in); n != 0; n = readByte(in)) {
             budget.charge(n);
-            image->encodedData.append(in.take(n), n);
+            image->encodedData.append(take(in, n), n);
         }
 
         image->pixels = TByteArray2D(image->width, image->height);
-        LzwDecode(image->encodedData, image->lzwMinCodeSize, image->interlaced, image->pixels,
-                  GifProcessMessages);
+        LzwDecode(image->encodedData, image->lzwMinCodeSize, image->interlaced, image->pixels, {});
         images.push_back(std::move(image));
-        introducer = in.byte();
+        introducer = readByte(in);
     }
 }
 
@@ -438,7 +398,6 @@ QByteArray TGifFile::SaveToBytes()
 
 void TGifFile::SaveToFile(const QString& fileName)
 {
-    BusyCursor busy;
     const QByteArray bytes = SaveToBytes();
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))

@@ -2,6 +2,7 @@
 #include "formats/gif_lzw.h"
 
 #include "formats/gif_errors.h"
+#include "formats/lzw_string_table.h"
 
 #include <QString>
 #include <cstring>
@@ -248,49 +249,30 @@ void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D
         throw EGifException(QStringLiteral("Bad code Size"));
     const unsigned clear = 1u << minCodeSize;
     const unsigned end = clear + 1;
-    constexpr unsigned kTable = TCodeTable::kMaxCodes;
 
-    // Per code: its prefix, last byte, first byte and string length; strings
-    // are written back to front into one buffer, never by recursion.
-    std::vector<std::uint16_t> prefix(kTable);
-    std::vector<std::uint8_t> suffix(kTable), first(kTable);
-    std::vector<std::uint16_t> length(kTable);
     // Literal codes above 255 (code sizes 10 and 11) cannot be a colour
     // index; they give index 0, as a code missing from the table does.
-    for (unsigned c = 0; c < clear; ++c) {
-        suffix[c] = first[c] = c < 256 ? std::uint8_t(c) : 0;
-        length[c] = 1;
-    }
-    std::uint8_t string[kTable + 1];
-
+    LzwStringTable table(clear);
+    table.reset(clear + 2);
     RowWriter writer(pixels, interlaced, rowDone);
     CodeReader reader(data);
     int codeLength = minCodeSize + 1;
-    unsigned nextFree = clear + 2;
     unsigned limit = 1u << (minCodeSize + 1);
     bool afterClear = true; // a stream that does not start with a clear code is read as if it did
     unsigned previous = 0;
 
-    // A full table at 12 bits stays as it is until a clear code: the encoder
-    // may defer the clear and go on with 12-bit codes of the existing strings.
+    // Codes widen as soon as the table reaches 2^length. A full table at 12
+    // bits stays as it is until a clear code: the encoder may defer the clear
+    // and go on with 12-bit codes of the existing strings.
     auto addEntry = [&](unsigned pre, std::uint8_t byte) {
-        if (nextFree >= kTable)
-            return;
-        prefix[nextFree] = std::uint16_t(pre);
-        suffix[nextFree] = byte;
-        first[nextFree] = first[pre];
-        length[nextFree] = std::uint16_t(length[pre] + 1);
-        ++nextFree;
-        if (nextFree == limit && codeLength < 12) {
+        if (table.add(pre, byte) && table.nextFree() == limit && codeLength < 12) {
             limit <<= 1;
             ++codeLength;
         }
     };
     auto output = [&](unsigned code) {
-        const std::size_t n = length[code];
-        std::size_t at = n;
-        for (unsigned c = code; at > 0; c = prefix[c]) // length bounds the walk
-            string[--at] = suffix[c];
+        const std::uint8_t* string = nullptr;
+        const std::size_t n = table.spell(code, &string);
         writer.put(string, n);
     };
 
@@ -301,7 +283,7 @@ void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D
         unsigned code = reader.read(codeLength);
         if (code == clear) {
             codeLength = minCodeSize + 1;
-            nextFree = clear + 2;
+            table.reset(clear + 2);
             limit = 1u << (minCodeSize + 1);
             afterClear = true;
             continue;
@@ -309,20 +291,20 @@ void LzwDecode(TByteBuffer& data, int minCodeSize, bool interlaced, TByteArray2D
         if (afterClear) {
             if (code == end)
                 throw EGifException(QStringLiteral("Bad code"));
-            if (code >= nextFree)
+            if (code >= table.nextFree())
                 code = 0;
-            writer.put(&first[code], 1);
+            writer.put(&table.first(code), 1);
             previous = code;
             afterClear = false;
             continue;
         }
         if (code == end)
             break;
-        if (code < nextFree) {
+        if (code < table.nextFree()) {
             output(code);
-            addEntry(previous, first[code]);
-        } else if (code == nextFree) {
-            addEntry(previous, first[previous]);
+            addEntry(previous, table.first(code));
+        } else if (code == table.nextFree()) {
+            addEntry(previous, table.first(previous));
             output(code);
         } else {
             throw EGifException(QStringLiteral("Bad code"));

@@ -1,9 +1,6 @@
 // The GIF module's progress procedure.
 #include "formats/gif_progress.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
 namespace {
 TGifProgressProc& installed()
 {
@@ -18,13 +15,4 @@ void GifProgress(double fraction)
 {
     if (const TGifProgressProc& proc = installed())
         proc(fraction);
-    else
-        GifProcessMessages();
-}
-
-void GifProcessMessages()
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread())
-        QCoreApplication::processEvents();
 }

@@ -1,6 +1,7 @@
 // TJPEGImage: lazy decoding of the kept bytes, property changes, compression of
 // an assigned bitmap, and atomic saving.
 #include "formats/jpeg_image.h"
+#include "formats/picture_file.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -208,8 +209,8 @@ void TJPEGImage::LoadFromStream(QIODevice& stream)
 
 void TJPEGImage::LoadFromFile(const QString& fileName)
 {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!qv::openPictureFile(f, fileName))
         throw EJPEG(QStringLiteral("Cannot open file \"%1\"").arg(fileName));
     if (f.size() > kMaxFileBytes)
         throw EJPEG(JERR_IMAGE_TOO_BIG);

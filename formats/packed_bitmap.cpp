@@ -2,7 +2,9 @@
 // block and the shared row and header arithmetic.
 #include "formats/packed_bitmap.h"
 #include "formats/bmp_decoder.h"
+#include "formats/bitmap_header.h"
 #include "formats/packed_bitmap_basic.h"
+#include "formats/picture_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -40,8 +42,8 @@ std::unique_ptr<PackedBitmap> PackedBitmap::allocate(std::size_t size)
     return std::unique_ptr<PackedBitmap>(new PackedBitmap(std::move(data), size));
 }
 
-using qv::packed::le16;
-using qv::packed::le32;
+using qv::le16;
+using qv::le32;
 
 qint32 PackedBitmap::width() const { return qint32(le32(m_data.get() + 4)); }
 qint32 PackedBitmap::height() const { return qint32(le32(m_data.get() + 8)); }
@@ -64,8 +66,8 @@ std::optional<PackedFormat> PackedFormatForFileName(const QString& fileName)
 
 namespace {
 
-using qv::packed::ByteCursor;
-using qv::packed::ReleaseHook;
+using qv::ByteCursor;
+using qv::ReleaseHook;
 
 // The Targa and PCX readers' rows into one packed block.
 class BlockRowTarget : public qv::packed::PackedRowTarget {
@@ -114,7 +116,7 @@ PackedImageResult decodeImage(QByteArrayView file, PackedFormat format, BitmapRu
 // at once. Where mapping is not possible the file is read into memory.
 class MappedPictureFile {
 public:
-    explicit MappedPictureFile(const QString& fileName) : m_file(fileName) {}
+    explicit MappedPictureFile(const QString& fileName) : m_fileName(fileName) {}
     ~MappedPictureFile()
     {
         if (m_mapped)
@@ -123,7 +125,7 @@ public:
     // PackedOk, or why the bytes cannot be had.
     quint16 open()
     {
-        if (!m_file.open(QIODevice::ReadOnly))
+        if (!qv::openPictureFile(m_file, m_fileName))
             return PackedReadError;
         if (m_file.size() > 0 && (m_mapped = m_file.map(0, m_file.size())))
             return PackedOk;
@@ -155,6 +157,7 @@ private:
         Q_UNUSED(end);
 #endif
     }
+    QString m_fileName;
     QFile m_file;
     uchar* m_mapped = nullptr;
     QByteArray m_copy;
@@ -184,9 +187,8 @@ PackedImageResult DecodePackedImage(QByteArrayView file, PackedFormat format, Bi
 PackedImageResult ReadPackedImage(const QString& fileName, BitmapRules rules)
 {
     PackedImageResult result;
-    QFileInfo info(fileName);
     const std::optional<PackedFormat> format = PackedFormatForFileName(fileName);
-    if (!info.exists() || !info.isFile())
+    if (!qv::isRegularFile(fileName))
         result.status = PackedFileNotFound;
     else if (!format)
         result.status = PackedUnsupportedFormat;
@@ -202,15 +204,14 @@ PackedImageResult ReadPackedImage(const QString& fileName, BitmapRules rules)
 PackedReadResult ReadPackedBitmap(const QString& fileName, bool readWholeFile)
 {
     using qv::packed::failed;
-    QFileInfo info(fileName);
-    if (!info.exists() || !info.isFile())
+    if (!qv::isRegularFile(fileName))
         return failed(PackedFileNotFound);
     const std::optional<PackedFormat> format = PackedFormatForFileName(fileName);
     if (!format)
         return failed(PackedUnsupportedFormat);
 
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!qv::openPictureFile(file, fileName))
         return failed(PackedReadError);
     if (!readWholeFile && file.size() > 0) {
         if (uchar* mapped = file.map(0, file.size())) {
@@ -269,20 +270,18 @@ PackedBitmapPtr makePackedBitmap(int width, int height, int resultBits, int colo
     if (!block)
         return nullptr;
     uchar* h = block->data();
-    putLe32(h + 0, 40);
-    putLe32(h + 4, quint32(width));
-    putLe32(h + 8, quint32(height));
-    putLe16(h + 12, 1);
-    putLe16(h + 14, quint16(resultBits));
-    putLe32(h + 16, 0);
-    putLe32(h + 20, quint32(imageSize));
-    putLe32(h + 32, quint32(colours));
+    qv::BitmapInfo info;
+    info.width = width;
+    info.height = height;
+    info.bits = resultBits;
+    info.imageSize = quint32(imageSize);
+    info.coloursUsed = quint32(colours);
+    qv::writeBitmapInfoHeader(h, info);
     if (resultBits <= 8) {
         uchar* t = h + PackedBitmap::kInfoHeaderSize;
         for (int i = 0; i < colours && i < 256; ++i) {
-            t[4 * i] = palette[std::size_t(i)].b;
-            t[4 * i + 1] = palette[std::size_t(i)].g;
-            t[4 * i + 2] = palette[std::size_t(i)].r;
+            const Rgb& c = palette[std::size_t(i)];
+            qv::writeColourEntry(t + 4 * i, c.r, c.g, c.b);
         }
     }
     return block;

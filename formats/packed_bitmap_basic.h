@@ -1,98 +1,14 @@
-// Shared layer of the packed-bitmap readers: a checked byte cursor, the row
-// size rule, and building the result block with header and colour table.
+// Shared layer of the packed-bitmap readers: the row size rule, and building
+// the result block with header and colour table.
 #pragma once
 #include "formats/packed_bitmap.h"
+#include "platform/byte_cursor.h"
 
 #include <QByteArrayView>
 #include <array>
 #include <cstdint>
-#include <functional>
 
 namespace qv::packed {
-
-// Little-endian fields.
-inline quint16 le16(const uchar* p) { return quint16(p[0] | (p[1] << 8)); }
-inline quint32 le32(const uchar* p)
-{
-    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
-}
-inline void putLe16(uchar* p, quint16 v) { p[0] = uchar(v); p[1] = uchar(v >> 8); }
-inline void putLe32(uchar* p, quint32 v)
-{
-    p[0] = uchar(v); p[1] = uchar(v >> 8); p[2] = uchar(v >> 16); p[3] = uchar(v >> 24);
-}
-
-// Called with an offset of the file: the bytes before it are done with, so a
-// mapped file may hand their pages back.
-using ReleaseHook = std::function<void(std::size_t)>;
-
-// Reads from a byte range; every request either succeeds whole or takes nothing.
-class ByteCursor {
-public:
-    explicit ByteCursor(QByteArrayView data)
-        : m_data(reinterpret_cast<const uchar*>(data.data())), m_size(std::size_t(data.size())) {}
-
-    std::size_t pos() const { return m_pos; }
-    std::size_t size() const { return m_size; }
-    std::size_t remaining() const { return m_size - m_pos; }
-    bool atEnd() const { return m_pos >= m_size; }
-
-    // Next byte; at the end it returns false and leaves *out untouched.
-    bool byte(uchar* out)
-    {
-        if (m_pos >= m_size)
-            return false;
-        *out = m_data[m_pos++];
-        return true;
-    }
-    // Points at the next n bytes and steps over them, or null when fewer remain.
-    const uchar* take(std::size_t n)
-    {
-        if (n > remaining())
-            return nullptr;
-        const uchar* p = m_data + m_pos;
-        m_pos += n;
-        return p;
-    }
-    bool skip(std::size_t n) { return take(n) != nullptr; }
-    // The n bytes at pos, without moving; null when they are not all there.
-    const uchar* at(std::size_t pos, std::size_t n) const
-    {
-        return pos <= m_size && n <= m_size - pos ? m_data + pos : nullptr;
-    }
-    bool seek(std::size_t pos)
-    {
-        if (pos > m_size)
-            return false;
-        m_pos = pos;
-        return true;
-    }
-    // Stops reading at end (end <= size): what lies behind is not pixel data.
-    void limit(std::size_t end)
-    {
-        if (end < m_size)
-            m_size = end < m_pos ? m_pos : end;
-    }
-
-    // Decoders that read front to back call releaseRead() now and then; the
-    // hook hears of the bytes behind the cursor a few MiB at a time.
-    void setReleaseHook(const ReleaseHook* hook) { m_release = hook; }
-    void releaseRead()
-    {
-        if (m_release && *m_release && m_pos - m_released >= kReleaseStep) {
-            (*m_release)(m_pos);
-            m_released = m_pos;
-        }
-    }
-
-private:
-    static constexpr std::size_t kReleaseStep = std::size_t(4) << 20;
-    const uchar* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
-    std::size_t m_released = 0;
-    const ReleaseHook* m_release = nullptr;
-};
 
 // Bytes of one padded row of the result for width w:
 // 1 bit: ((w + 31) / 32) * 4; 2 or 4 bits: ((w + 7) / 8) * 4 (four bits a pixel);

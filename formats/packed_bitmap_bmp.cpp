@@ -1,6 +1,7 @@
 // Windows-bitmap reader of the packed-bitmap library: a file with a 40-byte
 // info header becomes a packed block that keeps the file's header and pixel
 // bytes (run-length data stays compressed).
+#include "formats/bitmap_header.h"
 #include "formats/bmp_decoder.h"
 #include "formats/packed_bitmap_basic.h"
 
@@ -35,9 +36,7 @@ PackedReadResult readWindowsBitmap(QByteArrayView file)
     } else {
         for (qsizetype i = 0; i < layout.palette.size(); ++i) {
             const QRgb c = layout.palette[i];
-            table[4 * i] = uchar(qBlue(c));
-            table[4 * i + 1] = uchar(qGreen(c));
-            table[4 * i + 2] = uchar(qRed(c));
+            writeColourEntry(table + 4 * i, uchar(qRed(c)), uchar(qGreen(c)), uchar(qBlue(c)));
         }
     }
     std::memcpy(table + tableBytes, file.data() + layout.dataAt, layout.dataSize);

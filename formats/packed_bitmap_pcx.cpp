@@ -27,6 +27,7 @@ constexpr uchar kStandard16[16][3] = {
 void defaultPalette(int colours, Palette& palette)
 {
     if (colours == 2) {
+        palette[0] = Rgb{0, 0, 0};
         palette[1] = Rgb{255, 255, 255};
     } else if (colours <= 16) {
         for (int i = 0; i < colours; ++i)
@@ -78,57 +79,41 @@ private:
     int m_repeat = 0;
     uchar m_value = 0;
 };
-} // namespace
 
-quint16 readPcx(ByteCursor& in, PackedRowTarget& target)
+// How a header's planes and bits per plane are laid out, and the depth of
+// the result; false for the combinations PCX does not have.
+bool layoutFor(int planeBits, int planes, Layout* layout, int* resultBits)
 {
-    const uchar* h = in.take(kHeaderSize);
-    if (!h)
-        return PackedReadError;
-    if (h[0] != 10)
-        return PackedBadFormat;
-
-    const int version = h[1];
-    const bool runLength = h[2] == 1;
-    const int planeBits = h[3];
-    const int planes = h[65];
-    const int bits = planeBits * planes;
-    const int colours = coloursForBits(bits);
-
-    Layout layout;
-    int resultBits;
     if (planeBits == 1 && planes == 1) {
-        layout = Layout::Mono;
-        resultBits = 1;
+        *layout = Layout::Mono;
+        *resultBits = 1;
     } else if (planeBits == 1 && planes >= 2 && planes <= 4) {
-        layout = Layout::Planar;
-        resultBits = 4;
+        *layout = Layout::Planar;
+        *resultBits = 4;
     } else if (planeBits == 2 && planes == 1) {
-        layout = Layout::Packed2;
-        resultBits = 4;
+        *layout = Layout::Packed2;
+        *resultBits = 4;
     } else if (planeBits == 4 && planes == 1) {
-        layout = Layout::Packed4;
-        resultBits = 4;
+        *layout = Layout::Packed4;
+        *resultBits = 4;
     } else if (planeBits == 8 && planes == 1) {
-        layout = Layout::Indexed8;
-        resultBits = 8;
+        *layout = Layout::Indexed8;
+        *resultBits = 8;
     } else if (planeBits == 8 && (planes == 3 || planes == 4)) {
-        layout = Layout::Rgb; // a fourth (alpha) plane is dropped
-        resultBits = 24;
+        *layout = Layout::Rgb; // a fourth (alpha) plane is dropped
+        *resultBits = 24;
     } else {
-        return PackedBadFormat;
+        return false;
     }
+    return true;
+}
 
-    const int xMin = le16(h + 4), yMin = le16(h + 6), xMax = le16(h + 8), yMax = le16(h + 10);
-    const qint64 width = qint64(xMax) - xMin + 1;
-    const qint64 height = qint64(yMax) - yMin + 1;
-    const std::size_t bytesPerLine = le16(h + 66);
-    if (!pictureSizeAllowed(width, height)
-        || bytesPerLine < (std::uint64_t(width) * std::uint64_t(planeBits) + 7) / 8)
-        return PackedBadFormat;
-
-    Palette palette{};
-    if (version == 3) {
+// The palette: the standard one for version 3, the 256-entry trailer for 8
+// bits (the cursor then stops before it), else the header's 16 entries.
+quint16 readPalette(ByteCursor& in, const uchar* header, int bits, Palette& palette)
+{
+    const int colours = coloursForBits(bits);
+    if (header[1] == 3) {
         defaultPalette(colours, palette);
     } else if (bits == 8) {
         if (in.size() < kHeaderSize + kTrailerSize)
@@ -142,8 +127,88 @@ quint16 readPcx(ByteCursor& in, PackedRowTarget& target)
         in.limit(trailerAt);
     } else {
         for (int i = 0; i < colours && i < 16; ++i)
-            palette[std::size_t(i)] = Rgb{h[16 + 3 * i], h[17 + 3 * i], h[18 + 3 * i]};
+            palette[std::size_t(i)] = Rgb{header[16 + 3 * i], header[17 + 3 * i], header[18 + 3 * i]};
+        // Many writers leave a 1-bit file's header palette all zero: two equal
+        // entries would make the picture one flat colour, so black and white it is.
+        const Rgb& a = palette[0];
+        const Rgb& b = palette[1];
+        if (colours == 2 && a.r == b.r && a.g == b.g && a.b == b.b)
+            defaultPalette(colours, palette);
     }
+    return PackedOk;
+}
+
+// One decoded file line (its planes one after another) into a result row of
+// w pixels.
+void placeLine(Layout layout, const uchar* plane, std::size_t bytesPerLine, int planes, std::size_t w, uchar* out,
+               std::size_t stride)
+{
+    switch (layout) {
+    case Layout::Mono:
+        std::memcpy(out, plane, std::min(stride, (w + 7) / 8));
+        break;
+    case Layout::Indexed8:
+        std::memcpy(out, plane, std::min(stride, w));
+        break;
+    case Layout::Packed4:
+        std::memcpy(out, plane, std::min(stride, (w + 1) / 2));
+        break;
+    case Layout::Packed2:
+        for (std::size_t x = 0; x < w; ++x) {
+            const int v = (plane[x / 4] >> (6 - 2 * (x % 4))) & 3;
+            out[x / 2] |= uchar(x % 2 ? v : v << 4);
+        }
+        break;
+    case Layout::Planar:
+        for (std::size_t x = 0; x < w; ++x) {
+            int v = 0;
+            for (int p = 0; p < planes; ++p)
+                v |= ((plane[std::size_t(p) * bytesPerLine + x / 8] >> (7 - x % 8)) & 1) << p;
+            out[x / 2] |= uchar(x % 2 ? v : v << 4);
+        }
+        break;
+    case Layout::Rgb:
+        for (std::size_t x = 0; x < w; ++x) {
+            out[3 * x] = plane[2 * bytesPerLine + x];
+            out[3 * x + 1] = plane[bytesPerLine + x];
+            out[3 * x + 2] = plane[x];
+        }
+        break;
+    }
+}
+
+} // namespace
+
+quint16 readPcx(ByteCursor& in, PackedRowTarget& target)
+{
+    const uchar* h = in.take(kHeaderSize);
+    if (!h)
+        return PackedReadError;
+    if (h[0] != 10)
+        return PackedBadFormat;
+
+    const bool runLength = h[2] == 1;
+    const int planeBits = h[3];
+    const int planes = h[65];
+    const int bits = planeBits * planes;
+    const int colours = coloursForBits(bits);
+
+    Layout layout;
+    int resultBits;
+    if (!layoutFor(planeBits, planes, &layout, &resultBits))
+        return PackedBadFormat;
+
+    const int xMin = le16(h + 4), yMin = le16(h + 6), xMax = le16(h + 8), yMax = le16(h + 10);
+    const qint64 width = qint64(xMax) - xMin + 1;
+    const qint64 height = qint64(yMax) - yMin + 1;
+    const std::size_t bytesPerLine = le16(h + 66);
+    if (!pictureSizeAllowed(width, height)
+        || bytesPerLine < (std::uint64_t(width) * std::uint64_t(planeBits) + 7) / 8)
+        return PackedBadFormat;
+
+    Palette palette{};
+    if (const quint16 status = readPalette(in, h, bits, palette); status != PackedOk)
+        return status;
 
     // The encoded lines must be able to cover the picture before the result
     // is allocated: a run pair of 2 bytes gives at most 63.
@@ -166,39 +231,7 @@ quint16 readPcx(ByteCursor& in, PackedRowTarget& target)
         // The first file line is the top row, the last one of the bottom-up block.
         uchar* out = target.row(int(height - 1 - y));
         in.releaseRead();
-        const uchar* plane = line.data();
-        switch (layout) {
-        case Layout::Mono:
-            std::memcpy(out, plane, std::min(stride, (w + 7) / 8));
-            break;
-        case Layout::Indexed8:
-            std::memcpy(out, plane, std::min(stride, w));
-            break;
-        case Layout::Packed4:
-            std::memcpy(out, plane, std::min(stride, (w + 1) / 2));
-            break;
-        case Layout::Packed2:
-            for (std::size_t x = 0; x < w; ++x) {
-                const int v = (plane[x / 4] >> (6 - 2 * (x % 4))) & 3;
-                out[x / 2] |= uchar(x % 2 ? v : v << 4);
-            }
-            break;
-        case Layout::Planar:
-            for (std::size_t x = 0; x < w; ++x) {
-                int v = 0;
-                for (int p = 0; p < planes; ++p)
-                    v |= ((plane[std::size_t(p) * bytesPerLine + x / 8] >> (7 - x % 8)) & 1) << p;
-                out[x / 2] |= uchar(x % 2 ? v : v << 4);
-            }
-            break;
-        case Layout::Rgb:
-            for (std::size_t x = 0; x < w; ++x) {
-                out[3 * x] = plane[2 * bytesPerLine + x];
-                out[3 * x + 1] = plane[bytesPerLine + x];
-                out[3 * x + 2] = plane[x];
-            }
-            break;
-        }
+        placeLine(layout, line.data(), bytesPerLine, planes, w, out, stride);
         if (!complete) // truncated data: the rows below stay black
             break;
     }

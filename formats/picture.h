@@ -13,6 +13,28 @@ public:
     virtual QString kindName() const = 0;
 };
 
+// A source object that holds the bitmap its reader made and the file's depth.
+class BitmapGraphic : public PictureGraphic {
+public:
+    const QImage& Bitmap() const { return m_bitmap; }
+    bool Empty() const { return m_bitmap.isNull(); }
+    int Width() const { return m_bitmap.width(); }
+    int Height() const { return m_bitmap.height(); }
+    // The file's bits per pixel when its reader knows them, else 0.
+    int BitsPerPixel() const { return m_bitsPerPixel; }
+
+protected:
+    void setBitmap(QImage bitmap, int bitsPerPixel)
+    {
+        m_bitmap = std::move(bitmap);
+        m_bitsPerPixel = bitsPerPixel;
+    }
+
+private:
+    QImage m_bitmap;
+    int m_bitsPerPixel = 0;
+};
+
 class TPicture {
 public:
     TPicture() = default;

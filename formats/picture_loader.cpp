@@ -4,9 +4,7 @@
 #include "formats/anymap.h"
 #include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
-#include "formats/jpeg_options.h"
 #include "formats/packed_bitmap.h"
-#include "platform/settings.h"
 
 #include <QFileInfo>
 #include <functional>
@@ -16,7 +14,7 @@ namespace {
 
 // A reader: returns the picture (a QImage converts to a plain bitmap picture)
 // or throws any std::exception.
-using PictureReader = std::function<TPicture(const QString& fileName)>;
+using PictureReader = std::function<TPicture(const QString& fileName, const JpegOptions& jpeg)>;
 
 struct PictureFormatRow {
     const char* key;
@@ -35,27 +33,26 @@ TPicture readPackedPicture(const QString& fileName, BitmapRules rules)
     return TPicture(std::move(r.image), r.bits);
 }
 
-TPicture readStrictPackedPicture(const QString& fileName)
+TPicture readStrictPackedPicture(const QString& fileName, const JpegOptions&)
 {
     return readPackedPicture(fileName, BitmapRules::InfoHeaderOnly);
 }
 
 // Tested in this order. Formats whose readers live elsewhere join with one row
 // each, e.g. {"gif", readGifPicture, kPictureReadErrorText}.
-// JPEG through the adapter, set up from the JPEG options of the settings and
-// decoded at full size into a plain bitmap.
-TPicture readJpegPicture(const QString& fileName)
+// JPEG through the adapter, set up from the JPEG options and decoded at full
+// size into a plain bitmap.
+TPicture readJpegPicture(const QString& fileName, const JpegOptions& options)
 {
     TJPEGImage jpeg;
-    applyJpegOptions(jpeg, {Configurazione.Colori, Configurazione.Quantizzazione, Configurazione.Dithering,
-                            Configurazione.Qualita});
+    applyJpegOptions(jpeg, options);
     jpeg.LoadFromFile(fileName);
     return TPicture(jpeg.Bitmap());
 }
 
 // TIFF files, drawing previews, icons and metafiles through the any-format bitmap, which
 // the picture keeps.
-TPicture readAnymapPicture(const QString& fileName)
+TPicture readAnymapPicture(const QString& fileName, const JpegOptions&)
 {
     auto anymap = std::make_shared<TAnymap>();
     anymap->LoadFromFile(fileName);
@@ -71,10 +68,11 @@ const PictureFormatRow kPictureFormats[] = {
     {"tga", readStrictPackedPicture, kPictureUnsupportedText},
     {"rle", readStrictPackedPicture, kPictureUnsupportedText},
     {"dib", readStrictPackedPicture, kPictureUnsupportedText},
-    {"gif", [](const QString& f) { return TPicture(LoadGifPicture(f)); }, kPictureReadErrorText},
+    {"gif", [](const QString& f, const JpegOptions&) { return TPicture(LoadGifPicture(f)); }, kPictureReadErrorText},
     {"jpg", readJpegPicture, kPictureReadErrorText},
     {"jpeg", readJpegPicture, kPictureReadErrorText},
-    {"bmp", [](const QString& f) { return readPackedPicture(f, BitmapRules::AnyHeader); }, kPictureReadErrorText},
+    {"bmp", [](const QString& f, const JpegOptions&) { return readPackedPicture(f, BitmapRules::AnyHeader); },
+     kPictureReadErrorText},
     {"ico", readAnymapPicture, kPictureReadErrorText},
     {"wmf", readAnymapPicture, kPictureReadErrorText},
     {"emf", readAnymapPicture, kPictureReadErrorText},
@@ -101,14 +99,14 @@ bool IsPictureExtension(const QString& key)
     return false;
 }
 
-void LoadPictureFile(const QString& fileName, TPicture& picture)
+void LoadPictureFile(const QString& fileName, TPicture& picture, const JpegOptions& jpeg)
 {
     const QString key = PictureExtensionKey(fileName);
     for (const PictureFormatRow& row : kPictureFormats) {
         if (key != QLatin1String(row.key))
             continue;
         try {
-            picture = row.read(fileName);
+            picture = row.read(fileName, jpeg);
             return;
         } catch (const std::exception&) {
             // The user sees the dispatch's own text, never the reader's.
@@ -118,9 +116,9 @@ void LoadPictureFile(const QString& fileName, TPicture& picture)
     throw EPictureLoad(QString::fromUtf8(kPictureUnsupportedText));
 }
 
-TPicture LoadPictureFile(const QString& fileName)
+TPicture LoadPictureFile(const QString& fileName, const JpegOptions& jpeg)
 {
     TPicture picture;
-    LoadPictureFile(fileName, picture);
+    LoadPictureFile(fileName, picture, jpeg);
     return picture;
 }

@@ -1,6 +1,7 @@
 // Loading a picture file by its extension: the one way from a file on disk to
 // the picture a window shows, and the test of which files are pictures.
 #pragma once
+#include "formats/jpeg_options.h"
 #include "formats/picture.h"
 #include "platform/errors.h"
 
@@ -23,6 +24,8 @@ QString PictureExtensionKey(const QString& fileName);
 bool IsPictureExtension(const QString& key);
 
 // Loads the file into `picture`, choosing the reader by the extension key
-// alone. Throws EPictureLoad; on failure `picture` is left unchanged.
-void LoadPictureFile(const QString& fileName, TPicture& picture);
-TPicture LoadPictureFile(const QString& fileName);
+// alone; JPEG files are decoded with `jpeg` (the windows pass the user's
+// options from the settings). Throws EPictureLoad; on failure `picture` is
+// left unchanged.
+void LoadPictureFile(const QString& fileName, TPicture& picture, const JpegOptions& jpeg = JpegOptions());
+TPicture LoadPictureFile(const QString& fileName, const JpegOptions& jpeg = JpegOptions());

@@ -1,7 +1,11 @@
 // The TIFF reader: first directory, strips decoded row by row (none, PackBits,
 // LZW with the early code-width change), the rows going straight into the picture or into a Windows bitmap file.
 #include "formats/tif_map.h"
+#include "formats/bitmap_header.h"
 #include "formats/bmp_decoder.h"
+#include "formats/lzw_string_table.h"
+#include "formats/picture_file.h"
+#include "platform/byte_cursor.h"
 #include "platform/limits.h"
 
 #include <QFile>
@@ -42,50 +46,27 @@ const char* const kTifMessages[] = {
 // The longest row the reader takes ("File Too big" beyond).
 constexpr std::uint64_t kMaxRowBytes = 7200;
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
-constexpr int kBitmapFileHeader = 14;
-constexpr int kBitmapInfoHeader = 40;
 
 enum Compression : quint32 { NoCompression = 1, Lzw = 5, PackBits = 32773 };
 
-// The file's bytes, read in the file's byte order. Callers check a range with
-// holds() before reading it.
-class TifSource {
-public:
-    explicit TifSource(QByteArrayView bytes)
-        : m_data(reinterpret_cast<const uchar*>(bytes.data())), m_size(std::uint64_t(bytes.size())) {}
+using qv::ByteCursor;
 
-    std::uint64_t size() const { return m_size; }
-    bool holds(std::uint64_t offset, std::uint64_t length) const
-    {
-        return offset <= m_size && length <= m_size - offset;
-    }
-    const uchar* at(std::uint64_t offset) const { return m_data + offset; }
-    quint16 u16(std::uint64_t offset) const
-    {
-        const uchar* p = m_data + offset;
-        return m_bigEndian ? quint16((p[0] << 8) | p[1]) : quint16(p[0] | (p[1] << 8));
-    }
-    quint32 u32(std::uint64_t offset) const
-    {
-        const uchar* p = m_data + offset;
-        return m_bigEndian ? (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | p[3]
-                           : quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
-    }
-    void setBigEndian(bool big) { m_bigEndian = big; }
-    // The bytes [offset, offset + length), which the caller has checked.
-    TifSource window(std::uint64_t offset, std::uint64_t length) const
-    {
-        TifSource w(*this);
-        w.m_data += offset;
-        w.m_size = length;
-        return w;
-    }
-
-private:
-    const uchar* m_data;
-    std::uint64_t m_size;
-    bool m_bigEndian = false;
-};
+// Fields of the directory, in the file's byte order. Callers check a range
+// with holds() first, so a field outside the file is a damaged file all the same.
+quint32 field16(const ByteCursor& src, std::uint64_t offset)
+{
+    quint16 v = 0;
+    if (!src.u16At(offset, &v))
+        fail(BadData);
+    return v;
+}
+quint32 field32(const ByteCursor& src, std::uint64_t offset)
+{
+    quint32 v = 0;
+    if (!src.u32At(offset, &v))
+        fail(BadData);
+    return v;
+}
 
 // A directory entry of one of the integer types, and where its values lie:
 // inside the entry when they fit in its 4-byte field, else at the 32-bit offset
@@ -96,16 +77,20 @@ struct TifEntry {
     int itemSize = 0;
 
     bool present() const { return count > 0; }
-    quint32 item(const TifSource& src, quint32 i) const
+    quint32 item(const ByteCursor& src, quint32 i) const
     {
         const std::uint64_t at = values + std::uint64_t(i) * std::uint64_t(itemSize);
         switch (itemSize) {
-        case 1:
-            return *src.at(at);
+        case 1: {
+            const uchar* p = src.at(at, 1);
+            if (!p)
+                fail(BadData);
+            return *p;
+        }
         case 2:
-            return src.u16(at);
+            return field16(src, at);
         default:
-            return src.u32(at);
+            return field32(src, at);
         }
     }
 };
@@ -139,39 +124,39 @@ int itemSizeOfType(quint16 type)
     }
 }
 
-TifDirectory readDirectory(TifSource& src)
+TifDirectory readDirectory(ByteCursor& src)
 {
-    if (src.size() < 2)
+    const uchar* mark = src.at(0, 2);
+    if (!mark)
         fail(NotATif);
-    const uchar* mark = src.at(0);
     if (mark[0] == 'I' && mark[1] == 'I')
-        src.setBigEndian(false);
+        src.setOrder(ByteCursor::Order::LittleEndian);
     else if (mark[0] == 'M' && mark[1] == 'M')
-        src.setBigEndian(true);
+        src.setOrder(ByteCursor::Order::BigEndian);
     else
         fail(NotATif);
     if (!src.holds(0, 8))
         fail(UnexpectedEof);
     // The version word is not tested; only the first directory is read.
-    const std::uint64_t ifd = src.u32(4);
+    const std::uint64_t ifd = field32(src, 4);
     if (!src.holds(ifd, 2))
         fail(BadData);
-    const quint32 entries = src.u16(ifd);
+    const quint32 entries = field16(src, ifd);
     if (!src.holds(ifd + 2, std::uint64_t(entries) * 12))
         fail(UnexpectedEof);
 
     TifDirectory dir;
     for (quint32 i = 0; i < entries; ++i) {
         const std::uint64_t at = ifd + 2 + std::uint64_t(i) * 12;
-        const quint16 tag = src.u16(at);
+        const quint16 tag = field16(src, at);
         TifEntry e;
-        e.itemSize = itemSizeOfType(src.u16(at + 2));
+        e.itemSize = itemSizeOfType(field16(src, at + 2));
         if (e.itemSize == 0)
             continue;
-        e.count = src.u32(at + 4);
+        e.count = field32(src, at + 4);
         const std::uint64_t bytes = std::uint64_t(e.count) * std::uint64_t(e.itemSize);
         // Values that do not fit in the field are reached by a whole 32-bit offset.
-        e.values = bytes <= 4 ? at + 8 : src.u32(at + 8);
+        e.values = bytes <= 4 ? at + 8 : field32(src, at + 8);
         const bool used = (tag >= 256 && tag <= 259) || tag == 262 || tag == 273 || (tag >= 277 && tag <= 279)
             || tag == 284 || tag == 317 || tag == 320;
         if (!used || !e.present())
@@ -213,7 +198,7 @@ using Palette = std::array<std::array<uchar, 3>, 256>; // red, green, blue
 // levels (0..65535, often the byte times 257).
 enum class MapScale { Bytes, HighBytes, Levels };
 
-MapScale colourMapScale(const TifSource& src, const TifEntry& map)
+MapScale colourMapScale(const ByteCursor& src, const TifEntry& map)
 {
     bool small = true, lowZero = true;
     for (quint32 i = 0; i < map.count; ++i) {
@@ -287,41 +272,42 @@ private:
     quint32 m_done = 0;
 };
 
-void readPlainStrip(const TifSource& src, std::uint64_t offset, quint32 rows, RowSink& sink)
+void readPlainStrip(ByteCursor& in, quint32 rows, RowSink& sink)
 {
     for (quint32 i = 0; i < rows && !sink.complete(); ++i) {
-        if (!src.holds(offset, sink.rowBytes()))
+        const uchar* p = in.take(sink.rowBytes());
+        if (!p)
             fail(UnexpectedEof);
-        std::memcpy(sink.row(), src.at(offset), sink.rowBytes());
-        offset += sink.rowBytes();
+        std::memcpy(sink.row(), p, sink.rowBytes());
         sink.finish();
     }
 }
 
 // PackBits, one row at a time; a run that crosses the row's end is cut there.
-void readPackBitsStrip(const TifSource& src, std::uint64_t offset, quint32 rows, RowSink& sink)
+void readPackBitsStrip(ByteCursor& in, quint32 rows, RowSink& sink)
 {
     const std::size_t rowBytes = sink.rowBytes();
     for (quint32 i = 0; i < rows && !sink.complete(); ++i) {
         uchar* row = sink.row();
         std::size_t filled = 0;
         while (filled < rowBytes) {
-            if (!src.holds(offset, 1))
+            uchar n = 0;
+            if (!in.byte(&n))
                 fail(UnexpectedEof);
-            const uchar n = *src.at(offset++);
             if (n < 128) {
                 const std::size_t count = std::size_t(n) + 1;
-                if (!src.holds(offset, count))
+                const uchar* literal = in.take(count);
+                if (!literal)
                     fail(UnexpectedEof);
                 const std::size_t used = std::min(count, rowBytes - filled);
-                std::memcpy(row + filled, src.at(offset), used);
+                std::memcpy(row + filled, literal, used);
                 filled += used;
-                offset += count;
             } else if (n > 128) {
-                if (!src.holds(offset, 1))
+                uchar repeated = 0;
+                if (!in.byte(&repeated))
                     fail(UnexpectedEof);
                 const std::size_t used = std::min<std::size_t>(257 - n, rowBytes - filled);
-                std::memset(row + filled, *src.at(offset++), used);
+                std::memset(row + filled, repeated, used);
                 filled += used;
             }
         }
@@ -330,21 +316,14 @@ void readPackBitsStrip(const TifSource& src, std::uint64_t offset, quint32 rows,
 }
 
 // LZW as TIFF writes it: codes most significant bit first, 9 to 12 bits wide,
-// the width growing one code early. Strings are kept as prefix code + last byte
-// and spelled backwards into a buffer, so nothing recurses.
+// the width growing one code early.
 class LzwStrip {
 public:
-    static constexpr int kClear = 256, kEnd = 257, kFirstFree = 258, kTableSize = 4096;
+    static constexpr int kClear = 256, kEnd = 257, kFirstFree = 258;
 
-    LzwStrip(const TifSource& src, std::uint64_t offset, quint32 rows, RowSink& sink)
-        : m_src(src), m_pos(offset), m_rowsLeft(rows), m_sink(sink)
+    LzwStrip(ByteCursor& in, quint32 rows, RowSink& sink)
+        : m_in(in), m_rowsLeft(rows), m_sink(sink), m_table(256)
     {
-        for (int c = 0; c < 256; ++c) {
-            m_prefix[c] = 0;
-            m_suffix[c] = uchar(c);
-            m_first[c] = uchar(c);
-            m_length[c] = 1;
-        }
         reset();
     }
 
@@ -376,11 +355,12 @@ public:
                 old = code;
                 continue;
             }
-            if (code < m_next) {
+            const int next = int(m_table.nextFree());
+            if (code < next) {
                 output(code);
-                add(old, m_first[code]);
-            } else if (code == m_next) {
-                add(old, m_first[old]);
+                add(old, m_table.first(unsigned(code)));
+            } else if (code == next) {
+                add(old, m_table.first(unsigned(old)));
                 output(code);
             } else {
                 fail(BadCode);
@@ -392,32 +372,30 @@ public:
 private:
     void reset()
     {
-        m_next = kFirstFree;
+        m_table.reset(kFirstFree);
         m_width = 9;
     }
 
     int nextCode()
     {
         while (m_bitCount < m_width) {
-            if (!m_src.holds(m_pos, 1))
+            uchar b = 0;
+            if (!m_in.byte(&b))
                 fail(UnexpectedEof);
-            m_bits = (m_bits << 8) | *m_src.at(m_pos++);
+            m_bits = (m_bits << 8) | b;
             m_bitCount += 8;
         }
         m_bitCount -= m_width;
         return int((m_bits >> m_bitCount) & ((1u << m_width) - 1));
     }
 
+    // Codes widen one code early: when the table reaches 2^width - 1.
     void add(int prefix, uchar last)
     {
-        if (m_next >= kTableSize)
+        if (!m_table.add(unsigned(prefix), last))
             fail(BadCode);
-        m_prefix[m_next] = quint16(prefix);
-        m_suffix[m_next] = last;
-        m_first[m_next] = m_first[prefix];
-        m_length[m_next] = quint16(m_length[prefix] + 1);
-        ++m_next;
-        if (m_next == 511 || m_next == 1023 || m_next == 2047)
+        const unsigned next = m_table.nextFree();
+        if (next == 511 || next == 1023 || next == 2047)
             ++m_width;
     }
 
@@ -427,11 +405,8 @@ private:
     {
         if (m_rowsLeft == 0 || m_sink.complete())
             return;
-        const int length = m_length[code];
-        for (int i = length - 1, c = code; i >= 0; --i, c = m_prefix[c])
-            m_spell[std::size_t(i)] = m_suffix[c];
-        const uchar* p = m_spell.data();
-        std::size_t left = std::size_t(length);
+        const uchar* p = nullptr;
+        std::size_t left = m_table.spell(unsigned(code), &p);
         while (left > 0 && m_rowsLeft > 0 && !m_sink.complete()) {
             const std::size_t n = std::min(left, m_sink.rowBytes() - m_fill);
             std::memcpy(m_sink.row() + m_fill, p, n);
@@ -446,20 +421,14 @@ private:
         }
     }
 
-    const TifSource& m_src;
-    std::uint64_t m_pos;
+    ByteCursor& m_in;
     quint32 m_rowsLeft;
     RowSink& m_sink;
     std::size_t m_fill = 0;
     quint32 m_bits = 0;
     int m_bitCount = 0;
-    int m_next = kFirstFree;
     int m_width = 9;
-    std::array<quint16, kTableSize> m_prefix{};
-    std::array<uchar, kTableSize> m_suffix{};
-    std::array<uchar, kTableSize> m_first{};
-    std::array<quint16, kTableSize> m_length{};
-    std::array<uchar, kTableSize> m_spell{};
+    LzwStringTable m_table;
 };
 
 // Upper bound of decoded bytes per byte of input, so that a small file cannot
@@ -478,17 +447,6 @@ std::uint64_t maxExpansion(quint32 compression)
     }
 }
 
-void putLe16(uchar* p, quint32 v)
-{
-    p[0] = uchar(v);
-    p[1] = uchar(v >> 8);
-}
-void putLe32(uchar* p, quint32 v)
-{
-    putLe16(p, v);
-    putLe16(p + 2, v >> 16);
-}
-
 // The first picture of a TIFF file, its directory, depth and palette checked
 // before anything is allocated for its rows.
 class TifPicture {
@@ -504,7 +462,7 @@ public:
     void decode(const RowStore& store) const;
 
 private:
-    TifSource m_src;
+    ByteCursor m_src;
     TifDirectory m_dir;
     std::uint64_t m_rowBytes = 0;
     int m_bits = 0;
@@ -514,7 +472,7 @@ private:
 
 TifPicture::TifPicture(QByteArrayView tif) : m_src(tif), m_dir(readDirectory(m_src))
 {
-    const TifSource& src = m_src;
+    const ByteCursor& src = m_src;
     const TifDirectory& dir = m_dir;
     if (dir.width == 0 || dir.height == 0 || !dir.stripOffsets.present() || dir.stripOffsets.item(src, 0) == 0)
         fail(BadData);
@@ -563,7 +521,7 @@ TifPicture::TifPicture(QByteArrayView tif) : m_src(tif), m_dir(readDirectory(m_s
 
 void TifPicture::decode(const RowStore& store) const
 {
-    const TifSource& src = m_src;
+    const ByteCursor& src = m_src;
     const TifDirectory& dir = m_dir;
     RowSink sink(dir, m_rowBytes, store);
     const quint32 strips = dir.stripOffsets.count;
@@ -584,13 +542,14 @@ void TifPicture::decode(const RowStore& store) const
             if (n > 0 && n < length)
                 length = n;
         }
-        const TifSource strip = src.window(offset, length);
+        // Uncompressed rows are taken as they come, whatever the byte count says.
+        ByteCursor strip = src.window(offset, dir.compression == NoCompression ? src.size() - offset : length);
         if (dir.compression == NoCompression)
-            readPlainStrip(src, offset, rows, sink);
+            readPlainStrip(strip, rows, sink);
         else if (dir.compression == PackBits)
-            readPackBitsStrip(strip, 0, rows, sink);
+            readPackBitsStrip(strip, rows, sink);
         else
-            LzwStrip(strip, 0, rows, sink).run();
+            LzwStrip(strip, rows, sink).run();
         if (sink.done() - before < rows)
             fail(UnexpectedEof); // a strip short of its rows would shift the rest
     }
@@ -608,29 +567,26 @@ QByteArray TifToBitmapFile(QByteArrayView tif)
     const std::uint64_t stride = picture.stride();
     const std::uint64_t paletteBytes = 4 * std::uint64_t(colours);
     const std::uint64_t pixelBytes = stride * picture.height();
-    const std::uint64_t fileSize = kBitmapFileHeader + kBitmapInfoHeader + paletteBytes + pixelBytes;
+    const std::uint64_t rowsOffset = qv::kBitmapFileHeaderSize + qv::kBitmapInfoHeaderSize + paletteBytes;
+    const std::uint64_t fileSize = rowsOffset + pixelBytes;
     if (fileSize > quint32(0xFFFFFFFF) || fileSize > std::uint64_t(std::numeric_limits<qsizetype>::max()))
         fail(FileTooBig);
 
     QByteArray out(qsizetype(fileSize), '\0');
     auto* file = reinterpret_cast<uchar*>(out.data());
-    file[0] = 'B';
-    file[1] = 'M';
-    putLe32(file + 2, quint32(fileSize));
-    putLe32(file + 10, quint32(kBitmapFileHeader + kBitmapInfoHeader + paletteBytes));
-    uchar* info = file + kBitmapFileHeader;
-    putLe32(info, kBitmapInfoHeader);
-    putLe32(info + 4, picture.width());
-    putLe32(info + 8, picture.height());
-    putLe16(info + 12, 1);
-    putLe16(info + 14, quint32(bits));
-    putLe32(info + 24, 143); // 143 pixels a metre, about 96 a inch
-    putLe32(info + 28, 143);
-    uchar* table = info + kBitmapInfoHeader;
+    qv::writeBitmapFileHeader(file, quint32(fileSize), quint32(rowsOffset));
+    qv::BitmapInfo info;
+    info.width = qint32(picture.width());
+    info.height = qint32(picture.height());
+    info.bits = bits;
+    // 143 pixels a metre is about 3.6 an inch, not a screen's 96 (3780 a
+    // metre); bitmaps made from TIFF files have always carried it.
+    info.pixelsPerMetre = 143;
+    qv::writeBitmapInfoHeader(file + qv::kBitmapFileHeaderSize, info);
+    uchar* table = file + qv::kBitmapFileHeaderSize + qv::kBitmapInfoHeaderSize;
     for (int i = 0; i < colours; ++i) {
-        table[4 * i] = picture.palette()[std::size_t(i)][2];
-        table[4 * i + 1] = picture.palette()[std::size_t(i)][1];
-        table[4 * i + 2] = picture.palette()[std::size_t(i)][0];
+        const auto& c = picture.palette()[std::size_t(i)];
+        qv::writeColourEntry(table + 4 * i, c[0], c[1], c[2]);
     }
     uchar* pixels = table + paletteBytes;
     const std::size_t rowBytes = std::size_t((std::uint64_t(picture.width()) * std::uint64_t(bits) + 7) / 8);
@@ -668,8 +624,7 @@ QImage tifImage(const TifPicture& picture)
 void TTifmap::LoadFromBytes(QByteArrayView tif)
 {
     const TifPicture picture(tif);
-    m_bitmap = tifImage(picture);
-    m_bitsPerPixel = picture.bits();
+    setBitmap(tifImage(picture), picture.bits());
 }
 
 void TTifmap::LoadFromStream(QIODevice& stream)
@@ -679,8 +634,8 @@ void TTifmap::LoadFromStream(QIODevice& stream)
 
 void TTifmap::LoadFromFile(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!qv::openPictureFile(file, fileName))
         fail(TifNotFound);
     // The file is read whole into memory; beyond 1 GiB that is refused rather
     // than risked (the largest picture accepted holds under 500 MB of rows).

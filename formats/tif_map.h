@@ -19,24 +19,13 @@ QV_DECLARE_ERROR(ETifException);
 // first, each padded to 4 bytes. Throws ETifException.
 QByteArray TifToBitmapFile(QByteArrayView tif);
 
-class TTifmap : public PictureGraphic {
+class TTifmap : public BitmapGraphic {
 public:
     // Each throws ETifException and leaves the previous picture when it fails.
     void LoadFromBytes(QByteArrayView tif);
     void LoadFromStream(QIODevice& stream);
+    // The bitmap is indexed (1, 4, 8 bits) or RGB32 (24 bits).
     void LoadFromFile(const QString& fileName);
 
-    // Indexed (1, 4, 8 bits) or RGB32 (24 bits); null before a load.
-    const QImage& Bitmap() const { return m_bitmap; }
-    bool Empty() const { return m_bitmap.isNull(); }
-    int Width() const { return m_bitmap.width(); }
-    int Height() const { return m_bitmap.height(); }
-    // Bits per pixel of the file's picture (1, 4, 8 or 24); 0 before a load.
-    int BitsPerPixel() const { return m_bitsPerPixel; }
-
     QString kindName() const override { return QStringLiteral("TTifmap"); }
-
-private:
-    QImage m_bitmap;
-    int m_bitsPerPixel = 0;
 };

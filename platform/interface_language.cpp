@@ -3,18 +3,18 @@
 
 #include "settings.h"
 
-InterfaceLanguage interfaceLanguage(const QString& lingua, LanguageTest test)
+InterfaceLanguage interfaceLanguage(const QString& language, LanguageTest test)
 {
     const QLatin1String italian("ITALIANO");
     switch (test) {
     case LanguageTest::Exact:
-        return lingua == italian ? InterfaceLanguage::Italian : InterfaceLanguage::English;
+        return language == italian ? InterfaceLanguage::Italian : InterfaceLanguage::English;
     case LanguageTest::ItalianPrefix:
-        return lingua.startsWith(italian) ? InterfaceLanguage::Italian : InterfaceLanguage::English;
+        return language.startsWith(italian) ? InterfaceLanguage::Italian : InterfaceLanguage::English;
     case LanguageTest::BothPrefixes:
-        if (lingua.startsWith(italian))
+        if (language.startsWith(italian))
             return InterfaceLanguage::Italian;
-        return lingua.startsWith(QLatin1String("ENGLISH")) ? InterfaceLanguage::English
+        return language.startsWith(QLatin1String("ENGLISH")) ? InterfaceLanguage::English
                                                            : InterfaceLanguage::Unchanged;
     }
     return InterfaceLanguage::English;
@@ -25,9 +25,9 @@ InterfaceLanguage interfaceLanguage(LanguageTest test)
     return interfaceLanguage(Configurazione.Lingua, test);
 }
 
-bool italianInterface(const QString& lingua, LanguageTest test)
+bool italianInterface(const QString& language, LanguageTest test)
 {
-    return interfaceLanguage(lingua, test) == InterfaceLanguage::Italian;
+    return interfaceLanguage(language, test) == InterfaceLanguage::Italian;
 }
 
 bool italianInterface(LanguageTest test)

@@ -11,9 +11,9 @@ enum class LanguageTest {
 
 enum class InterfaceLanguage { Italian, English, Unchanged };
 
-InterfaceLanguage interfaceLanguage(const QString& lingua, LanguageTest test);
+InterfaceLanguage interfaceLanguage(const QString& language, LanguageTest test);
 // For the setting of the process's record.
 InterfaceLanguage interfaceLanguage(LanguageTest test);
 // Whether texts chosen by `test` are the Italian ones.
 bool italianInterface(LanguageTest test);
-bool italianInterface(const QString& lingua, LanguageTest test);
+bool italianInterface(const QString& language, LanguageTest test);

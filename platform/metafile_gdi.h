@@ -2,6 +2,7 @@
 // the mapping from logical units to the picture, and a canvas that draws
 // GDI's shapes, text and bitmaps through QPainter.
 #pragma once
+#include "platform/byte_cursor.h"
 #include "platform/metafile_player.h"
 
 #include <QColor>
@@ -23,31 +24,38 @@ namespace qv::metafile {
 // fit reads as 0, so callers check the sizes they rely on first.
 class RecordBytes {
 public:
-    RecordBytes(const uchar* data, std::size_t size) : m_data(data), m_size(size) {}
-    std::size_t size() const { return m_size; }
-    bool has(std::size_t offset, std::size_t count) const { return offset <= m_size && count <= m_size - offset; }
-    quint16 u16(std::size_t o) const { return has(o, 2) ? quint16(m_data[o] | (m_data[o + 1] << 8)) : 0; }
+    RecordBytes(const uchar* data, std::size_t size) : m_bytes(QByteArrayView(data, qsizetype(size))) {}
+    std::size_t size() const { return m_bytes.size(); }
+    bool has(std::size_t offset, std::size_t count) const { return m_bytes.holds(offset, count); }
+    quint16 u16(std::size_t o) const
+    {
+        quint16 v = 0;
+        return m_bytes.u16At(o, &v) ? v : 0;
+    }
     qint16 s16(std::size_t o) const { return qint16(u16(o)); }
     quint32 u32(std::size_t o) const
     {
-        return has(o, 4) ? quint32(m_data[o]) | (quint32(m_data[o + 1]) << 8) | (quint32(m_data[o + 2]) << 16)
-                | (quint32(m_data[o + 3]) << 24)
-                         : 0;
+        quint32 v = 0;
+        return m_bytes.u32At(o, &v) ? v : 0;
     }
     qint32 s32(std::size_t o) const { return qint32(u32(o)); }
     float f32(std::size_t o) const;
-    quint8 u8(std::size_t o) const { return has(o, 1) ? m_data[o] : 0; }
+    quint8 u8(std::size_t o) const
+    {
+        const uchar* p = m_bytes.at(o, 1);
+        return p ? *p : 0;
+    }
     // The bytes at [o, o + n), or an empty view when they do not fit.
     QByteArrayView bytes(std::size_t o, std::size_t n) const
     {
-        return has(o, n) ? QByteArrayView(m_data + o, qsizetype(n)) : QByteArrayView();
+        const uchar* p = m_bytes.at(o, n);
+        return p ? QByteArrayView(p, qsizetype(n)) : QByteArrayView();
     }
     // COLORREF: red, green, blue, flags.
     QColor colour(std::size_t o) const { return QColor(u8(o), u8(o + 1), u8(o + 2)); }
 
 private:
-    const uchar* m_data;
-    std::size_t m_size;
+    ByteCursor m_bytes;
 };
 
 // Mapping modes.

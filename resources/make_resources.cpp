@@ -309,6 +309,85 @@ void drawGlyphs()
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRectF(2.5, 3.5, 19, 17));
     });
+
+    // The print window's tool bar.
+    auto printer = [&](QPainter& p) {
+        p.setPen(QPen(QColor(60, 60, 60), 1));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(6.5, 2.5, 11, 7));
+        p.setBrush(QColor(170, 175, 185));
+        p.drawRoundedRect(QRectF(2.5, 8.5, 19, 9), 2, 2);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(6.5, 14.5, 11, 7));
+        p.setPen(QPen(ink, 1));
+        p.drawLine(QPointF(8, 17.5), QPointF(16, 17.5));
+        p.drawLine(QPointF(8, 19.5), QPointF(14, 19.5));
+        p.fillRect(QRectF(17, 10.5, 2, 1.5), QColor(60, 180, 80));
+    };
+    glyph("GLYPH_PRINT", [&](QPainter& p, qreal) { printer(p); });
+    glyph("GLYPH_PRINTER_SETUP", [&](QPainter& p, qreal) {
+        p.save();
+        p.scale(0.8, 0.8);
+        printer(p);
+        p.restore();
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(90, 90, 100));
+        for (int i = 0; i < 8; ++i) {
+            p.save();
+            p.translate(17, 17);
+            p.rotate(i * 45);
+            p.drawRect(QRectF(-1.2, -6.5, 2.4, 3));
+            p.restore();
+        }
+        p.drawEllipse(QPointF(17, 17), 4.5, 4.5);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(17, 17), 1.8, 1.8);
+    });
+    auto sheet = [&](const QString& name, QRectF paper) {
+        glyph(name, [=](QPainter& p, qreal) {
+            p.setPen(QPen(QColor(60, 60, 60), 1));
+            p.setBrush(Qt::white);
+            p.drawRect(paper);
+            const QRectF pic = paper.adjusted(paper.width() * 0.25, paper.height() * 0.2, -paper.width() * 0.25,
+                                              -paper.height() * 0.45);
+            p.fillRect(pic, QColor(120, 170, 220));
+        });
+    };
+    sheet("GLYPH_PAGE_SMALL", QRectF(7.5, 7.5, 9, 12));
+    sheet("GLYPH_PAGE_LARGE", QRectF(4.5, 2.5, 15, 20));
+    glyph("GLYPH_KEEP_RATIO", [&](QPainter& p, qreal) {
+        p.setPen(QPen(QColor(60, 60, 60), 1));
+        p.setBrush(QColor(160, 180, 220));
+        p.drawRect(QRectF(2.5, 8.5, 12, 8));
+        p.setBrush(QColor(120, 150, 210));
+        p.drawRect(QRectF(2.5, 8.5, 6, 4));
+        p.setPen(pen);
+        p.drawLine(QPointF(10, 6), QPointF(20, 19));
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        arrowHead(p, QPointF(21, 20.5), 52, 6);
+    });
+    auto centring = [&](const QString& name, bool horizontal) {
+        glyph(name, [=](QPainter& p, qreal) {
+            if (!horizontal) {
+                p.translate(24, 0);
+                p.rotate(90);
+            }
+            p.setPen(QPen(QColor(150, 150, 150), 1, Qt::DashLine));
+            p.drawLine(QPointF(12, 2), QPointF(12, 22));
+            p.setPen(QPen(QColor(60, 60, 60), 1));
+            p.setBrush(QColor(120, 170, 220));
+            p.drawRect(QRectF(7.5, 8.5, 9, 7));
+            p.setPen(Qt::NoPen);
+            p.setBrush(ink);
+            arrowHead(p, QPointF(6.5, 12), 0, 5);
+            arrowHead(p, QPointF(17.5, 12), 180, 5);
+            p.fillRect(QRectF(1, 11, 4, 2), ink);
+            p.fillRect(QRectF(19, 11, 4, 2), ink);
+        });
+    };
+    centring("GLYPH_CENTRE_X", true);
+    centring("GLYPH_CENTRE_Y", false);
 }
 
 // The program's icon: two photographs on a blue rounded tile; the back one

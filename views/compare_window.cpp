@@ -1,10 +1,12 @@
 // The compare window: layout, language texts, loading and drawing of the panes.
 #include "views/compare_window.h"
 
+#include "catalogue/settings_options.h"
 #include "catalogue/thumbnail_scale.h"
 #include "formats/picture_loader.h"
 #include "platform/interface_language.h"
 #include "platform/settings.h"
+#include "platform/wait_cursor.h"
 #include "ui/file_label.h"
 #include "views/fit_geometry.h"
 
@@ -247,7 +249,8 @@ void TfrmConfrontaImg::loadIntoPane(int pane, const QString& fileName)
 {
     ComparePane* target = pane == 0 ? Image1 : Image2;
     (pane == 0 ? FileLabel1 : FileLabel2)->setFileName(fileName);
-    const TPicture picture = LoadPictureFile(fileName); // throws before the pane changes
+    WaitCursor wait;
+    const TPicture picture = LoadPictureFile(fileName, settingsJpegOptions()); // throws before the pane changes
     target->clear(colorFromRef(Configurazione.BkCol));
     target->draw(picture);
 }

@@ -1,6 +1,7 @@
 // The picture viewer window.
 #include "views/image_viewer.h"
 
+#include "catalogue/settings_options.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "formats/gif_errors.h"
 #include "formats/gif_progress.h"
@@ -11,6 +12,7 @@
 #include "ui/file_label.h"
 #include "views/command_guard.h"
 #include "views/picture_save.h"
+#include "views/print_layout.h"
 #include "views/stretch_handle.h"
 #include "views/viewer_geometry.h"
 
@@ -158,9 +160,7 @@ TfrmMostraImmagine::TfrmMostraImmagine(QWidget* owner)
     GNaturale1 = action("GNaturale1", &TfrmMostraImmagine::GNaturaleClick);
     CopianegliAppunti1 = action("CopianegliAppunti1", &TfrmMostraImmagine::CopianegliAppunti1Click);
     Salvacome1 = action("Salvacome1", &TfrmMostraImmagine::Salvacome1Click);
-    // The print layout window comes later; until then the item cannot be chosen.
-    Stampaimmagine1 = action("Stampaimmagine1", nullptr);
-    Stampaimmagine1->setEnabled(false);
+    Stampaimmagine1 = action("Stampaimmagine1", &TfrmMostraImmagine::Stampaimmagine1Click);
     PopupMenu981 = new QMenu(this);
     PopupMenu981->setObjectName("PopupMenu981");
     PopupMenu981->addActions({ZoomAumenta, ZoomRiduci, GNaturale1});
@@ -199,7 +199,7 @@ void TfrmMostraImmagine::setShownPicture(const QImage& picture) { ctImmagine->se
 
 void TfrmMostraImmagine::OpenFile(const QString& path, bool centred)
 {
-    OpenPicture(LoadPictureFile(path).image(), path, centred);
+    OpenPicture(LoadPictureFile(path, settingsJpegOptions()).image(), path, centred);
 }
 
 void TfrmMostraImmagine::OpenPicture(const QImage& picture, const QString& path, bool centred)
@@ -444,11 +444,18 @@ void TfrmMostraImmagine::Salvacome1Click()
     }
 }
 
+void TfrmMostraImmagine::Stampaimmagine1Click()
+{
+    // One print window for the whole program, kept by the main window.
+    TfrmStampa* window = printLayoutWindow(parentWidget() ? parentWidget() : this);
+    window->setPicture(shownPicture());
+    window->exec();
+}
+
 void TfrmMostraImmagine::SavePictureAs(const QImage& graphic, const QString& fileName)
 {
     const SaveTarget target = saveTargetFor(fileName);
-    const JpegOptions jpeg{Configurazione.Colori, Configurazione.Quantizzazione, Configurazione.Dithering,
-                           Configurazione.Qualita};
+    const JpegOptions jpeg = settingsJpegOptions();
     if (target.format != SaveFormat::Gif) {
         writePicture(graphic, target, jpeg);
         return;
@@ -456,6 +463,7 @@ void TfrmMostraImmagine::SavePictureAs(const QImage& graphic, const QString& fil
     const bool it = italian();
     const QString title = it ? QStringLiteral("Attenzione") : QStringLiteral("Warning");
     try {
+        WaitCursor wait; // the colour reduction and the coding take a while
         writePicture(graphic, target, jpeg);
     } catch (const EGifConversionError&) {
         GifProgress(1.0); // takes down the conversion's progress window
@@ -557,7 +565,7 @@ void TfrmMostraImmagine::closeEvent(QCloseEvent* e)
         const bool it = italian();
         const QString title = !m_path.isEmpty() ? m_path : it ? QStringLiteral("Attenzione") : QStringLiteral("Warning");
         const int answer = m_prompts->askSave(
-            this, title, it ? QStringLiteral("L'immagine è stata modificata. Salvare?") : QStringLiteral("Image modifed. Save?"));
+            this, title, it ? QStringLiteral("L'immagine è stata modificata. Salvare?") : QStringLiteral("Image modified. Save?"));
         if (answer == QMessageBox::Cancel) {
             e->ignore();
             return;

@@ -94,6 +94,8 @@ public:
     void GNaturaleClick();
     void CopianegliAppunti1Click();
     void Salvacome1Click();
+    // Shows the print window modally with the shown picture.
+    void Stampaimmagine1Click();
     // Saves a picture by the extension of fileName (GIF failures are shown
     // here; JPEG and bitmap failures are thrown).
     void SavePictureAs(const QImage& graphic, const QString& fileName);

@@ -1,6 +1,7 @@
 // The slideshow window and the preparation of its pictures.
 #include "views/slideshow.h"
 
+#include "catalogue/settings_options.h"
 #include "catalogue/thumbnail_geometry.h"
 #include "catalogue/thumbnail_model.h"
 #include "catalogue/thumbnail_scale.h"
@@ -49,7 +50,7 @@ PreparedSlide prepareSlide(const QStringList& files, int start, QSize client, QS
         try {
             // A file that cannot be read, or was deleted since the list was
             // taken, is passed over for the next one.
-            LoadPictureFile(files[index], picture);
+            LoadPictureFile(files[index], picture, settingsJpegOptions());
         } catch (const std::exception&) {
             continue;
         }

@@ -181,10 +181,21 @@ TEST(PcxReader, PalettesByVersionAndDepth)
     s1.version = 3;
     s1.planeBits = 1;
     s1.width = 8;
-    s1.headerPalette = QByteArray(6, '\x55');
-    const QImage bw = decodePcx(pcxFile(s1, QByteArray("\x0F", 1)));
-    EXPECT_EQ(bw.pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(bw.pixel(7, 0), qRgb(255, 255, 255));
+    // Version 5 with two equal header entries (all zero, as many writers leave
+    // them) is black and white too; two different entries are kept.
+    struct { int version; QByteArray palette; QRgb zero, one; } monoCases[] = {
+        {3, QByteArray(6, '\x55'), qRgb(0, 0, 0), qRgb(255, 255, 255)},
+        {5, QByteArray(6, '\0'), qRgb(0, 0, 0), qRgb(255, 255, 255)},
+        {5, QByteArray(6, '\x20'), qRgb(0, 0, 0), qRgb(255, 255, 255)},
+        {5, QByteArray("\x10\x20\x30\xF0\xE0\xD0", 6), qRgb(16, 32, 48), qRgb(240, 224, 208)},
+    };
+    for (const auto& c : monoCases) {
+        s1.version = c.version;
+        s1.headerPalette = c.palette;
+        const QImage bw = decodePcx(pcxFile(s1, QByteArray("\x0F", 1)));
+        EXPECT_EQ(bw.pixel(0, 0), c.zero) << c.version;
+        EXPECT_EQ(bw.pixel(7, 0), c.one) << c.version;
+    }
 }
 
 TEST(PcxReader, RunsAndLines)

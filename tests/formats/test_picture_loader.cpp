@@ -2,8 +2,11 @@
 // reader each key reaches, and the two messages that replace every failure.
 #include "formats/bmp_builder.h"
 #include "formats/picture_loader.h"
+#include "platform/file_names.h"
 
+#include <QBuffer>
 #include <QTemporaryDir>
+#include <unistd.h>
 
 using namespace qvtest;
 
@@ -26,7 +29,7 @@ QString failureOf(const QString& path)
 // A 1 x 1 GIF: header, screen, two-colour table, image, LZW data, trailer.
 QByteArray tinyGif()
 {
-    return QByteArray::fromHex("474946383961010001008000000000ffffff2c00000000010001000002024401003b");
+    return QByteArray::fromHex("47494638396101000100800000000000ffffff2c00000000010001000002024401003b");
 }
 
 QByteArray smallBmp()
@@ -120,6 +123,40 @@ TEST(PictureLoader, FailuresCarryTheDispatchMessages)
     TPicture picture(QImage(3, 3, QImage::Format_RGB32));
     EXPECT_THROW(LoadPictureFile(pcxAsTga, picture), EPictureLoad);
     EXPECT_EQ(picture.size(), QSize(3, 3));
+}
+
+TEST(PictureLoader, NamesThatAreNotUtf8)
+{
+    // A Latin-1 name: its byte 0xE9 reaches the program as U+DCE9, which
+    // QFile would write back as other bytes.
+    const auto encoded = [](const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(5, 3, QImage::Format_RGB32).save(&buffer, format);
+        return bytes;
+    };
+    const struct {
+        const char* extension;
+        QByteArray bytes;
+        QSize size;
+    } cases[] = {
+        {"bmp", smallBmp(), QSize(2, 1)},
+        {"pcx", smallPcx(), QSize(8, 1)},
+        {"gif", tinyGif(), QSize(1, 1)},
+        {"jpg", encoded("JPG"), QSize(5, 3)},
+        {"ico", encoded("ICO"), QSize(5, 3)},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QByteArray path = QFile::encodeName(dir.path()) + "/caf\xE9." + c.extension;
+        writeFileAt(path, c.bytes);
+        const QString name = qv::decodeFileName(path);
+        ASSERT_NE(QFile::encodeName(name), path);
+        EXPECT_EQ(failureOf(name), QString()) << c.extension;
+        EXPECT_EQ(LoadPictureFile(name).size(), c.size) << c.extension;
+        ::unlink(path.constData()); // QTemporaryDir cannot remove it by its name
+    }
 }
 
 TEST(PictureHolder, KindsAndDepth)

@@ -2,11 +2,11 @@
 // write it by the output's extension or print its size and depth.
 #include "command.h"
 #include "picture_output.h"
+#include "catalogue/settings_options.h"
 #include "formats/gif_image.h"
 #include "formats/jpeg_image.h"
 #include "formats/jpeg_options.h"
 #include "formats/picture_loader.h"
-#include "platform/settings.h"
 
 #include <QImageWriter>
 #include <QSaveFile>
@@ -37,8 +37,7 @@ PictureWriter qtWriter(const char* format)
 void writeJpeg(const TPicture& picture, QIODevice& device)
 {
     TJPEGImage jpeg;
-    applyJpegOptions(jpeg, {Configurazione.Colori, Configurazione.Quantizzazione, Configurazione.Dithering,
-                            Configurazione.Qualita});
+    applyJpegOptions(jpeg, settingsJpegOptions());
     jpeg.Assign(picture.image());
     jpeg.SaveToStream(device);
 }
@@ -86,7 +85,7 @@ bool canWritePicture(const QString& fileName)
 bool loadPictureForTool(const QString& fileName, TPicture& picture)
 {
     try {
-        LoadPictureFile(fileName, picture);
+        LoadPictureFile(fileName, picture, settingsJpegOptions());
         return true;
     } catch (const EPictureLoad& e) {
         qvErr(QString("%1: %2").arg(fileName, e.message()));
@@ -142,7 +141,7 @@ int runInfo(const QStringList& args)
         return ExitUsage;
     }
     try {
-        const TPicture picture = LoadPictureFile(args[0]);
+        const TPicture picture = LoadPictureFile(args[0], settingsJpegOptions());
         qvOut(QString("width: %1").arg(picture.width()));
         qvOut(QString("height: %1").arg(picture.height()));
         qvOut(QString("bits per pixel: %1").arg(picture.bitsPerPixel()));

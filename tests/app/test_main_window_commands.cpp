@@ -1,34 +1,23 @@
-// The commands on the selected pictures with real files: properties, rename,
-// delete to the trash, copy name, wallpaper; and the commands whose windows
-// are not built yet stay disabled.
-#include "app/application.h"
-#include "app/main_window.h"
+// The commands on the selected pictures with real files: properties, rename, delete to
+// the trash, copy name, wallpaper, open in viewers and the picture toolbar on the viewer
+// activated last; and which commands the selection enables.
 #include "app/properties_window.h"
 #include "app/rename_dialog.h"
 #include "fs/file_operation.h"
 #include "fs/file_sys_monitor.h"
 #include "platform/scripted_shell_interaction.h"
-#include "platform/settings.h"
 #include "platform/wallpaper.h"
+#include "views/image_viewer.h"
 
-#include "testutil.h"
+#include "main_window_fixture.h"
 
-#include <QApplication>
 #include <QClipboard>
-#include <QDir>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
-#include <memory>
-
-QApplication* qvtestCreateApplication(int& argc, char** argv) { return new QuorvelApplication(argc, argv); }
 
 namespace {
 
@@ -42,57 +31,39 @@ public:
     QStringList applied;
 };
 
-class CommandsTest : public ::testing::Test {
+class CommandsTest : public qvtest::MainWindowTest {
 protected:
     void SetUp() override
     {
-        m_home = QDir::cleanPath(m_dir.path());
-        m_pics = m_home + "/Pictures";
-        for (const char* d : {"Pictures", ".config", ".local/share"})
-            QDir().mkpath(m_home + "/" + d);
-        m_env.set("HOME", m_home);
-        m_env.set("XDG_CONFIG_HOME", m_home + "/.config");
-        m_env.set("XDG_DATA_HOME", m_home + "/.local/share");
-        Configurazione = TConfigurazione{};
-        setErrorPresenter([this](const QString&, const QString& text) { m_errors << text; });
+        qvtest::MainWindowTest::SetUp();
+        m_pics = pictures();
         setDesktopWallpaper(&m_desktop);
     }
     void TearDown() override
     {
-        m_window.reset();
+        if (window)
+            qDeleteAll(viewers());
+        qvtest::MainWindowTest::TearDown();
         setDesktopWallpaper(nullptr);
-        EXPECT_TRUE(m_errors.isEmpty()) << m_errors.join(" | ").toStdString();
     }
+    QList<TfrmMostraImmagine*> viewers() const { return window->findChildren<TfrmMostraImmagine*>(); }
     QString pic(const QString& name) const { return m_pics + "/" + name; }
 
     // The window with the pictures of the folder read, as the read command leaves it.
     TfrmPrincipale& openWith(const QStringList& names, const QString& lingua = "ENGLISH")
     {
         for (const QString& n : names)
-            EXPECT_TRUE(QImage(24, 16, QImage::Format_RGB32).save(pic(n), "BMP")) << n.toStdString();
-        Configurazione.Lingua = lingua;
-        m_window = std::make_unique<TfrmPrincipale>();
-        Configurazione.SalvaThumb = false;
-        m_window->ApplicaConfigurazione();
-        m_window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-        m_window->CartellaCorrente = m_pics;
-        m_window->TransparentButton1Click();
-        EXPECT_EQ(m_window->catalogue().model().count(), names.size());
-        return *m_window;
-    }
-    int row(const QString& path) const { return m_window->catalogue().model().rowOfPath(path); }
-    void select(const QStringList& paths)
-    {
-        QItemSelectionModel* sel = m_window->ListView1->selectionModel();
-        sel->clearSelection();
-        for (const QString& p : paths)
-            sel->select(m_window->ListView1->model()->index(row(p), 0), QItemSelectionModel::Select);
+            qvtest::saveSolidBmp(pic(n), Qt::gray);
+        settingText("Generali", "Lingua", lingua);
+        TfrmPrincipale& w = open();
+        readFolder(m_pics);
+        EXPECT_EQ(count(), names.size());
+        return w;
     }
     // Runs the rename command, answering its dialog with `typed` (or closing it when empty).
     void rename(const QString& typed)
     {
-        TfrmRinomina* dialog = m_window->renameDialog;
+        TfrmRinomina* dialog = window->renameDialog;
         QTimer::singleShot(0, dialog, [dialog, typed] {
             if (typed.isEmpty()) {
                 dialog->close();
@@ -101,15 +72,11 @@ protected:
             dialog->Edit1->setText(typed);
             QTest::keyClick(dialog->Edit1, Qt::Key_Return); // Enter anywhere confirms
         });
-        m_window->tbRinominaClick();
+        window->tbRinominaClick();
     }
     QStringList files() const { return QDir(m_pics).entryList(QDir::Files, QDir::Name); }
 
-    QTemporaryDir m_dir;
-    QString m_home, m_pics;
-    qvtest::ScopedEnv m_env;
-    std::unique_ptr<TfrmPrincipale> m_window;
-    QStringList m_errors;
+    QString m_pics;
     RecordingDesktop m_desktop;
     ScriptedShellInteraction m_shell;
 };
@@ -127,9 +94,7 @@ TEST_F(CommandsTest, PropertiesOpenOneWindowPerSelectedPicture)
     for (TMostraProprieta* p : shown) {
         EXPECT_EQ(p->windowTitle(), "Mostra proprietà");
         EXPECT_TRUE(p->isVisible());
-        EXPECT_TRUE(p->windowFlags() & Qt::WindowStaysOnTopHint);
         EXPECT_EQ(p->dimensioni->text(), "Dimensioni in pixel dell'immagine: 24x16");
-        EXPECT_TRUE(p->dimensionifile->text().startsWith("Dimensioni: "));
         // A line too long for the window is cut, and whole in its tooltip.
         names << (p->nomefile->toolTip().isEmpty() ? p->nomefile->text() : p->nomefile->toolTip());
     }
@@ -151,7 +116,6 @@ TEST_F(CommandsTest, RenameKeepsTheTypedNameAndNeverReplaces)
     rename("");
     EXPECT_EQ(files(), (QStringList{"a.bmp", "b.bmp"}));
     EXPECT_FALSE(w.FileSysMonitor2->Active());
-    EXPECT_EQ(w.renameDialog->windowTitle(), "Rename file");
     w.FileSysMonitor2->setActive(true);
 
     // Onto another picture's name: refused, both files and items as they were.
@@ -184,7 +148,7 @@ TEST_F(CommandsTest, RenameKeepsTheTypedNameAndNeverReplaces)
     m_shell.deleteAnswer = true;
     select({pic("b.bmp")});
     w.SpeedButton8Click();
-    EXPECT_EQ(w.catalogue().model().count(), 1);
+    EXPECT_EQ(count(), 1);
     EXPECT_GE(row(pic("Paris; Day 2.bmp")), 0);
 }
 
@@ -200,15 +164,15 @@ TEST_F(CommandsTest, DeleteTakesEachPathWholeAndOnlyWhatReallyWent)
     w.Cancellaimmagine1->trigger();
     EXPECT_EQ(m_shell.deleteQuestions, doomed);
     EXPECT_EQ(files().size(), 4);
-    EXPECT_EQ(w.catalogue().model().count(), 4);
+    EXPECT_EQ(count(), 4);
 
     // Confirmed: the two go to the trash, their neighbours by name stay.
     m_shell.deleteAnswer = true;
     select(doomed);
     w.SpeedButton8->click();
     EXPECT_EQ(files(), (QStringList{"Paris.bmp", "day 2.jpg.bmp"}));
-    EXPECT_EQ(QDir(m_home + "/.local/share/Trash/files").entryList(QDir::Files).size(), 2);
-    EXPECT_EQ(w.catalogue().model().count(), 2);
+    EXPECT_EQ(QDir(home + "/.local/share/Trash/files").entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(count(), 2);
     EXPECT_EQ(w.catalogue().ListaCaricate.count(), 2);
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "There are 2 pictures in the list");
 }
@@ -226,7 +190,7 @@ TEST_F(CommandsTest, CopyNameAndWallpaperUseTheRealPath)
     w.CopiaInAppunti->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), longPath.left(255));
 
-    const QString ini = m_home + "/.config/quorvel/win.ini";
+    const QString ini = home + "/.config/quorvel/win.ini";
     for (const char* name : {"SUNSET.BMP", "Sunset.bmp"}) {
         select({pic(name)});
         w.Impostasfondo1->trigger();
@@ -241,7 +205,7 @@ TEST_F(CommandsTest, CopyNameAndWallpaperUseTheRealPath)
               ("; kept\n[Desktop]\nTileWallpaper=0\nwallpaper=" + pic("sunset.bmp") + "\n[Other]\nx=1\n").toUtf8());
 }
 
-TEST_F(CommandsTest, CommandsFollowTheSelection)
+TEST_F(CommandsTest, CommandsFollowTheSelectionAndTheFocus)
 {
     TfrmPrincipale& w = openWith({"a.bmp"});
     EXPECT_FALSE(w.Cancellaimmagine1->isEnabled()); // nothing selected yet
@@ -254,4 +218,81 @@ TEST_F(CommandsTest, CommandsFollowTheSelection)
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     w.Cancellalalista1->trigger();
     EXPECT_FALSE(w.Mostraproprietimmagine2->isEnabled());
+
+    // The popup offers the folder commands over the tree only.
+    w.ListView1->setFocus();
+    emit w.PopupMenu981->aboutToShow();
+    EXPECT_FALSE(w.Nuovacartella1->isVisible());
+    w.SystemTreeView1->setFocus();
+    emit w.PopupMenu981->aboutToShow();
+    EXPECT_TRUE(w.Nuovacartella1->isVisible());
+    EXPECT_TRUE(w.Cancellacartella->isVisible());
+}
+
+TEST_F(CommandsTest, OpenMakesAViewerPerSelectedPictureOnItsRealPathAndItsThumbnail)
+{
+    openWith({});
+    const QString a = qvtest::saveSolidBmp(pictures("Mixed Case.bmp"), Qt::green, 400, 48);
+    const QString b = qvtest::saveSolidBmp(pictures("b.bmp"), Qt::green, 400, 48);
+    addUnloadedItem(a);
+    addUnloadedItem(b);
+    const int before = window->catalogue().currentList()->count();
+    const QPoint firstItem = window->ListView1->visualRect(window->ListView1->model()->index(0, 0)).center();
+    QTest::mouseClick(window->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
+    QTest::mouseDClick(window->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
+    ASSERT_EQ(viewers().size(), 1);
+    EXPECT_EQ(viewers().first()->filePath(), b); // "B.BMP" sorts first
+    window->ListView1->selectAll();
+    window->tbOpen->click();
+    ASSERT_EQ(viewers().size(), 3);
+    const auto found = viewers();
+    const auto it = std::find_if(found.begin(), found.end(), [&](auto* v) { return v->filePath() == a; });
+    ASSERT_NE(it, found.end()); // loaded and kept with its own case
+    const TfrmMostraImmagine* first = *it;
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_TRUE(first->windowTitle().startsWith("1:1 - "));
+    EXPECT_TRUE(first->windowTitle().endsWith("MIXED CASE.BMP"));
+    EXPECT_EQ(window->catalogue().currentList()->count(), before + 2); // one thumbnail per picture
+    EXPECT_EQ(window->catalogue().model().item(0).SubItems[SubLoaded], "1");
+}
+
+TEST_F(CommandsTest, APictureThatCannotBeLoadedEndsTheOpenCommandWithTheMessage)
+{
+    openWith({});
+    qvtest::writeFile(pictures("a.gif"), "not a picture");
+    addUnloadedItem(pictures("a.gif"));
+    addUnloadedItem(pictures("b.gif"));
+    window->ListView1->selectAll();
+    window->Apriimmagine1->trigger();
+    EXPECT_TRUE(viewers().isEmpty());
+    const QStringList shown = takeErrors();
+    ASSERT_EQ(shown.size(), 1); // once: the second picture is not tried
+    EXPECT_TRUE(shown.first().contains("Errore nella lettura del file"));
+}
+
+TEST_F(CommandsTest, EditsActOnTheActiveViewerOnly)
+{
+    openWith({});
+    for (QToolButton* b : {window->tbtRiflettiOriz, window->tbtRuotaDestra, window->tbtSchiarisci, window->tbtScalaGrigi})
+        b->click(); // no viewer: nothing, and no cursor left behind
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    const QImage picture = qvtest::patternImage(30, 20);
+    auto* other = new TfrmMostraImmagine(window.get());
+    other->OpenPicture(picture, pictures("other.bmp"), false);
+    auto* v = new TfrmMostraImmagine(window.get());
+    v->OpenPicture(picture, pictures("r.bmp"), false);
+    v->show();
+    window->ActiveViewer = v;
+    window->tbtRuotaSinistra->click();
+    window->tbtScalaGrigi->click();
+    window->tbtRiflettiOriz->click();
+    EXPECT_TRUE(v->Modified);
+    const char* edits[] = {"rotate-left", "grey", "flip-h"};
+    QImage want = picture;
+    for (const char* e : edits)
+        want = qvtest::editedByHand(want, e);
+    EXPECT_EQ(v->shownPicture().convertToFormat(QImage::Format_RGB32), want);
+    EXPECT_FALSE(other->Modified);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

@@ -1,10 +1,9 @@
-// qvtool convert and info on TIFF files and drawing previews, and on cut,
-// mutated and random ".tif" and ".cdr" files, which never crash it.
+// qvtool convert and info on TIFF files and drawing previews, and on cut ".tif" and
+// ".cdr" files, which never crash it.
 #include "support/testutil.h"
 
 #include <QImage>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -35,26 +34,13 @@ TEST(QvtoolConvertTif, MapFormatsAndDamagedFiles)
         samples.emplace_back("tif", readFile(tif));
     }
 
-    // Cut, mutated and random files: status 0, or 1 with the dispatch's message.
-    QRandomGenerator random(7319);
-    QByteArray noise(2000, '\0');
-    for (char& c : noise)
-        c = char(random.bounded(256));
-    std::vector<std::pair<QString, QByteArray>> inputs{{"tif", noise}, {"cdr", noise}, {"tif", QByteArray("MM\0*", 4) + noise}};
-    for (const auto& [ext, bytes] : samples) {
-        for (int cut : {8, 60, 74, 100, int(bytes.size() / 2), int(bytes.size() - 20)})
-            inputs.emplace_back(ext, bytes.left(cut));
-        for (int m = 0; m < 6; ++m) {
-            QByteArray mutated = bytes;
-            for (int k = 0; k < 6; ++k)
-                mutated[random.bounded(int(mutated.size()))] = char(random.bounded(256));
-            inputs.emplace_back(ext, mutated);
+    // Cut files: status 0, or 1 with the dispatch's message (random and mutated ones are
+    // the fuzz targets' part).
+    for (const auto& [ext, bytes] : samples)
+        for (int cut : {8, 60, 74, 100, int(bytes.size() / 2), int(bytes.size() - 20)}) {
+            writeFile(dir.filePath("f." + ext), bytes.left(cut));
+            r = runQvtool({"convert", dir.filePath("f." + ext), dir.filePath("out.png")});
+            EXPECT_TRUE(r.exitCode == 0 || (r.exitCode == 1 && r.err.contains("Errore nella lettura del file")))
+                << qPrintable(ext) << " cut at " << cut << ": exit " << r.exitCode << " " << r.err.constData();
         }
-    }
-    for (const auto& [ext, bytes] : inputs) {
-        writeFile(dir.filePath("f." + ext), bytes);
-        r = runQvtool({"convert", dir.filePath("f." + ext), dir.filePath("out.png")});
-        EXPECT_TRUE(r.exitCode == 0 || (r.exitCode == 1 && r.err.contains("Errore nella lettura del file")))
-            << qPrintable(ext) << " " << bytes.size() << " bytes: exit " << r.exitCode << " " << r.err.constData();
-    }
 }

@@ -3,7 +3,6 @@
 #include "formats/jpeg_fixtures.h"
 #include "support/testutil.h"
 
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

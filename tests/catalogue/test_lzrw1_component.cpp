@@ -1,29 +1,21 @@
-// The compressor's codec: properties, the status line, Advise, file and stream
-// modes, and the texts of their failures.
+// The compressor's codec: the status line, Advise, file and stream modes, which failure each
+// misuse raises, and the same through qvtool (hostile streams are the fuzz targets' part).
 #include "catalogue/lzrw1codec.h"
+#include "support/sample_data.h"
+#include "support/testutil.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include "support/testutil.h"
-
 #include <gtest/gtest.h>
-#include <random>
+#include <functional>
 
 using qvtest::readFile;
+using qvtest::runQvtool;
 using qvtest::writeFile;
 
 namespace {
-
-QByteArray randomBytes(int n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    QByteArray b(n, '\0');
-    for (auto& c : b)
-        c = char(rng());
-    return b;
-}
 
 QByteArray textBytes(int n)
 {
@@ -34,17 +26,7 @@ QByteArray textBytes(int n)
     return b;
 }
 
-// The message of the ELzrw1Exception that call raises.
-template <class Call>
-std::string errorOf(Call call)
-{
-    try {
-        call();
-    } catch (const ELzrw1Exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
+std::string errorOf(const std::function<void()>& call) { return qvtest::messageOf<ELzrw1Exception>(call); }
 
 // A codec in stream mode between two buffers.
 struct StreamRig {
@@ -53,7 +35,7 @@ struct StreamRig {
     QBuffer out{&written};
     Lzrw1Codec codec;
 
-    explicit StreamRig(const QByteArray& input)
+    explicit StreamRig(const QByteArray& input, TCompressMode mode = TCompressMode::Good)
     {
         in.setData(input);
         in.open(QIODevice::ReadOnly);
@@ -61,6 +43,7 @@ struct StreamRig {
         codec.setUseStream(true);
         codec.setInputStream(&in);
         codec.setOutputStream(&out);
+        codec.setCompressMode(mode);
     }
 };
 
@@ -73,29 +56,20 @@ qint64 fastBlockLength(const QByteArray& bytes)
 
 } // namespace
 
-TEST(Tlzrw1, StreamModeStatusTexts)
+TEST(Tlzrw1, StreamModeStatusText)
 {
-    const QByteArray data = textBytes(70000);
-    StreamRig rig(data);
-    rig.codec.setCompressMode(TCompressMode::Fast);
+    StreamRig rig(textBytes(70000), TCompressMode::Fast);
     rig.codec.Compress();
-    const qint64 p = rig.written.size() * 100 / data.size();
-    EXPECT_EQ(rig.codec.lastStatus(), QString("Lzrw1 : inputstream successfully compressed at %1%").arg(p));
-
-    StreamRig back(rig.written);
-    EXPECT_EQ(back.codec.Decompress(), data.size());
-    EXPECT_EQ(back.written, data);
-    const qint64 q = data.size() * 100 / rig.written.size();
-    EXPECT_EQ(back.codec.lastStatus(), QString("LZrw1 : inputstream successfully decompressed at %1%").arg(q));
+    EXPECT_EQ(rig.codec.lastStatus(),
+              QString("Lzrw1 : inputstream successfully compressed at %1%").arg(rig.written.size() * 100 / 70000));
 }
 
 TEST(Tlzrw1, StatusGivesRunningTotalsPerBlockAndBuffer)
 {
     const QByteArray data = textBytes(70000);
-    StreamRig rig(data);
+    StreamRig rig(data, TCompressMode::Fast);
     QStringList seen;
     rig.codec.setStatusHandler([&](const QString& t) { seen << t; });
-    rig.codec.setCompressMode(TCompressMode::Fast);
     const qint64 written = rig.codec.Compress();
     EXPECT_EQ(written, rig.written.size());
     const qint64 b1 = fastBlockLength(data.left(32768)), b2 = fastBlockLength(data.mid(32768, 32768));
@@ -107,126 +81,93 @@ TEST(Tlzrw1, StatusGivesRunningTotalsPerBlockAndBuffer)
                         QString("Lzrw1 : inputstream successfully compressed at %1%").arg(written * 100 / 70000),
                     }));
 
+    // GOOD reports after each buffer read, before its bits are out.
     StreamRig good(data);
     seen.clear();
     good.codec.setStatusHandler([&](const QString& t) { seen << t; });
     good.codec.Compress();
-    ASSERT_GE(seen.size(), 3);
-    EXPECT_EQ(seen[0], "(LZH) Bytes in : 32768 Bytes out : 8");
-    EXPECT_EQ(seen[seen.size() - 2], QString("(LZH) Bytes in : 70000 Bytes out : %1").arg(good.written.size()));
-}
-
-TEST(Tlzrw1, AutoOnASmallInputChoosesGoodAndKeepsIt)
-{
-    StreamRig rig(textBytes(50000));
-    rig.codec.setCompressMode(TCompressMode::Auto);
-    QStringList seen;
-    rig.codec.setStatusHandler([&](const QString& t) { seen << t; });
-    rig.codec.Compress();
-    EXPECT_EQ(rig.written.left(4), "!HZL");
-    EXPECT_EQ(rig.codec.CompressMode(), TCompressMode::Good);
-    ASSERT_GE(seen.size(), 2);
-    EXPECT_EQ(seen[0], "Guessing the best compression mode for the inputstream");
-    EXPECT_EQ(seen[1], "Lzrw1 recommends GOOD compression :  small file !!");
-    EXPECT_EQ(lzrw1::decompress(rig.written), textBytes(50000));
+    EXPECT_EQ(seen.value(0), "(LZH) Bytes in : 32768 Bytes out : 8");
 }
 
 TEST(Tlzrw1, AdviseJudgesTwoSampleBlocksAgainstTheThreshold)
 {
-    // 300000 bytes: the samples start at 98304 and 196608.
-    const QByteArray noise = randomBytes(300000, 1);
-    QByteArray onlySamplesNoisy(300000, 'a');
-    onlySamplesNoisy.replace(98304, 32768, noise.mid(98304, 32768));
-    onlySamplesNoisy.replace(196608, 32768, noise.mid(196608, 32768));
-    QByteArray allButSamplesNoisy = noise;
-    allButSamplesNoisy.replace(98304, 32768, textBytes(32768));
-    allButSamplesNoisy.replace(196608, 32768, textBytes(32768));
+    // A small input: GOOD, and the mode is set to it.
+    StreamRig small(textBytes(50000), TCompressMode::Auto);
+    small.codec.Compress();
+    EXPECT_EQ(small.written.left(4), "!HZL");
+    EXPECT_EQ(small.codec.CompressMode(), TCompressMode::Good);
+    EXPECT_EQ(lzrw1::decompress(small.written), textBytes(50000));
 
-    {
-        StreamRig rig(onlySamplesNoisy);
-        rig.codec.setCompressMode(TCompressMode::Auto);
-        EXPECT_EQ(rig.codec.Advise(), TCompressMode::Good);
-        EXPECT_EQ(rig.codec.lastStatus(), "Lzrw1 recommends GOOD compression : 100%.");
-        EXPECT_EQ(rig.codec.CompressMode(), TCompressMode::Auto); // only small inputs change it
+    // 300000 bytes: the samples start at 98304 and 196608.
+    const QByteArray noise = qvtest::randomBytes(300000, 1);
+    QByteArray onlySamplesNoisy(300000, 'a'), allButSamplesNoisy = noise;
+    for (const int at : {98304, 196608}) {
+        onlySamplesNoisy.replace(at, 32768, noise.mid(at, 32768));
+        allButSamplesNoisy.replace(at, 32768, textBytes(32768));
     }
-    {
-        StreamRig rig(allButSamplesNoisy);
-        rig.in.seek(1234);
-        const qint64 c = 2 * fastBlockLength(textBytes(32768));
-        EXPECT_EQ(rig.codec.Advise(), TCompressMode::Fast);
-        EXPECT_EQ(rig.codec.lastStatus(), QString("Lzrw1 recommends FAST compression : %1%.").arg(c * 100 / 65536));
-        EXPECT_EQ(rig.in.pos(), 1234);
-        rig.codec.setThreshold(int(c * 100 / 65536)); // c >= threshold x t / 100: GOOD
-        EXPECT_EQ(rig.codec.Advise(), TCompressMode::Good);
-    }
-    {
-        // The smallest input that is sampled; a high threshold favours FAST.
-        StreamRig rig(randomBytes(98304, 2));
-        EXPECT_EQ(rig.codec.Advise(), TCompressMode::Good);
-        rig.codec.setThreshold(1000);
-        EXPECT_EQ(rig.codec.Advise(), TCompressMode::Fast);
-        EXPECT_EQ(rig.codec.lastStatus(), "Lzrw1 recommends FAST compression : 100%.");
-    }
+    StreamRig noisy(onlySamplesNoisy, TCompressMode::Auto);
+    EXPECT_EQ(noisy.codec.Advise(), TCompressMode::Good);
+    EXPECT_EQ(noisy.codec.lastStatus(), "Lzrw1 recommends GOOD compression : 100%.");
+    EXPECT_EQ(noisy.codec.CompressMode(), TCompressMode::Auto); // only small inputs change it
+
+    StreamRig plain(allButSamplesNoisy);
+    plain.in.seek(1234);
+    const qint64 c = 2 * fastBlockLength(textBytes(32768));
+    EXPECT_EQ(plain.codec.Advise(), TCompressMode::Fast);
+    EXPECT_EQ(plain.codec.lastStatus(), QString("Lzrw1 recommends FAST compression : %1%.").arg(c * 100 / 65536));
+    EXPECT_EQ(plain.in.pos(), 1234);
+    plain.codec.setThreshold(int(c * 100 / 65536)); // c >= threshold x t / 100: GOOD
+    EXPECT_EQ(plain.codec.Advise(), TCompressMode::Good);
+
+    // The smallest input that is sampled: a high threshold favours FAST.
+    StreamRig edge(qvtest::randomBytes(98304, 2));
+    edge.codec.setThreshold(1000);
+    EXPECT_EQ(edge.codec.Advise(), TCompressMode::Fast);
 }
 
-TEST(Tlzrw1, FileModeRoundTripAndTexts)
+TEST(Tlzrw1, FileModeRoundTripsAndFailuresKeepEarlierOutput)
 {
     QTemporaryDir dir;
     const QString plain = dir.filePath("strip.bmp"), packed = dir.filePath("qvthimgs.thi"),
-                  back = dir.filePath("back.bmp");
+                  back = dir.filePath("back.bmp"), missing = dir.filePath("missing.bin"),
+                  noFolder = dir.filePath("no/such/folder/out.bin");
     const QByteArray data = textBytes(120000);
     writeFile(plain, data);
-
-    Lzrw1Codec codec;
-    codec.setInputFile(plain);
-    codec.setOutputFile(packed);
+    Lzrw1Codec c;
     for (TCompressMode mode : {TCompressMode::Fast, TCompressMode::Good, TCompressMode::Auto}) {
-        codec.setCompressMode(mode);
-        const qint64 n = codec.Compress();
+        c.setCompressMode(mode);
+        c.setInputFile(plain);
+        c.setOutputFile(packed);
+        const qint64 n = c.Compress();
         EXPECT_EQ(n, QFileInfo(packed).size());
-        EXPECT_EQ(codec.lastStatus(), QString("%1 : Lzrw1 : successfully compressed at %2%").arg(plain).arg(n * 100 / 120000));
-        codec.setInputFile(packed);
-        codec.setOutputFile(back);
-        EXPECT_EQ(codec.Decompress(), data.size());
-        EXPECT_EQ(codec.lastStatus(),
-                  QString("%1 : Lzrw1 : successfully decompressed at %2%").arg(packed).arg(120000 * 100 / n));
+        EXPECT_EQ(c.lastStatus(), QString("%1 : Lzrw1 : successfully compressed at %2%").arg(plain).arg(n * 100 / 120000));
+        c.setInputFile(packed);
+        c.setOutputFile(back);
+        EXPECT_EQ(c.Decompress(), data.size());
+        EXPECT_EQ(c.lastStatus(), QString("%1 : Lzrw1 : successfully decompressed at %2%").arg(packed).arg(120000 * 100 / n));
         EXPECT_EQ(readFile(back), data);
-        codec.setInputFile(plain);
-        codec.setOutputFile(packed);
     }
+
+    c.setCompressMode(TCompressMode::Fast);
+    const std::string openInput = "Lzrw1 (de)compression : Failed to open input file : ";
+    c.setInputFile(missing);
+    EXPECT_EQ(errorOf([&] { c.Compress(); }), openInput + missing.toStdString());
+    EXPECT_EQ(errorOf([&] { c.Decompress(); }), openInput + missing.toStdString());
+    EXPECT_EQ(errorOf([&] { c.Advise(); }), "Lzrw1 advise : can open input file : " + missing.toStdString());
+    c.setInputFile(plain);
+    c.setOutputFile(noFolder);
+    EXPECT_EQ(errorOf([&] { c.Compress(); }),
+              "Lzrw1 (de)compression : Failed to open output file : " + noFolder.toStdString());
+    // A wrong identifier is refused with the earlier output file left as it was.
+    c.setOutputFile(back);
+    EXPECT_EQ(errorOf([&] { c.Decompress(); }),
+              (plain + " : Lzrw1 decompression : this file has no valid header !").toStdString());
+    EXPECT_EQ(readFile(back), data);
 }
 
-TEST(Tlzrw1, FailuresCarryTheirTexts)
+TEST(Tlzrw1, StreamFailures)
 {
-    QTemporaryDir dir;
-    const QString missing = dir.filePath("missing.bin"), out = dir.filePath("out.bin"),
-                  noFolder = dir.filePath("no/such/folder/out.bin"), plain = dir.filePath("plain.txt");
-    writeFile(plain, "not a compressed stream");
-
-    Lzrw1Codec files;
-    files.setInputFile(missing);
-    files.setOutputFile(out);
-    files.setCompressMode(TCompressMode::Fast);
-    EXPECT_EQ(errorOf([&] { files.Compress(); }),
-              ("Lzrw1 (de)compression : Failed to open input file : " + missing).toStdString());
-    EXPECT_EQ(errorOf([&] { files.Decompress(); }),
-              ("Lzrw1 (de)compression : Failed to open input file : " + missing).toStdString());
-    EXPECT_EQ(errorOf([&] { files.Advise(); }), ("Lzrw1 advise : can open input file : " + missing).toStdString());
-    files.setInputFile(plain);
-    files.setOutputFile(noFolder);
-    EXPECT_EQ(errorOf([&] { files.Compress(); }),
-              ("Lzrw1 (de)compression : Failed to open output file : " + noFolder).toStdString());
-    // A wrong identifier is refused before anything is written.
-    files.setOutputFile(out);
-    EXPECT_EQ(errorOf([&] { files.Decompress(); }),
-              (plain + " : Lzrw1 decompression : this file has no valid header !").toStdString());
-    EXPECT_FALSE(QFile::exists(out));
-    // A failure leaves an earlier output file as it was.
-    writeFile(out, "earlier content");
-    EXPECT_NE(errorOf([&] { files.Decompress(); }), "(no error)");
-    EXPECT_EQ(readFile(out), "earlier content");
-
-    StreamRig rig("not a compressed stream");
+    StreamRig rig("not a compressed stream", TCompressMode::Fast);
     EXPECT_EQ(errorOf([&] { rig.codec.Decompress(); }), "Lzrw1 decompression : input stream contains no valid header !");
     EXPECT_TRUE(rig.written.isEmpty());
     rig.in.seek(0);
@@ -237,29 +178,19 @@ TEST(Tlzrw1, FailuresCarryTheirTexts)
     rig.out.close();
     EXPECT_EQ(errorOf([&] { rig.codec.Decompress(); }), "Lzrw1 (de)compression : Failed to initialize output stream !");
     rig.out.open(QIODevice::ReadOnly);
-    rig.codec.setCompressMode(TCompressMode::Fast);
     EXPECT_EQ(errorOf([&] { rig.codec.Compress(); }), "Lzrw1 : Error writing to output stream !");
-    rig.in.close();
-    EXPECT_EQ(errorOf([&] { rig.codec.Decompress(); }), "Lzrw1 (de)compression : Failed to initialize input stream !");
-    EXPECT_EQ(errorOf([&] { rig.codec.Advise(); }), "Lzrw1 edvise : can not initialize the input stream!");
-}
 
-TEST(Tlzrw1, CompressionStoresTheBytesItReads)
-{
-    // The stream is read from its position on; the stored size says as much.
-    const QByteArray data = textBytes(5000);
-    StreamRig rig(data);
-    rig.in.seek(1000);
-    rig.codec.setCompressMode(TCompressMode::Fast);
-    rig.codec.Compress();
-    EXPECT_EQ(lzrw1::decompress(rig.written), data.mid(1000));
+    // The stream is compressed from its position on; the stored size says as much.
+    StreamRig part(textBytes(5000), TCompressMode::Fast);
+    part.in.seek(1000);
+    part.codec.Compress();
+    EXPECT_EQ(lzrw1::decompress(part.written), textBytes(5000).mid(1000));
 }
 
 TEST(Tlzrw1, OneCallAtATime)
 {
-    StreamRig outer(textBytes(100000));
+    StreamRig outer(textBytes(100000), TCompressMode::Fast);
     StreamRig inner(textBytes(1000));
-    outer.codec.setCompressMode(TCompressMode::Fast);
     std::string nested;
     outer.codec.setIdleHandler([&] {
         if (nested.empty())
@@ -272,4 +203,37 @@ TEST(Tlzrw1, OneCallAtATime)
     // Once the call is over, the next one runs.
     inner.codec.Compress();
     EXPECT_EQ(lzrw1::decompress(inner.written), textBytes(1000));
+}
+
+TEST(Lzrw1Tool, CompressesAndExpandsFilesAndReportsFailures)
+{
+    ASSERT_TRUE(QFileInfo(qvtest::binaryDir() + "/qvtool").isExecutable()) << "build the qvtool target first";
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in.bin"), packed = dir.filePath("packed"), back = dir.filePath("back.bin");
+    const QByteArray data = qvtest::patternBytes(150000, 3);
+    qvtest::writeFile(in, data);
+    for (const auto& [name, mode] : {std::pair{"fast", TCompressMode::Fast}, {"good", TCompressMode::Good}}) {
+        auto r = runQvtool({"compress", "--mode", name, in, packed});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(readFile(packed), lzrw1::compress(data, mode)); // the bytes the codec writes in memory
+        const qint64 p = QFileInfo(packed).size() * 100 / data.size();
+        EXPECT_EQ(r.out.trimmed(), QString("%1 : Lzrw1 : successfully compressed at %2%").arg(in).arg(p).toUtf8());
+        r = runQvtool({"decompress", packed, back});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(readFile(back), data);
+    }
+    EXPECT_TRUE(runQvtool({"compress", "--mode", "auto", in, packed}).out.startsWith("Lzrw1 recommends "));
+    runQvtool({"compress", in, packed}); // FAST unless told otherwise
+    EXPECT_EQ(readFile(packed).left(4), "WRZL");
+
+    // Failures: the codec's message and status 1; wrong arguments: status 2.
+    const auto r = runQvtool({"decompress", in, back});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.trimmed().split('\n').last(),
+              ("qvtool: " + in + " : Lzrw1 decompression : this file has no valid header !").toUtf8());
+    EXPECT_EQ(readFile(back), data);
+    EXPECT_EQ(runQvtool({"compress", dir.filePath("missing"), back}).exitCode, 1);
+    for (const QStringList& wrong : {QStringList{"compress", "--mode", "best", in, back}, QStringList{"compress", in},
+                                     QStringList{"decompress", in, back, "extra"}})
+        EXPECT_EQ(runQvtool(wrong).exitCode, 2) << wrong.join(' ').toStdString();
 }

@@ -1,38 +1,34 @@
-// TFileOperation on real folders: the lists it builds, copy, move (also across file
-// systems), delete to the trash, rename, collisions and a cancelled copy.
+// TFileOperation on real folders: the lists it builds, what its properties ask of the shell
+// operation, delete to the trash, rename, a cancelled copy; and its dialogs in both languages.
 #include "fs/file_operation.h"
+#include "fs/file_operation_dialogs.h"
 #include "platform/file_names.h"
 #include "platform/scripted_shell_interaction.h"
+#include "support/sample_data.h"
 #include "support/testutil.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QStorageInfo>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+using qvtest::folderEntries;
+using qvtest::patternBytes;
 using qvtest::readFile;
 using qvtest::writeFile;
 
 namespace {
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
-}
-
-QByteArray content(int size, char seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        b[i] = char(seed * 31 + i * 13 + (i >> 11));
-    return b;
-}
 
 class FileOperationTest : public ::testing::Test {
 protected:
@@ -40,9 +36,11 @@ protected:
     {
         op.setInteraction(&ui);
         d = QDir(tmp.path());
+        env.set("XDG_DATA_HOME", d.filePath("xdg/data")); // a trash of its own, not made yet
     }
     QTemporaryDir tmp;
     QDir d;
+    qvtest::ScopedEnv env;
     ScriptedShellInteraction ui;
     TFileOperation op;
 };
@@ -61,38 +59,7 @@ TEST(FileOperationLists, SemicolonsBecomeZerosAndTheListEndsTwice)
     EXPECT_TRUE(qv::splitZeroList(TFileOperation::zeroList("")).isEmpty());
 }
 
-TEST_F(FileOperationTest, EmptySourceListFails)
-{
-    op.setOperation(foCopy);
-    op.setFilesFrom("");
-    op.setFilesTo(d.path());
-    EXPECT_FALSE(op.Execute());
-    op.setFilesFrom(";");
-    EXPECT_FALSE(op.Execute());
-    EXPECT_EQ(ui.begins, 0);
-}
-
-TEST_F(FileOperationTest, MoveOntoAFolderWithTheSameNameKeepsBothWithRenameOnCollision)
-{
-    d.mkdir("dst");
-    const QByteArray newcomer = content(300000, 2);
-    const QByteArray resident = content(200000, 3);
-    writeFile(d.filePath("photo.jpg"), newcomer);
-    writeFile(d.filePath("dst/photo.jpg"), resident);
-    op.setOperation(foMove);
-    op.setFlags(op.Flags() | fofRenameOnCollision);
-    op.setFilesFrom(d.filePath("photo.jpg") + ";");
-    op.setFilesTo(d.filePath("dst"));
-    EXPECT_TRUE(op.Execute());
-    EXPECT_FALSE(op.OperationAborted());
-    EXPECT_TRUE(ui.replaceQuestions.isEmpty());
-    EXPECT_EQ(entries(d.filePath("dst")), QStringList({"photo (2).jpg", "photo.jpg"}));
-    EXPECT_EQ(readFile(d.filePath("dst/photo.jpg")), resident);
-    EXPECT_EQ(readFile(d.filePath("dst/photo (2).jpg")), newcomer);
-    EXPECT_FALSE(QFileInfo::exists(d.filePath("photo.jpg")));
-}
-
-TEST_F(FileOperationTest, WithoutRenameOnCollisionTheUserIsAsked)
+TEST_F(FileOperationTest, CollisionsAreAskedAboutOrRenamed)
 {
     d.mkdir("dst");
     writeFile(d.filePath("photo.jpg"), "new");
@@ -100,23 +67,23 @@ TEST_F(FileOperationTest, WithoutRenameOnCollisionTheUserIsAsked)
     op.setOperation(foCopy);
     op.setFilesFrom(d.filePath("photo.jpg"));
     op.setFilesTo(d.filePath("dst"));
-
-    ui.replaceAnswers = {qv::ShellAnswer::No};
-    EXPECT_TRUE(op.Execute());
-    EXPECT_TRUE(op.OperationAborted());
+    // "No" skips (done, something aborted); "Cancel" fails.
+    for (const auto& [answer, done] : {std::pair{qv::ShellAnswer::No, true}, {qv::ShellAnswer::Cancel, false}}) {
+        ui.replaceAnswers = {answer};
+        EXPECT_EQ(op.Execute(), done);
+        EXPECT_TRUE(op.OperationAborted());
+    }
     EXPECT_EQ(readFile(d.filePath("dst/photo.jpg")), "old");
 
-    ui.replaceAnswers = {qv::ShellAnswer::Cancel};
-    EXPECT_FALSE(op.Execute());
-    EXPECT_TRUE(op.OperationAborted());
-    EXPECT_EQ(readFile(d.filePath("dst/photo.jpg")), "old");
-
-    ui.replaceAnswers = {qv::ShellAnswer::Yes};
+    // With rename on collision a move keeps both, without a question.
+    op.setOperation(foMove);
+    op.setFlags(op.Flags() | fofRenameOnCollision);
     EXPECT_TRUE(op.Execute());
     EXPECT_FALSE(op.OperationAborted());
-    EXPECT_EQ(readFile(d.filePath("dst/photo.jpg")), "new");
-    EXPECT_EQ(ui.replaceQuestions, QStringList(3, d.filePath("dst/photo.jpg")));
-    EXPECT_EQ(entries(d.filePath("dst")), QStringList({"photo.jpg"}));
+    EXPECT_EQ(ui.replaceQuestions.size(), 2);
+    EXPECT_EQ(readFile(d.filePath("dst/photo (2).jpg")), "new");
+    EXPECT_EQ(readFile(d.filePath("dst/photo.jpg")), "old");
+    EXPECT_FALSE(QFileInfo::exists(d.filePath("photo.jpg")));
 }
 
 // The main window renames the list entry only on success; a rename never replaces.
@@ -129,7 +96,6 @@ TEST_F(FileOperationTest, RenameReportsSuccessOnlyWhenTheNameChanged)
     op.setFilesFrom(d.filePath("old.jpg"));
     op.setFilesTo(d.filePath("new.jpg"));
     EXPECT_TRUE(op.Execute());
-    EXPECT_EQ(readFile(d.filePath("new.jpg")), "x");
     op.setFilesFrom(d.filePath("new.jpg"));
     op.setFilesTo(d.filePath("taken.jpg"));
     EXPECT_FALSE(op.Execute());
@@ -137,78 +103,59 @@ TEST_F(FileOperationTest, RenameReportsSuccessOnlyWhenTheNameChanged)
     EXPECT_EQ(readFile(d.filePath("taken.jpg")), "y");
     op.setFilesTo("bare.jpg"); // a bare name stays in the file's folder
     EXPECT_TRUE(op.Execute());
-    EXPECT_EQ(entries(d.path()), QStringList({"bare.jpg", "taken.jpg"}));
+    EXPECT_EQ(folderEntries(d.path()), QStringList({"bare.jpg", "taken.jpg"}));
 }
 
-// The trash of this test lives under its own XDG_DATA_HOME (set before any trash call),
-// a folder that does not exist yet, as on a fresh account.
 TEST_F(FileOperationTest, DeleteWithUndoLeavesTheFileRestorableFromTheTrash)
 {
-    const QString dataHome = d.filePath("xdg/data");
-    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
-
     d.mkdir("pictures");
     const QString original = d.filePath("pictures/holiday photo.jpg");
-    const QByteArray bytes = content(50000, 4);
-    writeFile(original, bytes);
+    writeFile(original, patternBytes(50000, 4));
     op.setOperation(foDelete);
     op.setFilesFrom(original + ";");
-    const bool ok = op.Execute();
-    qputenv("XDG_DATA_HOME", oldDataHome);
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(op.Execute());
     EXPECT_EQ(ui.deleteQuestions, QStringList({original}));
     EXPECT_FALSE(QFileInfo::exists(original));
 
     // The home trash when this folder is on the home volume, else the volume's own.
-    QString trash = dataHome + "/Trash";
+    QString trash = d.filePath("xdg/data/Trash");
     if (QStorageInfo(d.path()) != QStorageInfo(QDir::home()))
         trash = QStorageInfo(d.path()).rootPath() + "/.Trash-" + QString::number(::getuid());
     const QString info = trash + "/info/holiday photo.jpg.trashinfo";
     ASSERT_TRUE(QFileInfo::exists(info)) << info.toStdString();
     QString path;
-    for (const QByteArray& line : readFile(info).split('\n')) {
+    for (const QByteArray& line : readFile(info).split('\n'))
         if (line.startsWith("Path="))
             path = QUrl::fromPercentEncoding(line.mid(5));
-    }
     if (!path.startsWith('/'))
         path = QStorageInfo(d.path()).rootPath() + "/" + path;
     EXPECT_EQ(path, original);
-
-    // Restoring is putting the trashed file back under the name its info gives.
     const QString trashed = trash + "/files/holiday photo.jpg";
-    EXPECT_EQ(readFile(trashed), bytes);
-    ASSERT_TRUE(QFile::rename(trashed, path));
+    EXPECT_EQ(readFile(trashed), patternBytes(50000, 4));
+    QFile::remove(trashed);
     QFile::remove(info);
-    EXPECT_EQ(readFile(original), bytes);
 }
 
-// Each entry of the lists is one whole name: ";" and wildcards are characters of it, a name
-// that is not UTF-8 reaches its own file, and a relative name is refused, never resolved.
+// Each entry of the lists is one whole name: ";" and wildcards are characters of it, and a
+// relative name is refused, never resolved.
 TEST_F(FileOperationTest, NamesAreTakenWhole)
 {
-    qvtest::ScopedEnv env;
-    env.set("XDG_DATA_HOME", d.filePath("xdg"));
-    const QByteArray root = QFile::encodeName(d.path());
     ASSERT_TRUE(d.mkpath("photos/Paris") && d.mkpath("out"));
-    for (const char* decoy : {"photos/Paris/keep.jpg", "photos/x1.jpg", "photos/x2.jpg", "photos/ day 2.jpg"})
-        writeFile(d.filePath(decoy), "decoy");
-    for (const QByteArray& name : {QByteArray("Paris; day 2.jpg"), QByteArray("x?.jpg"), QByteArray("*.jpg"),
-                                  QByteArray("caf\xe9.jpg")}) {
-        const QByteArray path = root + "/photos/" + name;
-        qvtest::writeFileAt(path, name);
-        op.setOperation(foCopy);
-        op.setSourceList({qv::decodeFileName(path)});
-        op.setDestinationList({d.filePath("out")});
-        EXPECT_TRUE(op.Execute()) << name.constData();
-        EXPECT_EQ(qvtest::readFileAt(root + "/out/" + name), name);
-        op.setOperation(foDelete); // to the trash
-        EXPECT_TRUE(op.Execute()) << name.constData();
-        EXPECT_FALSE(qv::pathExists(qv::decodeFileName(path)));
-        EXPECT_FALSE(op.Execute()) << "a vanished name stands for nothing else";
-    }
-    EXPECT_EQ(entries(d.filePath("photos")), QStringList({" day 2.jpg", "Paris", "x1.jpg", "x2.jpg"}));
-    EXPECT_EQ(entries(d.filePath("photos/Paris")), QStringList({"keep.jpg"}));
+    const QStringList decoys = {"Paris/keep.jpg", "x1.jpg", "x2.jpg", " day 2.jpg"}, names = {"Paris; day 2.jpg", "x?.jpg", "*.jpg"};
+    for (const QString& name : decoys + names)
+        writeFile(d.filePath("photos/" + name), name.toUtf8());
+    QStringList paths;
+    for (const QString& name : names)
+        paths << d.filePath("photos/" + name);
+    op.setOperation(foCopy);
+    op.setSourceList(paths);
+    op.setDestinationList({d.filePath("out")});
+    EXPECT_TRUE(op.Execute());
+    EXPECT_EQ(folderEntries(d.filePath("out")), QStringList({"*.jpg", "Paris; day 2.jpg", "x?.jpg"}));
+    op.setOperation(foDelete); // to the trash
+    EXPECT_TRUE(op.Execute());
+    EXPECT_EQ(folderEntries(d.filePath("photos")), QStringList({" day 2.jpg", "Paris", "x1.jpg", "x2.jpg"}));
+    EXPECT_EQ(folderEntries(d.filePath("photos/Paris")), QStringList({"keep.jpg"}));
 
     const QString before = QDir::currentPath();
     QDir::setCurrent(d.filePath("photos"));
@@ -235,7 +182,7 @@ TEST_F(FileOperationTest, SecondRunWhileOneRunsIsRefused)
     EXPECT_TRUE(op.Execute());
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(ui.begins, 1);
-    EXPECT_EQ(entries(d.filePath("out")), QStringList({"a.jpg"}));
+    EXPECT_EQ(folderEntries(d.filePath("out")), QStringList({"a.jpg"}));
 }
 
 TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)
@@ -244,9 +191,8 @@ TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)
     d.mkdir("dst");
     QString from;
     for (int i = 0; i < 4; ++i) {
-        const QString name = d.filePath(QString("src/%1.jpg").arg(i));
-        writeFile(name, content(1500000 + i, char(i)));
-        from += name + ";";
+        writeFile(d.filePath(QString("src/%1.jpg").arg(i)), patternBytes(1500000 + i, char(i)));
+        from += d.filePath(QString("src/%1.jpg").arg(i)) + ";";
     }
     ui.cancelAtItem = 2;
     op.setOperation(foCopy);
@@ -254,12 +200,11 @@ TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)
     op.setFilesTo(d.filePath("dst"));
     EXPECT_FALSE(op.Execute());
     EXPECT_TRUE(op.OperationAborted());
-    EXPECT_EQ(entries(d.filePath("dst")), QStringList({"0.jpg", "1.jpg"}));
+    EXPECT_EQ(folderEntries(d.filePath("dst")), QStringList({"0.jpg", "1.jpg"}));
     for (int i = 0; i < 4; ++i) {
-        const QByteArray expected = content(1500000 + i, char(i));
-        EXPECT_EQ(readFile(d.filePath(QString("src/%1.jpg").arg(i))), expected);
+        EXPECT_EQ(readFile(d.filePath(QString("src/%1.jpg").arg(i))), patternBytes(1500000 + i, char(i)));
         if (i < 2) {
-            EXPECT_EQ(readFile(d.filePath(QString("dst/%1.jpg").arg(i))), expected);
+            EXPECT_EQ(readFile(d.filePath(QString("dst/%1.jpg").arg(i))), patternBytes(1500000 + i, char(i)));
         }
     }
 
@@ -274,5 +219,102 @@ TEST_F(FileOperationTest, CancelledCopyStopsBetweenFilesAndLeavesEveryFileWhole)
     op.setFlags(op.Flags() | fofNoConfirmMkDir);
     EXPECT_FALSE(op.Execute());
     EXPECT_TRUE(op.OperationAborted());
-    EXPECT_EQ(entries(d.filePath("dst2")), QStringList({"0.jpg"}));
+    EXPECT_EQ(folderEntries(d.filePath("dst2")), QStringList({"0.jpg"}));
+}
+
+// ---------------------------------------------------------------- the dialogs
+
+TEST(FileOperationDialogs, ReplaceQuestionMapsEveryButton)
+{
+    FileOperationDialogs dialogs(FileOpLanguage::Italian);
+    dialogs.begin(nullptr, qv::kFoCopy, QString(), true, false);
+    const struct {
+        const char* button;
+        qv::ShellAnswer answer;
+        bool moreToCome;
+    } rows[] = {
+        {"&Sì", qv::ShellAnswer::Yes, true},          {"Sì a &tutti", qv::ShellAnswer::YesToAll, true},
+        {"&No", qv::ShellAnswer::No, true},           {"N&o a tutti", qv::ShellAnswer::NoToAll, true},
+        {"Annulla", qv::ShellAnswer::Cancel, true},   {"&No", qv::ShellAnswer::No, false},
+    };
+    for (const auto& row : rows) {
+        qvtest::MessageBoxSeen seen;
+        qvtest::answerNextMessageBox(QString::fromUtf8(row.button), &seen);
+        EXPECT_EQ(dialogs.askReplace("/x/a.jpg", "/x/b.jpg", false, row.moreToCome), row.answer) << row.button;
+        EXPECT_TRUE(seen.text.contains("\"b.jpg\""));
+        EXPECT_EQ(seen.buttons.size(), row.moreToCome ? 5 : 3); // the last item offers no "to all"
+    }
+    dialogs.end();
+}
+
+TEST(FileOperationDialogs, DeleteConfirmationCountsAndErrorsStop)
+{
+    FileOperationDialogs dialogs(FileOpLanguage::English);
+    dialogs.begin(nullptr, qv::kFoDelete, QString(), true, false);
+    qvtest::MessageBoxSeen seen;
+    qvtest::answerNextMessageBox("&No", &seen);
+    EXPECT_FALSE(dialogs.confirmDelete({"/x/a.jpg", "/x/b.jpg"}, true));
+    EXPECT_EQ(seen.text, "Are you sure you want to move these 2 items to the Trash?");
+    qvtest::answerNextMessageBox("&Yes", &seen);
+    EXPECT_TRUE(dialogs.confirmDelete({"/x/a.jpg"}, false));
+    EXPECT_EQ(seen.text, "Are you sure you want to delete \"a.jpg\" permanently?");
+    qvtest::answerNextMessageBox("Cancel", &seen);
+    EXPECT_FALSE(dialogs.reportError("/x/a.jpg", qv::ShellProblem::NotTrashed, QString(), true));
+    dialogs.end();
+}
+
+TEST(FileOperationDialogs, ProgressCancelIsReported)
+{
+    FileOperationDialogs dialogs(FileOpLanguage::Italian);
+    dialogs.begin(nullptr, qv::kFoCopy, "Titolo", true, true);
+    qv::ShellProgress p;
+    p.itemCount = 3;
+    EXPECT_TRUE(dialogs.progress(p));
+    QProgressDialog* shown = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* pd = qobject_cast<QProgressDialog*>(w))
+            shown = pd;
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->labelText().startsWith("Titolo\n1 di 3"));
+    shown->cancel();
+    p.item = 1;
+    EXPECT_FALSE(dialogs.progress(p));
+    dialogs.end();
+
+    // Silent operations show nothing and cannot be cancelled.
+    dialogs.begin(nullptr, qv::kFoCopy, QString(), false, false);
+    EXPECT_TRUE(dialogs.progress(p));
+    dialogs.end();
+}
+
+TEST(FileOperationDialogs, AQuestionAskedWhileTheProgressShowsCanBeAnswered)
+{
+    QWidget window; // the window the operation belongs to
+    window.show();
+    FileOperationDialogs dialogs(FileOpLanguage::English);
+    dialogs.begin(&window, qv::kFoCopy, "Copying...", true, false);
+    qv::ShellProgress p;
+    p.itemCount = 1;
+    p.from = "/x/a.jpg";
+    p.to = "/x/b.jpg";
+    ASSERT_TRUE(dialogs.progress(p)); // the progress window shows itself a moment later
+    QTimer::singleShot(900, [] {
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                box = b;
+        ASSERT_NE(box, nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QProgressDialog*>(w)) {
+                EXPECT_TRUE(w->isVisible());
+            }
+        // A click as the window system delivers it: a window blocked by another
+        // modal one never sees it.
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "&No")
+                QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, b->mapTo(box, b->rect().center()));
+        QTimer::singleShot(300, box, [box] { box->done(0); }); // ends the test if the click was lost
+    });
+    EXPECT_EQ(dialogs.askReplace("/x/a.jpg", "/x/b.jpg", false, false), qv::ShellAnswer::No);
+    dialogs.end();
 }

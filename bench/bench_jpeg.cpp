@@ -1,6 +1,7 @@
 // Thumbnail decoding of large photographs: the JPEG adapter's quarter-scale fast
 // decode beside a minimal libjpeg loop and djpeg -scale 1/4 -dct fast, in one run.
 #include "formats/jpeg_codec.h"
+#include "formats/jpeg_dc_decode.h"
 #include "formats/jpeg_options.h"
 
 #include <QCoreApplication>
@@ -152,7 +153,51 @@ void BM_DjpegQuarterFast(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * files.size());
 }
 
+// The thumbnail's 1/8 decode of a baseline file: libjpeg against our DC decoder.
+std::vector<QByteArray> fileBytes()
+{
+    std::vector<QByteArray> out;
+    for (const QString& path : folder().files) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            out.push_back(f.readAll());
+    }
+    return out;
+}
+
+void BM_EighthLibjpeg(benchmark::State& state)
+{
+    const std::vector<QByteArray> files = fileBytes();
+    qv::jpeg::Decompressor decompressor;
+    qv::jpeg::DecodeSettings s;
+    s.scaleDenom = 8;
+    s.bestSpeed = true;
+    for (auto _ : state)
+        for (const QByteArray& b : files)
+            benchmark::DoNotOptimize(
+                decompressor.decode(reinterpret_cast<const uchar*>(b.constData()), std::size_t(b.size()), s)
+                    .image.constBits());
+    state.SetItemsProcessed(state.iterations() * qint64(files.size()));
+}
+
+void BM_EighthDcDecoder(benchmark::State& state)
+{
+    const std::vector<QByteArray> files = fileBytes();
+    qv::jpeg::EighthScaleDecoder decoder;
+    for (auto _ : state)
+        for (const QByteArray& b : files) {
+            const auto r = decoder.decode(reinterpret_cast<const uchar*>(b.constData()), std::size_t(b.size()),
+                                          false, false);
+            if (!r)
+                state.SkipWithError("not handled");
+            benchmark::DoNotOptimize(r);
+        }
+    state.SetItemsProcessed(state.iterations() * qint64(files.size()));
+}
+
 BENCHMARK(BM_AdapterQuarterFast)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_EighthLibjpeg)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_EighthDcDecoder)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_MinimalLibjpegLoop)->Unit(benchmark::kMillisecond)->MinTime(3);
 // djpeg runs in a child process: only wall-clock time means anything for it.
 BENCHMARK(BM_DjpegQuarterFast)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();

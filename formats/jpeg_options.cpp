@@ -109,6 +109,12 @@ JpegThumbnail JpegThumbnailDecoder::decodePicture(const unsigned char* data, std
     if (box > 0) {
         const qv::jpeg::HeaderInfo h = m_decompressor.readHeader(data, size, limits);
         denom = thumbnailScaleDenom(h.width, h.height, box);
+        if (denom == 8 && !h.progressive) {
+            // Our own DC decoder gives libjpeg's pixels faster; what it leaves goes on below.
+            const qv::jpeg::DecodeSettings s = settings(8);
+            if (auto r = m_eighthDecoder.decode(data, size, s.grayscale, s.eightBit, limits))
+                return {std::move(r->image), QSize(r->width, r->height), 8, false};
+        }
     }
     qv::jpeg::DecodeResult r = m_decompressor.decode(data, size, settings(denom));
     return {std::move(r.image), QSize(r.header.width, r.header.height), denom, false};

@@ -2,6 +2,7 @@
 // set-up, the quarter-scale thumbnail decoder and saving a picture as JPEG.
 #pragma once
 #include "formats/jpeg_codec.h"
+#include "formats/jpeg_dc_decode.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -40,8 +41,9 @@ struct JpegThumbnail {
 int thumbnailScaleDenom(int width, int height, int box);
 
 // Decodes pictures for thumbnails: fast mode, colour mode from Colori, at the
-// smallest scale that still covers the box (a progressive file at 1/8 from its
-// DC scans alone), or from the Exif thumbnail when the caller accepts it. One
+// smallest scale that still covers the box (at 1/8 a baseline file through our
+// DC decoder, a progressive one from its DC scans alone), or from the Exif
+// thumbnail when the caller accepts it. One
 // object per thread; it keeps its library object and file buffer between
 // pictures. Throws EJPEG.
 class JpegThumbnailDecoder {
@@ -67,6 +69,7 @@ private:
 
     int m_colours;
     qv::jpeg::Decompressor m_decompressor;
+    qv::jpeg::EighthScaleDecoder m_eighthDecoder; // baseline files at 1/8
     QByteArray m_fileBuffer;
 };
 

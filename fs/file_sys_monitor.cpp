@@ -75,6 +75,7 @@ void TFileWaitThread::run()
 void TFileWaitThread::fail(int code)
 {
     const EFileSysMonitor error(QStringLiteral("TFileWaitThread Error, code ") + QString::number(code));
+    m_failed.store(true);
     runOnUiThread([this, &error] {
         if (m_onError)
             m_onError(error);
@@ -136,8 +137,9 @@ bool TFileSysMonitor::Active()
 
 void TFileSysMonitor::setActive(bool value)
 {
-    // A worker that failed has ended: asking for the watch again starts a new one.
-    if (value && m_active && m_worker && m_worker->isFinished()) {
+    // A worker that failed ends (it may still be on its way out after reporting): asking for
+    // the watch again starts a new one.
+    if (value && m_active && m_worker && (m_worker->isFinished() || m_worker->hasFailed())) {
         ChangeWorkerThread::disposeWhenFinished(m_worker.data());
         m_worker.clear();
         m_active = false;

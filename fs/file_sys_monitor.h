@@ -45,6 +45,8 @@ public:
     ~TFileWaitThread() override;
 
     QString Directory() const { return m_directory; }
+    // Set before the failure is reported; the worker ends right after the report.
+    bool hasFailed() const { return m_failed.load(); }
     // Workers made so far in the process (each start of a monitor makes one).
     static int createdCount();
 
@@ -59,6 +61,7 @@ private:
     const quint32 m_filter;
     const TFileSysChange m_handler;
     const FileSysErrorHandler m_onError;
+    std::atomic<bool> m_failed{false};
 };
 
 class TFileSysMonitor : public QObject {

@@ -16,6 +16,9 @@
 #include <QImage>
 #include <QImageWriter>
 #include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
 
 namespace {
 
@@ -145,6 +148,63 @@ void jpegSeeds()
     const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
     app1.append(char((body.size() + 2) >> 8)).append(char((body.size() + 2) & 0xFF));
     put("fuzz_jpeg_thumbnail", "exif-thumbnail.jpg", big.left(2) + app1 + body + big.mid(2));
+}
+
+// A baseline file with the luminance sampled h x v (chroma 1 x 1) or one grey
+// component, and a restart marker every `restart` MCUs (0: none).
+QByteArray baselineJpeg(const QImage& img, int h, int v, bool grey, int restart)
+{
+    const QImage rgb = img.convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err); // a failure ends this tool
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(rgb.width());
+    c.image_height = JDIMENSION(rgb.height());
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 75, TRUE);
+    if (grey)
+        jpeg_set_colorspace(&c, JCS_GRAYSCALE);
+    c.comp_info[0].h_samp_factor = h;
+    c.comp_info[0].v_samp_factor = v;
+    c.restart_interval = unsigned(restart);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rgb.constScanLine(int(c.next_scanline)));
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+void jpegDcSeeds()
+{
+    // The first byte chooses the output: bit 0 greyscale, bit 1 eight bits.
+    const QImage img = picture(40, 27, 3);
+    const struct {
+        const char* name;
+        char mode;
+        int h, v;
+        bool grey;
+        int restart;
+    } files[] = {
+        {"420.jpg", 0x00, 2, 2, false, 0},
+        {"420-restart.jpg", 0x02, 2, 2, false, 1},
+        {"422-restart.jpg", 0x00, 2, 1, false, 2},
+        {"444.jpg", 0x02, 1, 1, false, 0},
+        {"420-as-grey.jpg", 0x01, 2, 2, false, 3},
+        {"grey-restart.jpg", 0x00, 1, 1, true, 5},
+    };
+    for (const auto& f : files)
+        put("fuzz_jpeg_dc", f.name, QByteArray(1, f.mode) + baselineJpeg(img, f.h, f.v, f.grey, f.restart));
 }
 
 // ---- LZRW1 and the thumbnail cache ----------------------------------------------------------------
@@ -456,6 +516,7 @@ int main(int argc, char** argv)
     g_root.mkpath(".");
     gifSeeds();
     jpegSeeds();
+    jpegDcSeeds();
     codecSeeds();
     packedSeeds();
     iconSeeds();

@@ -1,4 +1,4 @@
-// Packed bitmap to QImage: our run-length decoding of BI_RLE8 and BI_RLE4
+// Packed bitmap to QImage: run-length decoding of BI_RLE8 and BI_RLE4
 // checked against Qt's and ImageMagick's bmp readers, clipping of runs and
 // deltas at the picture's edges, and malformed blocks.
 #include "formats/bmp_builder.h"
@@ -83,69 +83,7 @@ QList<int> indexRow(const QImage& image, int y)
     return row;
 }
 
-// Our own encoder: runs of 3 or more equal pixels, absolute runs between them,
-// single-pixel runs for short leftovers; rows bottom first.
-Rle encodeRows(const QList<QList<int>>& topDownRows, bool fourBit)
-{
-    Rle rle;
-    rle.fourBit = fourBit;
-    for (auto row = topDownRows.crbegin(); row != topDownRows.crend(); ++row) {
-        const QList<int>& p = *row;
-        const int w = int(p.size());
-        auto runAt = [&](int x) {
-            int n = 1;
-            while (x + n < w && n < 255 && p[x + n] == p[x])
-                ++n;
-            return n;
-        };
-        int x = 0;
-        while (x < w) {
-            const int n = runAt(x);
-            if (n >= 3) {
-                rle.run(n, fourBit ? (p[x] << 4 | p[x]) : p[x]);
-                x += n;
-                continue;
-            }
-            int end = x;
-            while (end < w && end - x < 255 && runAt(end) < 3)
-                ++end;
-            if (end - x >= 3) {
-                rle.absolute(p.mid(x, end - x));
-            } else {
-                for (int i = x; i < end; ++i)
-                    rle.run(1, fourBit ? p[i] << 4 : p[i]);
-            }
-            x = end;
-        }
-        rle.endOfLine();
-    }
-    rle.endOfBitmap();
-    return rle;
-}
-
 } // namespace
-
-TEST(RunLengthBitmap, OwnEncoderRoundTripsThroughQtsReader)
-{
-    // Row y has runs of length 1 + y % 6: single pixels, short and long runs.
-    const int w = 301, h = 17;
-    for (bool fourBit : {false, true}) {
-        SCOPED_TRACE(fourBit ? "RLE4" : "RLE8");
-        QList<QList<int>> rows;
-        for (int y = 0; y < h; ++y) {
-            QList<int> row;
-            for (int x = 0; x < w; ++x)
-                row << ((x / (1 + y % 6)) * 7 + y) % (fourBit ? 16 : 251);
-            rows << row;
-        }
-        const QByteArray file = rleFile(w, h, encodeRows(rows, fourBit));
-        const QImage image = ours(file);
-        ASSERT_FALSE(image.isNull());
-        for (int y = 0; y < h; ++y)
-            ASSERT_EQ(indexRow(image, y), rows[y]) << y;
-        EXPECT_TRUE(samePixels(image, qtBmp(file).convertToFormat(QImage::Format_RGB32)));
-    }
-}
 
 TEST(RunLengthBitmap, EveryEscapeDecodesLikeQtAndImageMagick)
 {

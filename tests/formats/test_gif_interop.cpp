@@ -3,14 +3,13 @@
 // ImageMagick as the picture they came from.
 #include "formats/gif_file.h"
 #include "formats/gif_image.h"
-#include "support/testutil.h"
+#include "formats/fixture_tools.h"
 
 #include <QImageReader>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <random>
+
+using qvtest::runTool;
 
 namespace {
 
@@ -18,24 +17,13 @@ class GifInterop : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_convert = QStandardPaths::findExecutable("convert");
-        if (m_convert.isEmpty())
-            GTEST_SKIP() << "ImageMagick's convert is not installed";
+        QV_REQUIRE_TOOL("convert");
         if (!QImageReader::supportedImageFormats().contains("gif"))
             GTEST_SKIP() << "Qt's gif reader is not available";
         ASSERT_TRUE(m_dir.isValid());
     }
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
-
-    QByteArray convert(const QStringList& args)
-    {
-        QProcess p;
-        p.start(m_convert, args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-        return p.readAllStandardOutput();
-    }
 
     // Writes a PNG source with our own code and has ImageMagick make a GIF of it.
     QString imageMagickGif(const QString& name, const QList<QImage>& frames, const QStringList& options,
@@ -48,13 +36,12 @@ protected:
             args << src;
         }
         const QString out = path(name + ".gif");
-        convert(args + options + QStringList{prefix + out});
+        EXPECT_FALSE(runTool("convert", args + options + QStringList{prefix + out}).isNull());
         return out;
     }
 
     void expectMatchesReferences(const QString& file);
 
-    QString m_convert;
     QTemporaryDir m_dir;
 };
 
@@ -79,14 +66,6 @@ QImage picture(int n, int w, int h, unsigned seed)
     return img;
 }
 
-void expectSamePicture(const QImage& a, const QImage& b)
-{
-    ASSERT_EQ(a.size(), b.size());
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            ASSERT_EQ(a.pixel(x, y) | 0xFF000000, b.pixel(x, y) | 0xFF000000) << x << "," << y;
-}
-
 } // namespace
 
 // Our first image against the first frame of each independent reader at hand:
@@ -105,19 +84,17 @@ void GifInterop::expectMatchesReferences(const QString& file)
         ASSERT_FALSE(qt.isNull()) << reader.errorString().toStdString();
         // Qt's frame sits at the image's place on the logical screen.
         const QImage placed = qt.copy(first.left, first.top, ours.width(), ours.height());
-        SCOPED_TRACE("Qt");
-        expectSamePicture(ours, placed);
+        EXPECT_TRUE(qvtest::samePixels(ours, placed)) << "Qt";
     }
     {
-        SCOPED_TRACE("ImageMagick");
-        expectSamePicture(ours, QImage::fromData(convert({file + "[0]", "-depth", "8", "ppm:-"}), "PPM"));
+        EXPECT_TRUE(qvtest::samePixels(ours, QImage::fromData(runTool("convert", {file + "[0]", "-depth", "8", "ppm:-"}), "PPM")))
+            << "ImageMagick";
     }
     const QString vips = QStandardPaths::findExecutable("vips");
     if (!vips.isEmpty()) {
         const QString png = file + ".vips.png";
         ASSERT_EQ(QProcess::execute(vips, {"copy", file, png}), 0);
-        SCOPED_TRACE("libvips");
-        expectSamePicture(ours, QImage(png, "PNG"));
+        EXPECT_TRUE(qvtest::samePixels(ours, QImage(png, "PNG"))) << "libvips";
     }
 }
 
@@ -152,7 +129,7 @@ TEST_F(GifInterop, ImageMagickFilesDecodeAsIndependentReadersDo)
             EXPECT_GT(gif.images[0]->encodedData.count(), 4096u * 12 / 8);
         }
         expectMatchesReferences(file);
-        expectSamePicture(gif.GetBitmap(), src); // few enough colours to be kept exactly
+        EXPECT_TRUE(qvtest::samePixels(gif.GetBitmap(), src)); // few enough colours to be kept exactly
     }
 }
 
@@ -171,7 +148,7 @@ TEST_F(GifInterop, InterlacedPictureThreeRowsHigh)
     gif.LoadFromFile(file);
     ASSERT_TRUE(gif.images[0]->interlaced);
     expectMatchesReferences(file);
-    expectSamePicture(gif.GetBitmap(), src);
+    EXPECT_TRUE(qvtest::samePixels(gif.GetBitmap(), src));
 }
 
 TEST_F(GifInterop, AnimationsWithLocalTablesShowTheFirstFrame)
@@ -184,7 +161,7 @@ TEST_F(GifInterop, AnimationsWithLocalTablesShowTheFirstFrame)
     EXPECT_TRUE(gif.images[1]->localColorTable || gif.images[2]->localColorTable);
     EXPECT_FALSE(gif.images[0]->extensions.empty()); // the delay and the loop count
     expectMatchesReferences(file);
-    expectSamePicture(gif.GetBitmap(), frames[0]);
+    EXPECT_TRUE(qvtest::samePixels(gif.GetBitmap(), frames[0]));
     // Every frame's indices through its own table or the global one give its picture.
     for (int k = 0; k < 3; ++k) {
         const TGifSubImage& image = *gif.images[std::size_t(k)];
@@ -206,7 +183,7 @@ TEST_F(GifInterop, OurFilesDecodeInIndependentReaders)
         const QImage src = colours == 256 ? picture(256, 300, 200, 5) : picture(colours, 45, 31, 6);
         const QString file = path(QString("ours-%1.gif").arg(colours));
         SaveGifPicture(src, file);
-        expectSamePicture(LoadGifPicture(file), src);
+        EXPECT_TRUE(qvtest::samePixels(LoadGifPicture(file), src));
         expectMatchesReferences(file);
     }
 }

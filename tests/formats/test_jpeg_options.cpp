@@ -110,54 +110,24 @@ TEST(JpegThumbnails, WorkerThreadsDecodeAsOneThreadDoes)
     }
 }
 
-namespace {
-
-// The quantisation table libjpeg derives from a standard table for a quality
-// with baseline limits (ITU T.81 Annex K tables, IJG quality scaling).
-std::vector<int> scaledTable(const int* base, int quality)
-{
-    const int scale = quality < 50 ? 5000 / quality : 200 - quality * 2;
-    std::vector<int> out;
-    for (int i = 0; i < 64; ++i)
-        out.push_back(std::clamp((base[i] * scale + 50) / 100, 1, 255));
-    return out;
-}
-
-// Annex K.1 and K.2, in zigzag order.
-const int kLuminance[64] = {16, 11, 12, 14, 12, 10, 16, 14, 13, 14, 18, 17, 16, 19, 24, 40,
-                            26, 24, 22, 22, 24, 49, 35, 37, 29, 40, 58, 51, 61, 60, 57, 51,
-                            56, 55, 64, 72, 92, 78, 64, 68, 87, 69, 55, 56, 80, 109, 81, 87,
-                            95, 98, 103, 104, 103, 62, 77, 113, 121, 112, 100, 120, 92, 101, 103, 99};
-const int kChrominance[64] = {17, 18, 18, 24, 21, 24, 47, 26, 26, 47, 99, 66, 56, 66, 99, 99,
-                              99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-                              99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-                              99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
-
-} // namespace
-
+// Saved files are byte for byte cjpeg's with the switches the settings stand for.
 TEST(JpegSave, ColourModeAndQualityReachTheFile)
 {
+    if (!haveTool("cjpeg"))
+        GTEST_SKIP() << "cjpeg not installed";
     QTemporaryDir dir;
     const QString path = dir.filePath("out.jpg");
     const QImage picture = makePicture(64, 40);
     struct Case {
-        int colori, qualita, components, quality;
+        int colori, qualita;
+        QStringList cjpegArgs;
     };
-    for (const Case c : {Case{0, 90, 3, 90}, Case{1, 75, 3, 75}, Case{2, 60, 1, 60}, Case{0, 256 + 20, 3, 20},
-                         Case{1, 0, 3, 1}}) {
+    for (const Case& c : {Case{0, 90, {"-quality", "90"}}, Case{1, 75, {"-quality", "75"}},
+                          Case{2, 60, {"-quality", "60", "-grayscale"}}, Case{0, 256 + 20, {"-quality", "20"}},
+                          Case{1, 0, {"-quality", "1"}}}) {
         SCOPED_TRACE(testing::Message() << "Colori " << c.colori << " Qualita " << c.qualita);
         saveJpegPicture(picture, path, {c.colori, 0, 0, c.qualita});
-        const QByteArray file = qvtest::readFile(path);
-        EXPECT_EQ(componentCount(file), c.components);
-        const auto tables = quantTables(file);
-        ASSERT_EQ(tables.size(), size_t(c.components == 3 ? 2 : 1));
-        EXPECT_EQ(tables.at(0), scaledTable(kLuminance, c.quality));
-        if (c.components == 3) {
-            EXPECT_EQ(tables.at(1), scaledTable(kChrominance, c.quality));
-        }
-        const QImage back(path); // Qt's own reader agrees
-        EXPECT_EQ(back.size(), picture.size());
-        EXPECT_EQ(back.isGrayscale(), c.components == 1);
+        EXPECT_TRUE(qvtest::readFile(path) == cjpeg(picture, c.cjpegArgs + QStringList{"-baseline"}));
     }
 }
 

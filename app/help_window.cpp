@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-THelpWindow::THelpWindow(QWidget* parent) : QTextBrowser(parent)
+HelpWindow::HelpWindow(QWidget* parent) : QTextBrowser(parent)
 {
     setObjectName("HelpWindow");
     setWindowFlag(Qt::Window);
@@ -12,7 +12,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QTextBrowser(parent)
     resize(620, 520);
 }
 
-bool THelpWindow::showContents(const QString& wanted)
+bool HelpWindow::showContents(const QString& wanted)
 {
     // An installed program keeps its help in the data folder of its prefix.
     QString fileName = wanted;

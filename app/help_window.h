@@ -2,10 +2,10 @@
 #pragma once
 #include <QTextBrowser>
 
-class THelpWindow : public QTextBrowser {
+class HelpWindow : public QTextBrowser {
     Q_OBJECT
 public:
-    explicit THelpWindow(QWidget* parent = nullptr);
+    explicit HelpWindow(QWidget* parent = nullptr);
     // Shows the contents (the first page) of the file; false when it cannot be read.
     bool showContents(const QString& fileName);
     QString currentFile() const { return m_file; }

@@ -4,6 +4,7 @@
 #include "app/about_box.h"
 #include "app/application.h"
 #include "app/help_window.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "platform/wait_cursor.h"
 #include "catalogue/startup_objects.h"
@@ -47,9 +48,9 @@ QString formatS(const QString& message, const QString& arg)
     return out;
 }
 
-// ---- TDock ------------------------------------------------------------------
+// ---- ToolbarDock ------------------------------------------------------------
 
-TDock::TDock(QWidget* parent) : QWidget(parent)
+ToolbarDock::ToolbarDock(QWidget* parent) : QWidget(parent)
 {
     m_rows = new QVBoxLayout(this);
     m_rows->setContentsMargins(2, 2, 2, 2);
@@ -57,19 +58,19 @@ TDock::TDock(QWidget* parent) : QWidget(parent)
     setMinimumHeight(30);
 }
 
-void TDock::addBar(QToolBar* bar)
+void ToolbarDock::addBar(QToolBar* bar)
 {
     // Each toolbar takes a row of its own, at the row's start.
     m_rows->addWidget(bar, 0, Qt::AlignLeft);
 }
 
-void TDock::setBackground(const QPixmap& pixmap)
+void ToolbarDock::setBackground(const QPixmap& pixmap)
 {
     m_background = pixmap;
     update();
 }
 
-void TDock::paintEvent(QPaintEvent*)
+void ToolbarDock::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (!m_background.isNull())
@@ -78,7 +79,7 @@ void TDock::paintEvent(QPaintEvent*)
         p.fillRect(rect(), palette().window());
 }
 
-// ---- TfrmPrincipale ----------------------------------------------------------
+// ---- TfrmPrincipale ---------------------------------------------------------
 
 TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
 {
@@ -92,17 +93,39 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    Dock971 = new TDock(central);
+    Dock971 = new ToolbarDock(central);
     Dock971->setObjectName("Dock971");
     column->addWidget(Dock971);
-    creaToolbar();
+    createToolbars();
 
     Splitter1 = new QSplitter(Qt::Horizontal, central);
     Splitter1->setObjectName("Splitter1");
     Splitter1->setHandleWidth(6);
     Splitter1->setChildrenCollapsible(false);
     column->addWidget(Splitter1, 1);
+    createFolderTree();
+    createThumbnailList();
+    Splitter1->setStretchFactor(1, 1);
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
 
+    setCentralWidget(central);
+    createMenus();
+    SystemTreeView1->setPopupMenu(PopupMenu981);
+    createStatusBar();
+    createComponents();
+
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showPopup(this, pos); });
+
+    qApp->installEventFilter(this); // the window sees its keys before its controls
+    setUpCommands();
+    FormCreate();
+    SystemTreeView1->Loaded(); // lists the desktop
+}
+
+void TfrmPrincipale::createFolderTree()
+{
     SystemTreeView1 = new TSystemTreeView(Splitter1);
     SystemTreeView1->setObjectName("SystemTreeView1");
     SystemTreeView1->setCursor(Qt::PointingHandCursor);
@@ -120,8 +143,11 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     SystemTreeView1->setOnDragDrop([this](QObject* source, const QPoint& pos) {
         runGuarded([&] { SystemTreeView1DragDrop(source, pos); });
     });
+}
 
-    ListView1 = new TThumbnailListView(Splitter1);
+void TfrmPrincipale::createThumbnailList()
+{
+    ListView1 = new ThumbnailListView(Splitter1);
     ListView1->setObjectName("ListView1");
     ListView1->setViewMode(QListView::IconMode);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -137,9 +163,9 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     ListView1->setWordWrap(true);
     ListView1->setTextElideMode(Qt::ElideMiddle);
     ListView1->setSpacing(2);
-    m_catalogo = new ThumbnailCatalogue(this, this);
-    ListView1->setModel(&m_catalogo->model());
-    collegaComando(ListView1, &QAbstractItemView::doubleClicked, [this] { ListView1DblClick(); });
+    m_catalogue = new ThumbnailCatalogue(this, this);
+    ListView1->setModel(&m_catalogue->model());
+    connectCommand(ListView1, &QAbstractItemView::doubleClicked, [this] { ListView1DblClick(); });
     ListView1->setOnStartDrag([this](QDrag* drag, const QModelIndexList& items) {
         Qt::DropAction plain = Qt::CopyAction;
         runGuarded([&] { plain = ListView1StartDrag(drag, items); });
@@ -147,14 +173,13 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     });
     ListView1->setOnEndDrag([this](Qt::DropAction) { ListView1EndDrag(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { mostraPopup(ListView1->viewport(), pos); });
-    Splitter1->setStretchFactor(1, 1);
-    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { Splitter1Moved(); });
+            [this](const QPoint& pos) { showPopup(ListView1->viewport(), pos); });
+}
 
-    setCentralWidget(central);
-    creaMenu();
-    SystemTreeView1->setPopupMenu(PopupMenu981);
-    creaStatusBar();
+// The window's components without a place on screen: the pause, the path
+// measure, the change monitor and the file operation.
+void TfrmPrincipale::createComponents()
+{
     Sleeper1 = new TSleeper(this);
     Sleeper1->setInterval(1000);
 
@@ -166,10 +191,6 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FLabelConvert->resize(200, FLabelConvert->sizeHint().height());
     FLabelConvert->hide();
 
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { mostraPopup(this, pos); });
-
     FileSysMonitor2 = new TFileSysMonitor(this);
     FileSysMonitor2->setObjectName("FileSysMonitor2");
     // Writes too: a picture still being copied when its name appeared is made again once complete.
@@ -177,24 +198,19 @@ TfrmPrincipale::TfrmPrincipale(QWidget* parent) : QMainWindow(parent)
     FileSysMonitor2->setOnFileSysChange([this](QObject*, const QString& dir) {
         runGuarded([&] { FileSysMonitor2FileSysChange(dir); });
     });
-    m_cambiamenti = new QTimer(this);
-    m_cambiamenti->setSingleShot(true);
-    connect(m_cambiamenti, &QTimer::timeout, this, [this] { runGuarded([this] { AggiornaCartellaOsservata(); }); });
+    m_changeTimer = new QTimer(this);
+    m_changeTimer->setSingleShot(true);
+    connect(m_changeTimer, &QTimer::timeout, this, [this] { runGuarded([this] { refreshWatchedFolder(); }); });
     FileOperation1 = new TFileOperation(this);
     FileOperation1->setObjectName("FileOperation1");
     FileOperation1->setFlags(TFileOpFlags(fofAllowUndo) | fofFilesOnly);
     FileSysMonitor2->setOnError([this](const EFileSysMonitor& e) { monitorFailed(e); });
-
-    qApp->installEventFilter(this); // the window sees its keys before its controls
-    setUpCommands();
-    FormCreate();
-    SystemTreeView1->Loaded(); // lists the desktop
 }
 
 TfrmPrincipale::~TfrmPrincipale()
 {
     qApp->removeEventFilter(this);
-    memorizzaGeometria();
+    storeGeometry();
     SalvaConfigurazione();
     if (m_help)
         m_help->close();
@@ -209,44 +225,44 @@ void TfrmPrincipale::FormCreate()
     ActiveViewer = nullptr;
     LeggiConfigurazione();
     // The list starts on the image list of the thumbnail size (90 for an odd value).
-    m_catalogo->model().setImageList(&startupObjects().lists[StartupObjects::slot(Configurazione.Dimensione)]);
-    imageListChanged(m_catalogo->currentList());
+    m_catalogue->model().setImageList(&startupObjects().lists[StartupObjects::slot(Configurazione.Dimensione)]);
+    imageListChanged(m_catalogue->currentList());
     m_resizeAttached = true;
     ApplicaConfigurazione();
     m_helpFile = QCoreApplication::applicationDirPath() + '/'
-        + (Configurazione.italianExact() ? QStringLiteral("QVITA.HLP") : QStringLiteral("QVENG.HLP"));
+        + (italianInterface(LanguageTest::Exact) ? QStringLiteral("QVITA.HLP") : QStringLiteral("QVENG.HLP"));
 }
 
-QAction* TfrmPrincipale::azione(const char* name, void (TfrmPrincipale::*slot)())
+QAction* TfrmPrincipale::makeAction(const char* name, void (TfrmPrincipale::*slot)())
 {
     auto* a = new QAction(this);
     a->setObjectName(QString::fromLatin1(name));
     if (slot)
-        collegaComando(a, &QAction::triggered, [this, slot] { (this->*slot)(); });
+        connectCommand(a, &QAction::triggered, [this, slot] { (this->*slot)(); });
     return a;
 }
 
-void TfrmPrincipale::creaMenu()
+void TfrmPrincipale::createMenus()
 {
     MainMenu1 = menuBar();
     MainMenu1->setObjectName("MainMenu1");
 
-    LeggiDirectory1 = azione("LeggiDirectory1", &TfrmPrincipale::TransparentButton1Click);
-    Apriimmagine1 = azione("Apriimmagine1", &TfrmPrincipale::ListView1DblClick);
-    Mostraproprietimmagine1 = azione("Mostraproprietimmagine1", &TfrmPrincipale::SpeedButton7Click);
-    Rinominaimmagine2 = azione("Rinominaimmagine2", &TfrmPrincipale::tbRinominaClick);
-    Cancellaimmagine1 = azione("Cancellaimmagine1", &TfrmPrincipale::SpeedButton8Click);
-    Confrontaimmagini1 = azione("Confrontaimmagini1", &TfrmPrincipale::Confrontaimmagini1Click);
-    Slideshow1 = azione("Slideshow1", &TfrmPrincipale::btSlideshowClick);
-    EscidaQuorvel2 = azione("EscidaQuorvel2", &TfrmPrincipale::EscidaQuorvel1Click);
-    CopiaInAppunti = azione("CopiaInAppunti", &TfrmPrincipale::CopiaInAppuntiClick);
-    Impostasfondo1 = azione("Impostasfondo1", &TfrmPrincipale::Impostasfondo1Click);
-    Abilita1 = azione("Abilita1", &TfrmPrincipale::Abilita1Click);
+    LeggiDirectory1 = makeAction("LeggiDirectory1", &TfrmPrincipale::TransparentButton1Click);
+    Apriimmagine1 = makeAction("Apriimmagine1", &TfrmPrincipale::ListView1DblClick);
+    Mostraproprietimmagine1 = makeAction("Mostraproprietimmagine1", &TfrmPrincipale::SpeedButton7Click);
+    Rinominaimmagine2 = makeAction("Rinominaimmagine2", &TfrmPrincipale::tbRinominaClick);
+    Cancellaimmagine1 = makeAction("Cancellaimmagine1", &TfrmPrincipale::SpeedButton8Click);
+    Confrontaimmagini1 = makeAction("Confrontaimmagini1", &TfrmPrincipale::Confrontaimmagini1Click);
+    Slideshow1 = makeAction("Slideshow1", &TfrmPrincipale::btSlideshowClick);
+    EscidaQuorvel2 = makeAction("EscidaQuorvel2", &TfrmPrincipale::EscidaQuorvel1Click);
+    CopiaInAppunti = makeAction("CopiaInAppunti", &TfrmPrincipale::CopiaInAppuntiClick);
+    Impostasfondo1 = makeAction("Impostasfondo1", &TfrmPrincipale::Impostasfondo1Click);
+    Abilita1 = makeAction("Abilita1", &TfrmPrincipale::Abilita1Click);
     Abilita1->setCheckable(true);
-    Cancellalalista1 = azione("Cancellalalista1", &TfrmPrincipale::Cancellalalista1Click);
-    Visualizza1 = azione("Visualizza1", &TfrmPrincipale::Visualizza1Click);
-    Sommario1 = azione("Sommario1", &TfrmPrincipale::SpeedButton10Click);
-    Informazioni2 = azione("Informazioni2", &TfrmPrincipale::Informazioni1Click);
+    Cancellalalista1 = makeAction("Cancellalalista1", &TfrmPrincipale::Cancellalalista1Click);
+    Visualizza1 = makeAction("Visualizza1", &TfrmPrincipale::Visualizza1Click);
+    Sommario1 = makeAction("Sommario1", &TfrmPrincipale::SpeedButton10Click);
+    Informazioni2 = makeAction("Informazioni2", &TfrmPrincipale::Informazioni1Click);
 
     File1 = MainMenu1->addMenu(QString());
     File1->setObjectName("File1");
@@ -276,17 +292,17 @@ void TfrmPrincipale::creaMenu()
     HelpInLinea->addAction(Informazioni2);
 
     // The popup's actions are separate objects so that each keeps its own name.
-    Leggidirectory2 = azione("Leggidirectory2", &TfrmPrincipale::TransparentButton1Click);
-    Apriimmagine2 = azione("Apriimmagine2", &TfrmPrincipale::ListView1DblClick);
-    Mostraproprietimmagine2 = azione("Mostraproprietimmagine2", &TfrmPrincipale::SpeedButton7Click);
-    Rinominaimmagine1 = azione("Rinominaimmagine1", &TfrmPrincipale::tbRinominaClick);
-    Cancellaimmagine2 = azione("Cancellaimmagine2", &TfrmPrincipale::SpeedButton8Click);
-    Slideshow2 = azione("Slideshow2", &TfrmPrincipale::btSlideshowClick);
-    BarraNuovaCartella = azione("BarraNuovaCartella", nullptr);
+    Leggidirectory2 = makeAction("Leggidirectory2", &TfrmPrincipale::TransparentButton1Click);
+    Apriimmagine2 = makeAction("Apriimmagine2", &TfrmPrincipale::ListView1DblClick);
+    Mostraproprietimmagine2 = makeAction("Mostraproprietimmagine2", &TfrmPrincipale::SpeedButton7Click);
+    Rinominaimmagine1 = makeAction("Rinominaimmagine1", &TfrmPrincipale::tbRinominaClick);
+    Cancellaimmagine2 = makeAction("Cancellaimmagine2", &TfrmPrincipale::SpeedButton8Click);
+    Slideshow2 = makeAction("Slideshow2", &TfrmPrincipale::btSlideshowClick);
+    BarraNuovaCartella = makeAction("BarraNuovaCartella", nullptr);
     BarraNuovaCartella->setSeparator(true);
-    Nuovacartella1 = azione("Nuovacartella1", &TfrmPrincipale::Nuovacartella1Click);
-    RinominaCartella = azione("RinominaCartella", &TfrmPrincipale::RinominaCartellaClick);
-    Cancellacartella = azione("Cancellacartella", &TfrmPrincipale::CancellacartellaClick);
+    Nuovacartella1 = makeAction("Nuovacartella1", &TfrmPrincipale::Nuovacartella1Click);
+    RinominaCartella = makeAction("RinominaCartella", &TfrmPrincipale::RinominaCartellaClick);
+    Cancellacartella = makeAction("Cancellacartella", &TfrmPrincipale::CancellacartellaClick);
 
     PopupMenu981 = new QMenu(this);
     PopupMenu981->setObjectName("PopupMenu981");
@@ -298,8 +314,8 @@ void TfrmPrincipale::creaMenu()
     connect(PopupMenu981, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
 }
 
-QToolButton* TfrmPrincipale::bottone(QToolBar* bar, const char* name, const char* glyph,
-                                     void (TfrmPrincipale::*slot)())
+QToolButton* TfrmPrincipale::makeToolButton(QToolBar* bar, const char* name, const char* glyph,
+                                            void (TfrmPrincipale::*slot)())
 {
     auto* b = new QToolButton(bar);
     b->setObjectName(QString::fromLatin1(name));
@@ -307,47 +323,47 @@ QToolButton* TfrmPrincipale::bottone(QToolBar* bar, const char* name, const char
     b->setIconSize(QSize(24, 24));
     b->setAutoRaise(true);
     if (slot)
-        collegaComando(b, &QToolButton::clicked, [this, slot] { (this->*slot)(); });
+        connectCommand(b, &QToolButton::clicked, [this, slot] { (this->*slot)(); });
     bar->addWidget(b);
     return b;
 }
 
-void TfrmPrincipale::creaToolbar()
+void TfrmPrincipale::createToolbars()
 {
     Toolbar971 = new QToolBar(Dock971);
     Toolbar971->setObjectName("Toolbar971");
     Toolbar971->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
-    TransparentButton1 = bottone(Toolbar971, "TransparentButton1", "GLYPH_READ", &TfrmPrincipale::TransparentButton1Click);
+    TransparentButton1 = makeToolButton(Toolbar971, "TransparentButton1", "GLYPH_READ", &TfrmPrincipale::TransparentButton1Click);
     Toolbar971->addSeparator();
-    tbApri = bottone(Toolbar971, "tbApri", "GLYPH_OPEN", &TfrmPrincipale::ListView1DblClick);
-    SpeedButton7 = bottone(Toolbar971, "SpeedButton7", "GLYPH_INFO", &TfrmPrincipale::SpeedButton7Click);
-    tbRinomina = bottone(Toolbar971, "tbRinomina", "GLYPH_RENAME", &TfrmPrincipale::tbRinominaClick);
-    SpeedButton8 = bottone(Toolbar971, "SpeedButton8", "GLYPH_DELETE", &TfrmPrincipale::SpeedButton8Click);
+    tbOpen = makeToolButton(Toolbar971, "tbOpen", "GLYPH_OPEN", &TfrmPrincipale::ListView1DblClick);
+    SpeedButton7 = makeToolButton(Toolbar971, "SpeedButton7", "GLYPH_INFO", &TfrmPrincipale::SpeedButton7Click);
+    tbRinomina = makeToolButton(Toolbar971, "tbRinomina", "GLYPH_RENAME", &TfrmPrincipale::tbRinominaClick);
+    SpeedButton8 = makeToolButton(Toolbar971, "SpeedButton8", "GLYPH_DELETE", &TfrmPrincipale::SpeedButton8Click);
     Toolbar971->addSeparator();
-    btSlideshow = bottone(Toolbar971, "btSlideshow", "GLYPH_SLIDESHOW", &TfrmPrincipale::btSlideshowClick);
+    btSlideshow = makeToolButton(Toolbar971, "btSlideshow", "GLYPH_SLIDESHOW", &TfrmPrincipale::btSlideshowClick);
     Toolbar971->addSeparator();
-    SpeedButton10 = bottone(Toolbar971, "SpeedButton10", "GLYPH_HELP", &TfrmPrincipale::SpeedButton10Click);
+    SpeedButton10 = makeToolButton(Toolbar971, "SpeedButton10", "GLYPH_HELP", &TfrmPrincipale::SpeedButton10Click);
     Toolbar971->addSeparator();
-    tbEsci = bottone(Toolbar971, "tbEsci", "GLYPH_EXIT", &TfrmPrincipale::EscidaQuorvel1Click);
+    tbExit = makeToolButton(Toolbar971, "tbExit", "GLYPH_EXIT", &TfrmPrincipale::EscidaQuorvel1Click);
     Dock971->addBar(Toolbar971);
 
     // The picture edits act on the viewer activated last.
     tbElaborazioni = new QToolBar(Dock971);
     tbElaborazioni->setObjectName("tbElaborazioni");
     tbElaborazioni->setStyleSheet(Toolbar971->styleSheet());
-    tbtRiflettiOriz = bottone(tbElaborazioni, "tbtRiflettiOriz", "GLYPH_FLIPH", &TfrmPrincipale::tbtRiflettiOrizClick);
-    tbtRiflettiVert = bottone(tbElaborazioni, "tbtRiflettiVert", "GLYPH_FLIPV", &TfrmPrincipale::tbtRiflettiVertClick);
-    tbtRuotaDestra = bottone(tbElaborazioni, "tbtRuotaDestra", "GLYPH_ROTR", &TfrmPrincipale::tbtRuotaDestraClick);
-    tbtRuotaSinistra = bottone(tbElaborazioni, "tbtRuotaSinistra", "GLYPH_ROTL", &TfrmPrincipale::tbtRuotaSinistraClick);
-    tbtRuota180 = bottone(tbElaborazioni, "tbtRuota180", "GLYPH_ROT180", &TfrmPrincipale::tbtRuota180Click);
-    tbtSchiarisci = bottone(tbElaborazioni, "tbtSchiarisci", "GLYPH_LIGHTEN", &TfrmPrincipale::tbtSchiarisciClick);
-    tbtScurisci = bottone(tbElaborazioni, "tbtScurisci", "GLYPH_DARKEN", &TfrmPrincipale::tbtScurisciClick);
-    tbtScalaGrigi = bottone(tbElaborazioni, "tbtScalaGrigi", "GLYPH_GREY", &TfrmPrincipale::tbtScalaGrigiClick);
+    tbtRiflettiOriz = makeToolButton(tbElaborazioni, "tbtRiflettiOriz", "GLYPH_FLIPH", &TfrmPrincipale::tbtRiflettiOrizClick);
+    tbtRiflettiVert = makeToolButton(tbElaborazioni, "tbtRiflettiVert", "GLYPH_FLIPV", &TfrmPrincipale::tbtRiflettiVertClick);
+    tbtRuotaDestra = makeToolButton(tbElaborazioni, "tbtRuotaDestra", "GLYPH_ROTR", &TfrmPrincipale::tbtRuotaDestraClick);
+    tbtRuotaSinistra = makeToolButton(tbElaborazioni, "tbtRuotaSinistra", "GLYPH_ROTL", &TfrmPrincipale::tbtRuotaSinistraClick);
+    tbtRuota180 = makeToolButton(tbElaborazioni, "tbtRuota180", "GLYPH_ROT180", &TfrmPrincipale::tbtRuota180Click);
+    tbtSchiarisci = makeToolButton(tbElaborazioni, "tbtSchiarisci", "GLYPH_LIGHTEN", &TfrmPrincipale::tbtSchiarisciClick);
+    tbtScurisci = makeToolButton(tbElaborazioni, "tbtScurisci", "GLYPH_DARKEN", &TfrmPrincipale::tbtScurisciClick);
+    tbtScalaGrigi = makeToolButton(tbElaborazioni, "tbtScalaGrigi", "GLYPH_GREY", &TfrmPrincipale::tbtScalaGrigiClick);
     Dock971->addBar(tbElaborazioni);
     tbElaborazioni->hide();
 }
 
-void TfrmPrincipale::creaStatusBar()
+void TfrmPrincipale::createStatusBar()
 {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -361,15 +377,36 @@ void TfrmPrincipale::creaStatusBar()
         m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(m_panels[i]);
     }
+    m_panels[0]->setFixedWidth(std::max(widths[0], countPanelWidth(m_panels[0])));
     setStatusBar(StatusBar1);
 }
 
-void TfrmPrincipale::TestiItaliano() { applicaTesti(testiItaliani()); }
-void TfrmPrincipale::TestiInglese() { applicaTesti(testiInglesi()); }
-
-void TfrmPrincipale::applicaTesti(const TestiFinestra& t)
+int countPanelWidth(QLabel* panel)
 {
-    m_testi = &t;
+    // The widest digit five times: lists of up to 99999 pictures fit whole.
+    const QFontMetrics metrics = panel->fontMetrics();
+    QChar widest = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit)
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widest))
+            widest = QLatin1Char(digit);
+    const QString digits(5, widest);
+    const QString before = panel->text();
+    int width = 0;
+    for (bool italian : {true, false}) {
+        // The label's own size hint counts its frame, margins and indent.
+        panel->setText(thumbs::countText(digits, italian));
+        width = std::max(width, panel->sizeHint().width());
+    }
+    panel->setText(before);
+    return width;
+}
+
+void TfrmPrincipale::TestiItaliano() { applyTexts(italianMainWindowTexts()); }
+void TfrmPrincipale::TestiInglese() { applyTexts(englishMainWindowTexts()); }
+
+void TfrmPrincipale::applyTexts(const MainWindowTexts& t)
+{
+    m_texts = &t;
     File1->setTitle(t.File1);
     LeggiDirectory1->setText(t.LeggiDirectory1);
     LeggiDirectory1->setShortcut(t.scLeggiDirectory1);
@@ -404,22 +441,22 @@ void TfrmPrincipale::applicaTesti(const TestiFinestra& t)
     Rinominaimmagine1->setText(t.Rinominaimmagine1);
     Cancellaimmagine2->setText(t.Cancellaimmagine2);
     Slideshow2->setText(t.Slideshow2);
-    tbApri->setToolTip(t.hintApri);
-    SpeedButton7->setToolTip(t.hintProprieta);
-    tbRinomina->setToolTip(t.hintRinomina);
-    SpeedButton8->setToolTip(t.hintCancella);
-    TransparentButton1->setToolTip(t.hintLeggi);
-    SpeedButton10->setToolTip(t.hintAiuto);
+    tbOpen->setToolTip(t.hintOpen);
+    SpeedButton7->setToolTip(t.hintProperties);
+    tbRinomina->setToolTip(t.hintRename);
+    SpeedButton8->setToolTip(t.hintDelete);
+    TransparentButton1->setToolTip(t.hintReadFolder);
+    SpeedButton10->setToolTip(t.hintHelp);
     btSlideshow->setToolTip(t.hintSlideshow);
-    tbEsci->setToolTip(t.hintEsci);
-    tbtRiflettiOriz->setToolTip(t.hintRiflettiOriz);
-    tbtRiflettiVert->setToolTip(t.hintRiflettiVert);
-    tbtRuotaDestra->setToolTip(t.hintRuotaDestra);
-    tbtRuotaSinistra->setToolTip(t.hintRuotaSinistra);
-    tbtRuota180->setToolTip(t.hintRuota180);
-    tbtSchiarisci->setToolTip(t.hintSchiarisci);
-    tbtScurisci->setToolTip(t.hintScurisci);
-    tbtScalaGrigi->setToolTip(t.hintScalaGrigi);
+    tbExit->setToolTip(t.hintExit);
+    tbtRiflettiOriz->setToolTip(t.hintFlipHorizontal);
+    tbtRiflettiVert->setToolTip(t.hintFlipVertical);
+    tbtRuotaDestra->setToolTip(t.hintRotateRight);
+    tbtRuotaSinistra->setToolTip(t.hintRotateLeft);
+    tbtRuota180->setToolTip(t.hintRotate180);
+    tbtSchiarisci->setToolTip(t.hintLighten);
+    tbtScurisci->setToolTip(t.hintDarken);
+    tbtScalaGrigi->setToolTip(t.hintGreyscale);
     m_helpFile = QCoreApplication::applicationDirPath() + '/' + t.helpFile;
 }
 
@@ -427,11 +464,12 @@ void TfrmPrincipale::ApplicaConfigurazione()
 {
     TConfigurazione& c = Configurazione;
     // 1. Texts of the language, and the count in them.
-    if (c.italianPrefix())
+    const bool italian = italianInterface(c.Lingua, LanguageTest::ItalianPrefix);
+    if (italian)
         TestiItaliano();
     else
         TestiInglese();
-    FileOperation1->setLanguage(fileOpLanguageFor(c.Lingua));
+    FileOperation1->setLanguage(italian ? FileOpLanguage::Italian : FileOpLanguage::English);
     AggiornaConteggio();
 
     // 2. Geometry, without the resize handler writing it back half-way. The
@@ -462,7 +500,7 @@ void TfrmPrincipale::ApplicaConfigurazione()
 
     // 6. Frame colours.
     startupObjects().paintFrames(c.BkCol, c.BdCol);
-    m_catalogo->model().imagesChanged();
+    m_catalogue->model().imagesChanged();
 
     // 7. The image list of the thumbnail size; a new size remakes every thumbnail.
     applyThumbnailSize();
@@ -472,16 +510,16 @@ void TfrmPrincipale::applyThumbnailSize()
 {
     // Options confirmed from inside a read (its pending messages) must not
     // empty the image lists under it: the read stops, the size follows.
-    if (m_catalogo->occupato()) {
-        m_catalogo->Interrompi = true;
+    if (m_catalogue->isBusy()) {
+        m_catalogue->Interrompi = true;
         QTimer::singleShot(50, this, [this] { runGuarded([this] { applyThumbnailSize(); }); });
         return;
     }
-    if (m_catalogo->scegliListaImmagini(Configurazione.Dimensione))
-        m_catalogo->RigeneraMiniature();
+    if (m_catalogue->chooseImageList(Configurazione.Dimensione))
+        m_catalogue->RigeneraMiniature();
 }
 
-void TfrmPrincipale::AggiornaConteggio() { m_catalogo->AggiornaConteggio(); }
+void TfrmPrincipale::AggiornaConteggio() { m_catalogue->AggiornaConteggio(); }
 
 QRect fitToScreen(QPoint topLeft, qint64 width, qint64 height, QSize minimum)
 {
@@ -564,7 +602,7 @@ QString TfrmPrincipale::shortPath(const QString& path)
     return FLabelConvert->caption();
 }
 
-void TfrmPrincipale::memorizzaGeometria()
+void TfrmPrincipale::storeGeometry()
 {
     Configurazione.Alto = y();
     Configurazione.Sinistra = x();
@@ -585,14 +623,14 @@ void TfrmPrincipale::resizeEvent(QResizeEvent* e)
 {
     QMainWindow::resizeEvent(e);
     if (m_resizeAttached && isVisible())
-        memorizzaGeometria();
+        storeGeometry();
 }
 
 void TfrmPrincipale::moveEvent(QMoveEvent* e)
 {
     QMainWindow::moveEvent(e);
     if (m_resizeAttached && isVisible())
-        memorizzaGeometria();
+        storeGeometry();
 }
 
 void TfrmPrincipale::SystemTreeView1Change(const QString& newPath)
@@ -601,10 +639,10 @@ void TfrmPrincipale::SystemTreeView1Change(const QString& newPath)
     CartellaCorrente = newPath;
     // Leaving a folder keeps its thumbnails, when the options say so.
     if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !old.isEmpty())
-        m_catalogo->SalvaMiniature(old);
+        m_catalogue->SalvaMiniature(old);
 }
 
-bool TfrmPrincipale::selezionePresente() const
+bool TfrmPrincipale::hasSelection() const
 {
     return ListView1->selectionModel() && ListView1->selectionModel()->hasSelection();
 }
@@ -619,12 +657,12 @@ void TfrmPrincipale::PopupMenu1Popup()
         a->setVisible(tree);
 }
 
-void TfrmPrincipale::mostraPopup(QWidget* from, const QPoint& pos)
+void TfrmPrincipale::showPopup(QWidget* from, const QPoint& pos)
 {
     PopupMenu981->popup(from->mapToGlobal(pos));
 }
 
-// ---- keys ----------------------------------------------------------------------
+// ---- keys -------------------------------------------------------------------
 
 bool TfrmPrincipale::eventFilter(QObject* watched, QEvent* event)
 {
@@ -667,7 +705,7 @@ bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
         ListView1DblClick();
         return true;
     case Qt::Key_Escape:
-        m_catalogo->Interrompi = true;
+        m_catalogue->Interrompi = true;
         return true;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
@@ -683,14 +721,14 @@ bool TfrmPrincipale::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
         Impostasfondo1Click();
         return false; // the focused control still gets the key
     case Qt::Key_F11:
-        tastoF11(modifiers & Qt::ShiftModifier);
+        cacheKeyF11(modifiers & Qt::ShiftModifier);
         return true;
     default:
         return false;
     }
 }
 
-// ---- commands ------------------------------------------------------------------
+// ---- commands ---------------------------------------------------------------
 
 void TfrmPrincipale::EscidaQuorvel1Click() { exitProgram(); }
 
@@ -700,7 +738,7 @@ bool TfrmPrincipale::exitProgram()
         return true;
     m_exiting = true;
     // A read still running stops at its next step; the program ends once it has unwound.
-    m_catalogo->Interrompi = true;
+    m_catalogue->Interrompi = true;
     // The other windows first, the last created first: a window that keeps
     // itself open (a viewer whose unsaved edit the user keeps) stops the exit.
     QList<QPointer<QWidget>> others;
@@ -720,7 +758,7 @@ bool TfrmPrincipale::exitProgram()
     // Each step on its own: a failure is reported and the exit goes on.
     runGuarded([this] { setMonitorActive(false); });
     if (Configurazione.SalvaThumb && Configurazione.SvuotaLista && !CartellaCorrente.isEmpty())
-        runGuarded([this] { m_catalogo->SalvaMiniature(CartellaCorrente); });
+        runGuarded([this] { m_catalogue->SalvaMiniature(CartellaCorrente); });
     QCoreApplication::quit();
     return true;
 }
@@ -737,7 +775,7 @@ bool TfrmPrincipale::refusedWhileBusy()
 {
     // The list is being read or its cache written: a second command would
     // start in the middle of the first (Esc stops the running one).
-    if (!m_catalogo->occupato())
+    if (!m_catalogue->isBusy())
         return false;
     QApplication::beep();
     return true;
@@ -746,13 +784,13 @@ bool TfrmPrincipale::refusedWhileBusy()
 void TfrmPrincipale::Cancellalalista1Click()
 {
     if (!refusedWhileBusy())
-        m_catalogo->Cancellalalista();
+        m_catalogue->clearList();
 }
 
 void TfrmPrincipale::TransparentButton1Click()
 {
     if (!refusedWhileBusy())
-        m_catalogo->LeggiDirectory(CartellaCorrente);
+        m_catalogue->readFolder(CartellaCorrente);
 }
 
 // F5 completes the list from the folder it was read from, wherever the tree
@@ -761,12 +799,12 @@ void TfrmPrincipale::CompletaLista()
 {
     if (refusedWhileBusy())
         return;
-    const QString folder = m_catalogo->listFolder();
+    const QString folder = m_catalogue->listFolder();
     if (ThumbnailCatalogue::folderExists(folder))
-        m_catalogo->CompletaLista(folder);
+        m_catalogue->CompletaLista(folder);
 }
 
-void TfrmPrincipale::tastoF11(bool shift)
+void TfrmPrincipale::cacheKeyF11(bool shift)
 {
     if (refusedWhileBusy())
         return;
@@ -781,16 +819,16 @@ void TfrmPrincipale::tastoF11(bool shift)
         }
     } back{this};
     if (shift)
-        m_catalogo->loadCacheOrNote(CartellaCorrente);
+        m_catalogue->loadCacheOrNote(CartellaCorrente);
     else
-        m_catalogo->SalvaMiniature(CartellaCorrente);
+        m_catalogue->SalvaMiniature(CartellaCorrente);
 }
 
 // The commands below are completed by the pieces they drive (thumbnail scan,
 // cache, viewer, slideshow, compare, file operations, folder tree, options).
 // ---- folder commands (popup menu of the tree) -------------------------------------------
 
-void TfrmPrincipale::messaggioCartella(const QString& text)
+void TfrmPrincipale::showFolderMessage(const QString& text)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvel"), QString(text).replace('\r', '\n'),
                     QMessageBox::Ok, this);
@@ -801,8 +839,8 @@ void TfrmPrincipale::Nuovacartella1Click()
 {
     QTreeWidgetItem* selected = SystemTreeView1->currentItem();
     const QPersistentModelIndex before = SystemTreeView1->indexFromItem(selected);
-    if (!SystemTreeView1->CreateSubFolder(selected, testi().msgNuovaCartella, true)) {
-        messaggioCartella(testi().msgCartellaNonCreata);
+    if (!SystemTreeView1->CreateSubFolder(selected, texts().msgNewFolder, true)) {
+        showFolderMessage(texts().msgFolderNotCreated);
         return;
     }
     // The new folder's label is open for its name while the old folder is selected again.
@@ -824,6 +862,6 @@ void TfrmPrincipale::RinominaCartellaClick()
 void TfrmPrincipale::CancellacartellaClick()
 {
     if (!SystemTreeView1->DeleteFolderNode(SystemTreeView1->currentItem()))
-        messaggioCartella(testi().msgCartellaNonCancellabile);
+        showFolderMessage(texts().msgFolderNotDeleted);
     Sleeper1->SleepFor(100);
 }

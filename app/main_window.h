@@ -32,10 +32,10 @@ enum class PictureEdit;
 
 
 // The toolbar dock: holds the toolbars in rows and paints the background bitmap.
-class TDock : public QWidget {
+class ToolbarDock : public QWidget {
     Q_OBJECT
 public:
-    explicit TDock(QWidget* parent = nullptr);
+    explicit ToolbarDock(QWidget* parent = nullptr);
     void addBar(QToolBar* bar);
     void setBackground(const QPixmap& pixmap);
     bool hasBackground() const { return !m_background.isNull(); }
@@ -60,12 +60,12 @@ public:
     void ApplicaConfigurazione();
     void TestiItaliano();
     void TestiInglese();
-    const TestiFinestra& testi() const { return *m_testi; }
+    const MainWindowTexts& texts() const { return *m_texts; }
 
     // Shortens a path to the hidden 200-pixel label's width.
     QString shortPath(const QString& path);
     // Writes the window's and the tree's geometry into the settings.
-    void memorizzaGeometria();
+    void storeGeometry();
 
     // Commands (menus, toolbar buttons, keys).
     void TransparentButton1Click();  // read folder
@@ -98,23 +98,23 @@ public:
     bool exitProgram();
     void Cancellalalista1Click();    // empty the list
     void CompletaLista();            // F5
-    void tastoF11(bool shift);       // F11: save the cache, Shift+F11 load it
+    void cacheKeyF11(bool shift);    // F11: save the cache, Shift+F11 load it
 
     // Sets every command's enabled state from the selection and the windows this build has.
     void updateCommandStates();
     // The dialogs the commands reuse, made once with the window.
     class TAboutBox* AboutBox = nullptr;
-    class TfrmOpzioni* frmOpzioni = nullptr;
-    class TfrmRinomina* frmRinomina = nullptr;
+    class TfrmOpzioni* optionsDialog = nullptr;
+    class TfrmRinomina* renameDialog = nullptr;
 
     void AggiornaConteggio();
     void SystemTreeView1Change(const QString& newPath);
     // A change reported by the monitor of the folder read last. Reports come
     // in bursts while files are written; the list is brought in step once
-    // they pause (AggiornaCartellaOsservata).
+    // they pause (refreshWatchedFolder).
     void FileSysMonitor2FileSysChange(const QString& directory);
     // Lists the watched folder again and adds or removes items (monitor off meanwhile).
-    void AggiornaCartellaOsservata();
+    void refreshWatchedFolder();
     // The watch ended with an error (its folder deleted or moved away): the list is marked as
     // not followed, and followed again once the folder is back or read again.
     void monitorFailed(const EFileSysMonitor& error);
@@ -125,13 +125,13 @@ public:
     bool SystemTreeView1DragOver(QObject* source, const QPoint& pos);
     void SystemTreeView1DragDrop(QObject* source, const QPoint& pos);
     // The paths (sub-text 0) of the selected items, in selection order.
-    QStringList percorsiSelezionati() const;
+    QStringList selectedPaths() const;
 
     // Main-window state shared with the commands.
     QString CartellaCorrente;
     QPointer<QWidget> ActiveViewer;
     // The thumbnail list, its loaded paths and its stop flag (Interrompi).
-    ThumbnailCatalogue& catalogo() { return *m_catalogo; }
+    ThumbnailCatalogue& catalogue() { return *m_catalogue; }
     TFileSysMonitor* FileSysMonitor2 = nullptr;
     TFileOperation* FileOperation1 = nullptr;
 
@@ -150,12 +150,12 @@ public:
     // Connects a control's signal to a command; what the command throws goes
     // to the application-wide error message and the window goes on.
     template <typename Sender, typename Signal>
-    void collegaComando(Sender* sender, Signal signal, std::function<void()> command)
+    void connectCommand(Sender* sender, Signal signal, std::function<void()> command)
     {
         connect(sender, signal, this, [command = std::move(command)] { runGuarded(command); });
     }
 
-    THelpWindow* helpWindow() const { return m_help; }
+    HelpWindow* helpWindow() const { return m_help; }
     QString helpFileName() const { return m_helpFile; }
 
 protected:
@@ -167,50 +167,53 @@ protected:
 private:
     void FormCreate();
     void setUpCommands();
-    void creaMenu();
-    void creaToolbar();
-    void creaStatusBar();
-    void applicaTesti(const TestiFinestra& t);
+    void createToolbars();
+    void createFolderTree();
+    void createThumbnailList();
+    void createMenus();
+    void createStatusBar();
+    void createComponents();
+    void applyTexts(const MainWindowTexts& t);
     void File1Click();
     void PopupMenu1Popup();
     void Splitter1Moved();
-    void mostraPopup(QWidget* from, const QPoint& pos);
-    QAction* azione(const char* name, void (TfrmPrincipale::*slot)());
-    QToolButton* bottone(QToolBar* bar, const char* name, const char* glyph,
-                         void (TfrmPrincipale::*slot)());
-    bool selezionePresente() const;
+    void showPopup(QWidget* from, const QPoint& pos);
+    QAction* makeAction(const char* name, void (TfrmPrincipale::*slot)());
+    QToolButton* makeToolButton(QToolBar* bar, const char* name, const char* glyph,
+                                void (TfrmPrincipale::*slot)());
+    bool hasSelection() const;
     // True, with a beep, while a read or cache step runs (commands never nest).
     bool refusedWhileBusy();
     // The image list of Dimensione, once no read runs.
     void applyThumbnailSize();
-    void messaggioCartella(const QString& text);
+    void showFolderMessage(const QString& text);
     void editActiveViewer(PictureEdit edit);
     // The thumbnail of an item made from a picture already decoded (a viewer's).
     void makeThumbnailFromPicture(const QString& path, const QImage& picture);
     void followLostFolder(const QString& folder);
 
-    const TestiFinestra* m_testi = nullptr;
+    const MainWindowTexts* m_texts = nullptr;
     bool m_resizeAttached = false;
     bool m_exiting = false;
     bool m_monitorPointed = false; // the monitor watches a folder that was read
     std::vector<std::unique_ptr<class WaitCursor>> m_waitCursors; // one per setWaitCursor(true)
     QString m_helpFile;
     // The folder refresh waits for a pause in the monitor's reports.
-    QTimer* m_cambiamenti = nullptr;
-    QString m_cartellaCambiata;
-    QElapsedTimer m_primoCambiamento; // since the first report of a burst
-    QPointer<THelpWindow> m_help;
+    QTimer* m_changeTimer = nullptr;
+    QString m_changedFolder;
+    QElapsedTimer m_firstChange; // since the first report of a burst
+    QPointer<HelpWindow> m_help;
 
 public:
     // Controls, by the names the commands and tests use.
-    TDock* Dock971 = nullptr;
+    ToolbarDock* Dock971 = nullptr;
     QToolBar* Toolbar971 = nullptr;
     QToolBar* tbElaborazioni = nullptr;
     TSystemTreeView* SystemTreeView1 = nullptr;
     TSleeper* Sleeper1 = nullptr;
     QSplitter* Splitter1 = nullptr;
-    TThumbnailListView* ListView1 = nullptr;
-    ThumbnailCatalogue* m_catalogo = nullptr;
+    ThumbnailListView* ListView1 = nullptr;
+    ThumbnailCatalogue* m_catalogue = nullptr;
     class ThumbnailDelegate* m_thumbDelegate = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* m_panels[3] = {};
@@ -226,8 +229,8 @@ public:
     QAction *Leggidirectory2, *Apriimmagine2, *Mostraproprietimmagine2, *Rinominaimmagine1,
         *Cancellaimmagine2, *Slideshow2, *BarraNuovaCartella, *Nuovacartella1, *RinominaCartella,
         *Cancellacartella;
-    QToolButton *TransparentButton1, *tbApri, *SpeedButton7, *tbRinomina, *SpeedButton8, *btSlideshow,
-        *SpeedButton10, *tbEsci;
+    QToolButton *TransparentButton1, *tbOpen, *SpeedButton7, *tbRinomina, *SpeedButton8, *btSlideshow,
+        *SpeedButton10, *tbExit;
     QToolButton *tbtRiflettiOriz, *tbtRiflettiVert, *tbtRuotaDestra, *tbtRuotaSinistra, *tbtRuota180,
         *tbtSchiarisci, *tbtScurisci, *tbtScalaGrigi;
 };
@@ -237,6 +240,10 @@ public:
 // smaller than `minimum` where the area allows.
 QRect fitToScreen(QPoint topLeft, qint64 width, qint64 height, QSize minimum);
 QRect fitToArea(QPoint topLeft, qint64 width, qint64 height, QSize minimum, const QRect& area);
+
+// The width the status bar's count panel needs for the longest count text of
+// either language at its font.
+int countPanelWidth(QLabel* panel);
 
 // Replaces the first "%s" of a message text by the argument.
 QString formatS(const QString& message, const QString& arg);

@@ -8,6 +8,7 @@
 #include "app/rename_dialog.h"
 
 #include "fs/file_operation.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "platform/wallpaper.h"
 #include "ui/thumbnail_list_view.h"
@@ -82,8 +83,8 @@ void TfrmPrincipale::setUpCommands()
 {
     // The dialogs the commands reuse, made once.
     AboutBox = new TAboutBox(this);
-    frmOpzioni = new TfrmOpzioni(this);
-    frmRinomina = new TfrmRinomina(this);
+    optionsDialog = new TfrmOpzioni(this);
+    renameDialog = new TfrmRinomina(this);
     setWindowIcon(applicationIcon());
 
     auto follow = [this] { updateCommandStates(); };
@@ -95,10 +96,10 @@ void TfrmPrincipale::setUpCommands()
 
 void TfrmPrincipale::updateCommandStates()
 {
-    const bool selected = selezionePresente();
+    const bool selected = hasSelection();
     for (QAction* a : {Apriimmagine1, Apriimmagine2})
         a->setEnabled(kWindows.viewer && selected);
-    tbApri->setEnabled(kWindows.viewer);
+    tbOpen->setEnabled(kWindows.viewer);
     for (QToolButton* b : {tbtRiflettiOriz, tbtRiflettiVert, tbtRuotaDestra, tbtRuotaSinistra, tbtRuota180,
                            tbtSchiarisci, tbtScurisci, tbtScalaGrigi})
         b->setEnabled(kWindows.viewer);
@@ -113,16 +114,16 @@ void TfrmPrincipale::updateCommandStates()
 
 void TfrmPrincipale::SpeedButton7Click()
 {
-    const TestiFinestra& t = testi();
-    const QString caption = testiComandi(Configurazione.italianExact()).proprietaCaption;
+    const MainWindowTexts& t = texts();
+    const QString caption = commandTexts(italianInterface(LanguageTest::Exact)).propertiesCaption;
     // One window per selected picture.
     for (const QModelIndex& item : ListView1->selectedInOrder()) {
         auto* w = new TMostraProprieta(this);
         w->setWindowTitle(caption);
-        w->setLines({formatS(t.msgNomeFile, subText(item, SubPath)), formatS(t.msgFormato, subText(item, SubFormat)),
-                     formatS(t.msgDimensioni, subText(item, SubPixels)),
-                     formatS(t.msgDimensioniFile, subText(item, SubBytes)),
-                     formatS(t.msgUltimaModifica, subText(item, SubDate))});
+        w->setLines({formatS(t.msgFileName, subText(item, SubPath)), formatS(t.msgFormat, subText(item, SubFormat)),
+                     formatS(t.msgDimensions, subText(item, SubPixels)),
+                     formatS(t.msgFileSize, subText(item, SubBytes)),
+                     formatS(t.msgLastModified, subText(item, SubDate))});
         w->show();
     }
 }
@@ -131,20 +132,20 @@ void TfrmPrincipale::tbRinominaClick()
 {
     const QModelIndexList selected = ListView1->selectedInOrder();
     // A scan lets messages run; the list is not rewritten under it.
-    if (selected.isEmpty() || m_catalogo->occupato())
+    if (selected.isEmpty() || m_catalogue->isBusy())
         return;
     const QString oldPath = subText(selected.first(), SubPath);
     const QFileInfo old(oldPath);
-    frmRinomina->Edit1->setText(old.fileName());
-    frmRinomina->Edit1->selectAll();
-    if (frmRinomina->exec() != QDialog::Accepted)
+    renameDialog->Edit1->setText(old.fileName());
+    renameDialog->Edit1->selectAll();
+    if (renameDialog->exec() != QDialog::Accepted)
         return;
-    const QString name = frmRinomina->Edit1->text();
+    const QString name = renameDialog->Edit1->text();
     if (name == old.fileName())
         return;
     if (!isPlainFileName(name)) {
-        QMessageBox::warning(this, QStringLiteral("Quorvel"),
-                             formatS(testiComandi(Configurazione.italianPrefix()).nomeNonValido, name));
+        const QString& message = commandTexts(italianInterface(LanguageTest::ItalianPrefix)).invalidNameMessage;
+        QMessageBox::warning(this, QStringLiteral("Quorvel"), formatS(message, name));
         return;
     }
     // The name keeps the case it was typed in: this file system tells case apart.
@@ -157,17 +158,17 @@ void TfrmPrincipale::tbRinominaClick()
         FileOperation1->setDestinationList({newPath});
         renamed = FileOperation1->Execute() && QFileInfo::exists(newPath);
         if (renamed) {
-            ThumbnailListModel& model = m_catalogo->model();
+            ThumbnailListModel& model = m_catalogue->model();
             const int row = model.rowOfPath(oldPath);
             model.setSubItem(row, SubPath, newPath);
-            m_catalogo->ImpostaDidascalia(row);
+            m_catalogue->ImpostaDidascalia(row);
             // The loaded list follows, or the next refresh would take the item for a stranger.
-            if (m_catalogo->ListaCaricate.remove(oldPath))
-                m_catalogo->ListaCaricate.add(newPath);
+            if (m_catalogue->ListaCaricate.remove(oldPath))
+                m_catalogue->ListaCaricate.add(newPath);
         }
     }
     if (renamed) {
-        const int row = m_catalogo->model().rowOfPath(newPath);
+        const int row = m_catalogue->model().rowOfPath(newPath);
         ListView1->setCurrentIndex(ListView1->model()->index(row, 0));
         ListView1->scrollTo(ListView1->currentIndex());
     }
@@ -175,8 +176,8 @@ void TfrmPrincipale::tbRinominaClick()
 
 void TfrmPrincipale::SpeedButton8Click()
 {
-    const QStringList paths = percorsiSelezionati();
-    if (paths.isEmpty() || m_catalogo->occupato())
+    const QStringList paths = selectedPaths();
+    if (paths.isEmpty() || m_catalogue->isBusy())
         return;
     {
         const MonitorPause pause(*this);
@@ -192,7 +193,7 @@ void TfrmPrincipale::SpeedButton8Click()
             if (!f.exists() && !f.isSymLink())
                 gone.insert(p);
         }
-        m_catalogo->rimuoviElementi(gone);
+        m_catalogue->removeItems(gone);
     }
     AggiornaConteggio();
 }
@@ -223,23 +224,23 @@ void TfrmPrincipale::Impostasfondo1Click()
 void TfrmPrincipale::SpeedButton10Click()
 {
     if (!m_help)
-        m_help = new THelpWindow(nullptr);
+        m_help = new HelpWindow(nullptr);
     m_help->showContents(m_helpFile);
 }
 
 void TfrmPrincipale::Informazioni1Click()
 {
-    AboutBox->Comments->setText(testiComandi(Configurazione.italianExact()).descrizione);
+    AboutBox->Comments->setText(commandTexts(italianInterface(LanguageTest::Exact)).aboutDescription);
     AboutBox->ProgramIcon->setPixmap(applicationIcon().pixmap(64, 64));
     AboutBox->exec();
 }
 
 void TfrmPrincipale::Visualizza1Click()
 {
-    frmOpzioni->riempi(Configurazione);
-    frmOpzioni->adjustSize();
-    centreOnScreen(frmOpzioni, this);
-    const bool confirmed = frmOpzioni->exec() == QDialog::Accepted;
+    optionsDialog->fillFrom(Configurazione);
+    optionsDialog->adjustSize();
+    centreOnScreen(optionsDialog, this);
+    const bool confirmed = optionsDialog->exec() == QDialog::Accepted;
     ApplicaConfigurazione();
     // Kept at once: a crash later does not lose the options.
     if (confirmed)

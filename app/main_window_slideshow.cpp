@@ -9,7 +9,7 @@
 void TfrmPrincipale::btSlideshowClick()
 {
     auto paths = [this] {
-        return slideshowPaths(m_catalogo->model(), ListView1->selectionModel(),
+        return slideshowPaths(m_catalogue->model(), ListView1->selectionModel(),
                               Configurazione.MostraSoloSelezionate);
     };
     if (paths().isEmpty())

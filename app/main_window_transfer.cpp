@@ -25,7 +25,7 @@ constexpr int kFollowAgainMs = 1000;
 
 } // namespace
 
-QStringList TfrmPrincipale::percorsiSelezionati() const
+QStringList TfrmPrincipale::selectedPaths() const
 {
     QStringList paths;
     for (const QModelIndex& i : ListView1->selectedInOrder())
@@ -58,12 +58,12 @@ void TfrmPrincipale::SystemTreeView1DragDrop(QObject* source, const QPoint& pos)
 {
     if (source != ListView1)
         return;
-    const QStringList paths = percorsiSelezionati();
+    const QStringList paths = selectedPaths();
     if (paths.isEmpty())
         return;
     // The dialogs of a running operation let a second drop in: it is refused, never nested.
     if (FileOperation1->Running()) {
-        QMessageBox::information(this, QStringLiteral("Quorvel"), testi().msgOperazioneInCorso);
+        QMessageBox::information(this, QStringLiteral("Quorvel"), texts().msgOperationRunning);
         return;
     }
     QTreeWidgetItem* node = SystemTreeView1->itemAt(pos);
@@ -74,7 +74,7 @@ void TfrmPrincipale::SystemTreeView1DragDrop(QObject* source, const QPoint& pos)
         if (!qv::isFolder(destination)) {
             SystemTreeView1->ForgetVanishedNode(node);
             QMessageBox::warning(this, QStringLiteral("Quorvel"),
-                                 formatS(testi().msgCartellaSparita, qv::displayFileName(destination)));
+                                 formatS(texts().msgFolderGone, qv::displayFileName(destination)));
             return;
         }
         const TFileOpFlags before = FileOperation1->Flags();
@@ -105,13 +105,13 @@ void TfrmPrincipale::SystemTreeView1DragDrop(QObject* source, const QPoint& pos)
     for (const QString& p : paths)
         if (!qv::pathExists(p))
             vanished.insert(p);
-    m_catalogo->rimuoviElementi(vanished);
+    m_catalogue->removeItems(vanished);
     AggiornaConteggio();
     // The monitor did not see the drop (a copy beside itself lands in the watched folder).
-    if (m_monitorPointed && !m_catalogo->inPasso(FileSysMonitor2->MonitoredDirectory())) {
-        m_cartellaCambiata = FileSysMonitor2->MonitoredDirectory();
-        m_primoCambiamento.start();
-        m_cambiamenti->start(0);
+    if (m_monitorPointed && !m_catalogue->inStepWith(FileSysMonitor2->MonitoredDirectory())) {
+        m_changedFolder = FileSysMonitor2->MonitoredDirectory();
+        m_firstChange.start();
+        m_changeTimer->start(0);
     }
 }
 
@@ -122,7 +122,7 @@ void TfrmPrincipale::monitorFailed(const EFileSysMonitor& error)
         return;
     // The list stays as it is, marked as no longer followed, until the folder is back.
     const QString folder = FileSysMonitor2->MonitoredDirectory();
-    setStatusText(1, formatS(testi().msgListaNonSeguita, qv::displayFileName(folder)));
+    setStatusText(1, formatS(texts().msgListNotFollowed, qv::displayFileName(folder)));
     QTimer::singleShot(kFollowAgainMs, this, [this, folder] { followLostFolder(folder); });
 }
 
@@ -137,31 +137,31 @@ void TfrmPrincipale::followLostFolder(const QString& folder)
     }
     setStatusText(1, QString());
     setMonitorActive(true); // replaces the failed watch
-    m_cartellaCambiata = folder;
-    m_primoCambiamento.start();
-    m_cambiamenti->start(0);
+    m_changedFolder = folder;
+    m_firstChange.start();
+    m_changeTimer->start(0);
 }
 
 void TfrmPrincipale::FileSysMonitor2FileSysChange(const QString& directory)
 {
-    if (!m_cambiamenti->isActive() || directory != m_cartellaCambiata)
-        m_primoCambiamento.start();
-    m_cartellaCambiata = directory;
-    const qint64 left = std::max<qint64>(0, kLongestWaitMs - m_primoCambiamento.elapsed());
-    m_cambiamenti->start(int(std::min<qint64>(kPauseMs, left)));
+    if (!m_changeTimer->isActive() || directory != m_changedFolder)
+        m_firstChange.start();
+    m_changedFolder = directory;
+    const qint64 left = std::max<qint64>(0, kLongestWaitMs - m_firstChange.elapsed());
+    m_changeTimer->start(int(std::min<qint64>(kPauseMs, left)));
 }
 
-void TfrmPrincipale::AggiornaCartellaOsservata()
+void TfrmPrincipale::refreshWatchedFolder()
 {
-    if (m_cartellaCambiata.isEmpty())
+    if (m_changedFolder.isEmpty())
         return;
     // A scan or a cache read lets messages run; the refresh waits until it ends.
-    if (m_catalogo->occupato()) {
-        m_cambiamenti->start(kPauseMs);
+    if (m_catalogue->isBusy()) {
+        m_changeTimer->start(kPauseMs);
         return;
     }
-    const QString folder = m_cartellaCambiata;
-    m_cartellaCambiata.clear();
+    const QString folder = m_changedFolder;
+    m_changedFolder.clear();
     // A report of a folder that is no longer watched is stale: the list shows another one now.
     if (!m_monitorPointed || folder != FileSysMonitor2->MonitoredDirectory())
         return;
@@ -174,13 +174,13 @@ void TfrmPrincipale::AggiornaCartellaOsservata()
             TfrmPrincipale* w;
             ~MonitorBack() { w->setMonitorActive(true); }
         } back{this};
-        m_catalogo->aggiornaCartella(folder);
+        m_catalogue->refreshFolder(folder);
         AggiornaConteggio();
     }
     // What changed while the monitor was off was not reported: look once more.
-    if (!m_catalogo->inPasso(folder)) {
-        m_cartellaCambiata = folder;
-        m_primoCambiamento.start();
-        m_cambiamenti->start(0);
+    if (!m_catalogue->inStepWith(folder)) {
+        m_changedFolder = folder;
+        m_firstChange.start();
+        m_changeTimer->start(0);
     }
 }

@@ -33,13 +33,13 @@ void TfrmPrincipale::ListView1DblClick()
     const QStringList paths = [&] {
         QStringList out;
         for (int row : rows)
-            out << m_catalogo->model().item(row).SubItems.value(SubPath);
+            out << m_catalogue->model().item(row).SubItems.value(SubPath);
         return out;
     }();
     for (const QString& path : paths) {
         if (path.isEmpty())
             continue;
-        setStatusText(1, formatS(testi().msgCarico, shortPath(thumbs::upperAscii(path))));
+        setStatusText(1, formatS(texts().msgLoading, shortPath(thumbs::upperAscii(path))));
         StatusBar1->repaint();
         struct StatusReset {
             TfrmPrincipale* w;
@@ -59,16 +59,16 @@ void TfrmPrincipale::ListView1DblClick()
             throw; // the remaining pictures are not opened
         }
         viewer->show();
-        const int row = m_catalogo->model().rowOfPath(path);
-        if (row >= 0 && m_catalogo->model().item(row).SubItems.value(SubLoaded) == QLatin1String("0"))
+        const int row = m_catalogue->model().rowOfPath(path);
+        if (row >= 0 && m_catalogue->model().item(row).SubItems.value(SubLoaded) == QLatin1String("0"))
             makeThumbnailFromPicture(path, viewer->shownPicture());
     }
 }
 
 void TfrmPrincipale::makeThumbnailFromPicture(const QString& path, const QImage& picture)
 {
-    ThumbnailListModel& model = m_catalogo->model();
-    ImageList* list = m_catalogo->currentList();
+    ThumbnailListModel& model = m_catalogue->model();
+    ImageList* list = m_catalogue->currentList();
     if (!list || picture.isNull())
         return;
     StartupObjects& so = startupObjects();
@@ -89,7 +89,7 @@ void TfrmPrincipale::makeThumbnailFromPicture(const QString& path, const QImage&
     model.setSubItem(row, SubPixels, thumbs::sizeText(picture.size()));
     model.setImageIndex(row, index);
     model.setSubItem(row, SubLoaded, QStringLiteral("1"));
-    m_catalogo->ImpostaDidascalia(row);
+    m_catalogue->ImpostaDidascalia(row);
 }
 
 void TfrmPrincipale::editActiveViewer(PictureEdit edit)

@@ -2,6 +2,7 @@
 #include "app/options_dialog.h"
 
 #include "app/texts.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 
 #include <QButtonGroup>
@@ -118,7 +119,20 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     outer->addWidget(PageControl1, 1);
 
-    // Page 1: general.
+    PageControl1->addTab(createGeneralPage(), QString());
+    PageControl1->addTab(createThumbnailsPage(), QString());
+    PageControl1->addTab(createSlideshowPage(), QString());
+    PageControl1->addTab(createToolbarPage(), QString());
+    PageControl1->addTab(createJpegPage(), QString());
+    connect(ckSvuota, &QCheckBox::clicked, this, &TfrmOpzioni::ckSvuotaClick);
+    connect(rgColori->buttons(), &QButtonGroup::idClicked, this, &TfrmOpzioni::rgColoriClick);
+    outer->addLayout(createButtons());
+
+    fillFrom(Configurazione);
+}
+
+QWidget* TfrmOpzioni::createGeneralPage()
+{
     auto* general = named(new QWidget, "TabSheet1");
     auto* g = new QGridLayout(general);
     rgLingua = named(new RadioGroup(2, general), "rgLingua");
@@ -147,9 +161,11 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     otherColumn->addStretch(1);
     g->addWidget(gbAltre, 2, 1);
     g->setRowStretch(3, 1);
-    PageControl1->addTab(general, QString());
+    return general;
+}
 
-    // Page 2: thumbnails.
+QWidget* TfrmOpzioni::createThumbnailsPage()
+{
     auto* thumbs = named(new QWidget, "TabSheet2");
     auto* t = new QVBoxLayout(thumbs);
     Label2 = named(new QLabel(thumbs), "Label2");
@@ -175,17 +191,19 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     colours->addStretch(1);
     t->addLayout(colours);
     t->addSpacing(16);
-    ckMiniatureIncorporate = named(new QCheckBox(thumbs), "ckMiniatureIncorporate");
-    t->addWidget(ckMiniatureIncorporate);
+    ckEmbeddedThumbnails = named(new QCheckBox(thumbs), "ckEmbeddedThumbnails");
+    t->addWidget(ckEmbeddedThumbnails);
     t->addStretch(1);
-    PageControl1->addTab(thumbs, QString());
     connect(IMG1, &SizePreview::clicked, this, &TfrmOpzioni::IMG1Click);
     connect(IMG2, &SizePreview::clicked, this, &TfrmOpzioni::IMG2Click);
     connect(IMG3, &SizePreview::clicked, this, &TfrmOpzioni::IMG3Click);
     connect(SpeedButton1, &QPushButton::clicked, this, &TfrmOpzioni::SpeedButton1Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &TfrmOpzioni::SpeedButton2Click);
+    return thumbs;
+}
 
-    // Page 3: slideshow.
+QWidget* TfrmOpzioni::createSlideshowPage()
+{
     auto* slides = named(new QWidget, "TabSheet3");
     auto* s = new QVBoxLayout(slides);
     auto* duration = new QHBoxLayout;
@@ -201,17 +219,21 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     ckShowSel = named(new QCheckBox(slides), "ckShowSel");
     s->addWidget(ckShowSel);
     s->addStretch(1);
-    PageControl1->addTab(slides, QString());
+    return slides;
+}
 
-    // Page 4: toolbar.
+QWidget* TfrmOpzioni::createToolbarPage()
+{
     auto* toolbar = named(new QWidget, "TabSheet4");
     auto* tb = new QVBoxLayout(toolbar);
     rgToolSfondo = named(new RadioGroup(2, toolbar), "rgToolSfondo");
     tb->addWidget(rgToolSfondo);
     tb->addStretch(1);
-    PageControl1->addTab(toolbar, QString());
+    return toolbar;
+}
 
-    // Page 5: JPEG.
+QWidget* TfrmOpzioni::createJpegPage()
+{
     auto* jpeg = named(new QWidget, "TabSheet5");
     auto* j = new QGridLayout(jpeg);
     rgColori = named(new RadioGroup(3, jpeg), "rgColori");
@@ -234,11 +256,12 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     rgDithering = named(new RadioGroup(3, jpeg), "rgDithering");
     j->addWidget(rgDithering, 1, 1);
     j->setRowStretch(2, 1);
-    PageControl1->addTab(jpeg, QString());
-    connect(ckSvuota, &QCheckBox::clicked, this, &TfrmOpzioni::ckSvuotaClick);
-    connect(rgColori->buttons(), &QButtonGroup::idClicked, this, &TfrmOpzioni::rgColoriClick);
+    return jpeg;
+}
 
-    // Bottom panel.
+// OK and cancel, at the bottom right.
+QHBoxLayout* TfrmOpzioni::createButtons()
+{
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     BitBtn1 = named(new QPushButton(this), "BitBtn1");
@@ -248,23 +271,21 @@ TfrmOpzioni::TfrmOpzioni(QWidget* parent) : QDialog(parent)
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     bottom->addWidget(BitBtn1);
     bottom->addWidget(BitBtn2);
-    outer->addLayout(bottom);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmOpzioni::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmOpzioni::BitBtn2Click);
-
-    riempi(Configurazione);
+    return bottom;
 }
 
-void TfrmOpzioni::applicaTesti(const TestiOpzioni& t)
+void TfrmOpzioni::applyTexts(const OptionsTexts& t)
 {
     setWindowTitle(t.caption);
-    const QString pages[] = {t.pagGenerali, t.pagMiniature, t.pagSlideshow, t.pagToolbar, t.pagJpg};
+    const QString pages[] = {t.pageGeneral, t.pageThumbnails, t.pageSlideshow, t.pageToolbar, t.pageJpeg};
     for (int i = 0; i < 5; ++i)
         PageControl1->setTabText(i, pages[i]);
-    rgLingua->setTexts(t.rgLingua, t.lingue);
+    rgLingua->setTexts(t.rgLingua, t.languageItems);
     GroupBox1->setTitle(t.GroupBox1);
     ckRinomina->setText(t.ckRinomina);
-    rgOperazione->setTexts(t.rgOperazione, t.operazioni);
+    rgOperazione->setTexts(t.rgOperazione, t.operationItems);
     GroupBox2->setTitle(t.GroupBox2);
     ckSvuota->setText(t.ckSvuota);
     ckSalvaThumb->setText(t.ckSalvaThumb);
@@ -276,31 +297,31 @@ void TfrmOpzioni::applicaTesti(const TestiOpzioni& t)
     Label3->setText(t.Label3);
     SpeedButton1->setText(t.SpeedButton1);
     SpeedButton2->setText(t.SpeedButton2);
-    ckMiniatureIncorporate->setText(t.ckMiniatureIncorporate);
+    ckEmbeddedThumbnails->setText(t.ckEmbeddedThumbnails);
     Label1->setText(t.Label1);
-    rgPercNomeFile->setTexts(t.rgPercNomeFile, t.percNomeFile);
+    rgPercNomeFile->setTexts(t.rgPercNomeFile, t.fileNameItems);
     ckShowSel->setText(t.ckShowSel);
-    rgToolSfondo->setTexts(t.rgToolSfondo, t.toolSfondo);
-    rgColori->setTexts(t.rgColori, t.colori);
+    rgToolSfondo->setTexts(t.rgToolSfondo, t.toolbarBackgroundItems);
+    rgColori->setTexts(t.rgColori, t.colourItems);
     rgQualita->setTitle(t.rgQualita);
     Label4->setText(t.Label4);
-    rgQuantizzazione->setTexts(t.rgQuantizzazione, t.quantizzazione);
-    rgDithering->setTexts(t.rgDithering, t.dithering);
+    rgQuantizzazione->setTexts(t.rgQuantizzazione, t.quantisationItems);
+    rgDithering->setTexts(t.rgDithering, t.ditheringItems);
     BitBtn1->setText(t.BitBtn1);
     BitBtn2->setText(t.BitBtn2);
 }
 
-void TfrmOpzioni::riempi(const TConfigurazione& c)
+void TfrmOpzioni::fillFrom(const TConfigurazione& c)
 {
-    const bool italian = c.italianExact();
-    applicaTesti(italian ? testiOpzioniItaliani() : testiOpzioniInglesi());
+    const bool italian = italianInterface(c.Lingua, LanguageTest::Exact);
+    applyTexts(italian ? italianOptionsTexts() : englishOptionsTexts());
     rgLingua->setCheckedIndex(italian ? 0 : 1);
     ckRinomina->setChecked(c.RinominaSeEsiste);
     rgOperazione->setCheckedIndex(c.Operazione ? 1 : 0);
     ckSvuota->setChecked(c.SvuotaLista);
     ckSalvaThumb->setChecked(c.SalvaThumb);
     ckSalvaThumb->setEnabled(c.SvuotaLista);
-    ckMiniatureIncorporate->setChecked(c.MiniatureIncorporate);
+    ckEmbeddedThumbnails->setChecked(c.MiniatureIncorporate);
     ckHotTrack->setChecked(c.HotTrack);
     ckImmCentrata->setChecked(c.ImmCentrata);
     ckTreeScroll->setChecked(c.FTreeScroll);
@@ -314,7 +335,7 @@ void TfrmOpzioni::riempi(const TConfigurazione& c)
     rgDithering->setCheckedIndex(c.Dithering);
     rgQuantizzazione->setEnabled(c.Colori == 1);
     rgDithering->setEnabled(c.Colori == 1);
-    m_dimensione = c.Dimensione;
+    m_thumbnailSize = c.Dimensione;
     m_bdCol = c.BdCol;
     m_bkCol = c.BkCol;
     PageControl1->setCurrentIndex(0);
@@ -326,7 +347,7 @@ void TfrmOpzioni::FormCreate()
     SizePreview* const previews[] = {IMG1, IMG2, IMG3};
     for (int i = 0; i < 3; ++i) {
         SizePreview* p = previews[i];
-        const bool chosen = m_dimensione == i + 1;
+        const bool chosen = m_thumbnailSize == i + 1;
         const qint64 key = chosen ? (qint64(m_bdCol) << 32 | m_bkCol) : -1;
         // Painting runs on every paint event: only a change repaints the picture.
         const QVariant painted = p->property("paintedKey");
@@ -347,17 +368,17 @@ void TfrmOpzioni::paintEvent(QPaintEvent* e)
     QDialog::paintEvent(e);
 }
 
-void TfrmOpzioni::scegliDimensione(int dimensione)
+void TfrmOpzioni::chooseSize(int size)
 {
-    m_dimensione = dimensione;
+    m_thumbnailSize = size;
     FormCreate();
 }
 
-void TfrmOpzioni::IMG1Click() { scegliDimensione(1); }
-void TfrmOpzioni::IMG2Click() { scegliDimensione(2); }
-void TfrmOpzioni::IMG3Click() { scegliDimensione(3); }
+void TfrmOpzioni::IMG1Click() { chooseSize(1); }
+void TfrmOpzioni::IMG2Click() { chooseSize(2); }
+void TfrmOpzioni::IMG3Click() { chooseSize(3); }
 
-void TfrmOpzioni::scegliColore(quint32& colour)
+void TfrmOpzioni::chooseColour(quint32& colour)
 {
     if (const std::optional<QColor> picked = m_pickColour(colorFromRef(colour), this)) {
         colour = colorToRef(*picked);
@@ -365,8 +386,8 @@ void TfrmOpzioni::scegliColore(quint32& colour)
     }
 }
 
-void TfrmOpzioni::SpeedButton1Click() { scegliColore(m_bdCol); }
-void TfrmOpzioni::SpeedButton2Click() { scegliColore(m_bkCol); }
+void TfrmOpzioni::SpeedButton1Click() { chooseColour(m_bdCol); }
+void TfrmOpzioni::SpeedButton2Click() { chooseColour(m_bkCol); }
 
 void TfrmOpzioni::ckSvuotaClick() { ckSalvaThumb->setEnabled(ckSvuota->isChecked()); }
 
@@ -401,8 +422,8 @@ void TfrmOpzioni::BitBtn1Click()
     choice(rgToolSfondo, c.ImgSfondoToolbar, 1);
     choice(rgPercNomeFile, c.MostraNomePercorso, 0);
     choice(rgOperazione, c.Operazione, 1);
-    c.Dimensione = m_dimensione;
-    c.MiniatureIncorporate = ckMiniatureIncorporate->isChecked();
+    c.Dimensione = m_thumbnailSize;
+    c.MiniatureIncorporate = ckEmbeddedThumbnails->isChecked();
     c.BdCol = m_bdCol;
     c.BkCol = m_bkCol;
     c.Qualita = JPEGOutQualitySpinEdit->value();

@@ -9,11 +9,12 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QHBoxLayout;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
 struct TConfigurazione;
-struct TestiOpzioni;
+struct OptionsTexts;
 
 // The picture of a thumbnail-size preview: a filled square outlined in black
 // inside a one-pixel frame of the border colour.
@@ -56,13 +57,13 @@ public:
     explicit TfrmOpzioni(QWidget* parent = nullptr);
 
     // Opening: the texts of the language and every control from the record.
-    void riempi(const TConfigurazione& cfg);
+    void fillFrom(const TConfigurazione& cfg);
 
     // Who picks a colour (QColorDialog unless a test answers); nothing on cancel.
     using ColourPicker = std::function<std::optional<QColor>(const QColor& initial, QWidget* parent)>;
     void setColourPicker(ColourPicker picker) { m_pickColour = std::move(picker); }
 
-    int dimensione() const { return m_dimensione; }
+    int thumbnailSize() const { return m_thumbnailSize; }
 
     // Handlers.
     void FormCreate(); // also run on every paint
@@ -80,7 +81,7 @@ public:
     RadioGroup *rgLingua, *rgOperazione, *rgPercNomeFile, *rgToolSfondo, *rgColori, *rgQuantizzazione,
         *rgDithering;
     QGroupBox *GroupBox1, *GroupBox2, *gbAltre, *rgQualita;
-    QCheckBox *ckMiniatureIncorporate;
+    QCheckBox *ckEmbeddedThumbnails;
     QCheckBox *ckRinomina, *ckSvuota, *ckSalvaThumb, *ckHotTrack, *ckImmCentrata, *ckTreeScroll, *ckShowSel;
     QLabel *Label1, *Label2, *Label3, *Label4;
     SizePreview *IMG1, *IMG2, *IMG3;
@@ -91,11 +92,18 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
-    void applicaTesti(const TestiOpzioni& t);
-    void scegliDimensione(int dimensione);
-    void scegliColore(quint32& colour);
+    // The five pages and the buttons, each made with its controls.
+    QWidget* createGeneralPage();
+    QWidget* createThumbnailsPage();
+    QWidget* createSlideshowPage();
+    QWidget* createToolbarPage();
+    QWidget* createJpegPage();
+    QHBoxLayout* createButtons();
+    void applyTexts(const OptionsTexts& t);
+    void chooseSize(int size);
+    void chooseColour(quint32& colour);
 
-    int m_dimensione = 2;
+    int m_thumbnailSize = 2;
     quint32 m_bdCol = 0;
     quint32 m_bkCol = 0;
     ColourPicker m_pickColour;

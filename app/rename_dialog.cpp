@@ -2,6 +2,7 @@
 #include "app/rename_dialog.h"
 
 #include "app/texts.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 
 #include <QGuiApplication>
@@ -28,7 +29,7 @@ TfrmRinomina::TfrmRinomina(QWidget* parent) : QDialog(parent)
 void TfrmRinomina::showEvent(QShowEvent* e)
 {
     setResult(QDialog::Rejected);
-    setWindowTitle(testiComandi(Configurazione.italianPrefix()).rinominaCaption);
+    setWindowTitle(commandTexts(italianInterface(LanguageTest::ItalianPrefix)).renameCaption);
     if (QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
     QDialog::showEvent(e);

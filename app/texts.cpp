@@ -3,9 +3,9 @@
 
 namespace {
 
-TestiFinestra makeItalian()
+MainWindowTexts makeItalian()
 {
-    TestiFinestra t;
+    MainWindowTexts t;
     t.File1 = "&File";
     t.LeggiDirectory1 = "&Leggi directory";
     t.scLeggiDirectory1 = QKeySequence(Qt::Key_F4);
@@ -40,42 +40,42 @@ TestiFinestra makeItalian()
     t.Rinominaimmagine1 = "Rinomina immagine";
     t.Cancellaimmagine2 = "Cancella immagine";
     t.Slideshow2 = "Slideshow";
-    t.hintApri = "Apri l'immagine";
-    t.hintProprieta = "Mostra le proprietà dell'immagine";
-    t.hintRinomina = "Rinomina immagine";
-    t.hintCancella = "Cancella l'immagine";
-    t.hintLeggi = "Leggi directory";
-    t.hintAiuto = "Aiuto";
+    t.hintOpen = "Apri l'immagine";
+    t.hintProperties = "Mostra le proprietà dell'immagine";
+    t.hintRename = "Rinomina immagine";
+    t.hintDelete = "Cancella l'immagine";
+    t.hintReadFolder = "Leggi directory";
+    t.hintHelp = "Aiuto";
     t.hintSlideshow = "Slideshow";
-    t.hintEsci = "Esci";
-    t.hintRiflettiOriz = "Ribalta orizzontalmente";
-    t.hintRiflettiVert = "Ribalta verticalmente";
-    t.hintRuotaDestra = "Ruota a destra";
-    t.hintRuotaSinistra = "Ruota a sinistra";
-    t.hintRuota180 = "Ruota di 180°";
-    t.hintSchiarisci = "Schiarisci l'immagine";
-    t.hintScurisci = "Scurisci l'immagine";
-    t.hintScalaGrigi = "Converti in tonalità di grigio";
+    t.hintExit = "Esci";
+    t.hintFlipHorizontal = "Ribalta orizzontalmente";
+    t.hintFlipVertical = "Ribalta verticalmente";
+    t.hintRotateRight = "Ruota a destra";
+    t.hintRotateLeft = "Ruota a sinistra";
+    t.hintRotate180 = "Ruota di 180°";
+    t.hintLighten = "Schiarisci l'immagine";
+    t.hintDarken = "Scurisci l'immagine";
+    t.hintGreyscale = "Converti in tonalità di grigio";
     t.helpFile = "QVITA.HLP";
-    t.msgNomeFile = "Nome del file: %s";
-    t.msgFormato = "Formato grafico del file: %s";
-    t.msgDimensioni = "Dimensioni in pixel dell'immagine: %s";
-    t.msgDimensioniFile = "Dimensioni: %s byte";
-    t.msgUltimaModifica = "Ultima modifica il %s";
-    t.msgCarico = "Carico il file %s";
-    t.msgCartellaNonCancellabile =
+    t.msgFileName = "Nome del file: %s";
+    t.msgFormat = "Formato grafico del file: %s";
+    t.msgDimensions = "Dimensioni in pixel dell'immagine: %s";
+    t.msgFileSize = "Dimensioni: %s byte";
+    t.msgLastModified = "Ultima modifica il %s";
+    t.msgLoading = "Carico il file %s";
+    t.msgFolderNotDeleted =
         "La cartella non può essere cancellata.\rVerificare che sia vuota e non protetta da cancellazione.";
-    t.msgNuovaCartella = "Nuova Cartella";
-    t.msgCartellaNonCreata = "Non è possibile creare la cartella!";
-    t.msgCartellaSparita = "La cartella %s non esiste più: nessun file è stato spostato o copiato.";
-    t.msgOperazioneInCorso = "Attendere la fine dell'operazione sui file in corso.";
-    t.msgListaNonSeguita = "La cartella %s non c'è più: la lista non è aggiornata";
+    t.msgNewFolder = "Nuova Cartella";
+    t.msgFolderNotCreated = "Non è possibile creare la cartella!";
+    t.msgFolderGone = "La cartella %s non esiste più: nessun file è stato spostato o copiato.";
+    t.msgOperationRunning = "Attendere la fine dell'operazione sui file in corso.";
+    t.msgListNotFollowed = "La cartella %s non c'è più: la lista non è aggiornata";
     return t;
 }
 
-TestiFinestra makeEnglish()
+MainWindowTexts makeEnglish()
 {
-    TestiFinestra t;
+    MainWindowTexts t;
     t.File1 = "&File";
     t.LeggiDirectory1 = "&Read directory";
     t.scLeggiDirectory1 = QKeySequence(Qt::Key_F4);
@@ -110,53 +110,53 @@ TestiFinestra makeEnglish()
     t.Rinominaimmagine1 = "Rename image";
     t.Cancellaimmagine2 = "Delete image";
     t.Slideshow2 = "Slideshow";
-    t.hintApri = "Show image";
-    t.hintProprieta = "Show image info";
-    t.hintRinomina = "Rename image";
-    t.hintCancella = "Delete image";
-    t.hintLeggi = "Read directory";
-    t.hintAiuto = "Help";
+    t.hintOpen = "Show image";
+    t.hintProperties = "Show image info";
+    t.hintRename = "Rename image";
+    t.hintDelete = "Delete image";
+    t.hintReadFolder = "Read directory";
+    t.hintHelp = "Help";
     t.hintSlideshow = "Slideshow";
-    t.hintEsci = "Exit";
-    t.hintRiflettiOriz = "Flip horizontally";
-    t.hintRiflettiVert = "Flip vertically";
-    t.hintRuotaDestra = "Rotate right";
-    t.hintRuotaSinistra = "Rotate left";
-    t.hintRuota180 = "Rotate 180°";
-    t.hintSchiarisci = "Lighten image";
-    t.hintScurisci = "Darken image";
-    t.hintScalaGrigi = "Greyscale";
+    t.hintExit = "Exit";
+    t.hintFlipHorizontal = "Flip horizontally";
+    t.hintFlipVertical = "Flip vertically";
+    t.hintRotateRight = "Rotate right";
+    t.hintRotateLeft = "Rotate left";
+    t.hintRotate180 = "Rotate 180°";
+    t.hintLighten = "Lighten image";
+    t.hintDarken = "Darken image";
+    t.hintGreyscale = "Greyscale";
     t.helpFile = "QVENG.HLP";
-    t.msgNomeFile = "File name: %s";
-    t.msgFormato = "Graphic format: %s";
-    t.msgDimensioni = "Image size: %s";
-    t.msgDimensioniFile = "Size of file: %s byte";
-    t.msgUltimaModifica = "Last modified %s";
-    t.msgCarico = "Loading file %s";
-    t.msgCartellaNonCancellabile = "Folder cannot be deleted.\rCheck it's empty and deletable.";
-    t.msgNuovaCartella = "New Folder";
-    t.msgCartellaNonCreata = "Folder creation failed!";
-    t.msgCartellaSparita = "The folder %s no longer exists: no file was moved or copied.";
-    t.msgOperazioneInCorso = "Please wait until the running file operation has finished.";
-    t.msgListaNonSeguita = "The folder %s is gone: the list is not up to date";
+    t.msgFileName = "File name: %s";
+    t.msgFormat = "Graphic format: %s";
+    t.msgDimensions = "Image size: %s";
+    t.msgFileSize = "Size of file: %s byte";
+    t.msgLastModified = "Last modified %s";
+    t.msgLoading = "Loading file %s";
+    t.msgFolderNotDeleted = "Folder cannot be deleted.\rCheck it's empty and deletable.";
+    t.msgNewFolder = "New Folder";
+    t.msgFolderNotCreated = "Folder creation failed!";
+    t.msgFolderGone = "The folder %s no longer exists: no file was moved or copied.";
+    t.msgOperationRunning = "Please wait until the running file operation has finished.";
+    t.msgListNotFollowed = "The folder %s is gone: the list is not up to date";
     return t;
 }
 
 } // namespace
 
-const TestiFinestra& testiItaliani()
+const MainWindowTexts& italianMainWindowTexts()
 {
-    static const TestiFinestra t = makeItalian();
+    static const MainWindowTexts t = makeItalian();
     return t;
 }
 
-const TestiFinestra& testiInglesi()
+const MainWindowTexts& englishMainWindowTexts()
 {
-    static const TestiFinestra t = makeEnglish();
+    static const MainWindowTexts t = makeEnglish();
     return t;
 }
 
-QString messaggioEccezione(const QString& error, bool italian)
+QString uncaughtErrorMessage(const QString& error, bool italian)
 {
     const QString address = QString::fromLatin1(kSupportAddress);
     if (italian)
@@ -172,25 +172,25 @@ QString messaggioEccezione(const QString& error, bool italian)
 
 namespace {
 
-TestiOpzioni makeOptionsItalian()
+OptionsTexts makeOptionsItalian()
 {
-    TestiOpzioni t;
+    OptionsTexts t;
     t.caption = "Quorvel";
-    t.pagGenerali = "Generali";
-    t.pagMiniature = "Miniature";
-    t.pagSlideshow = "Slideshow";
-    t.pagToolbar = "Toolbar";
-    t.pagJpg = "JPG";
+    t.pageGeneral = "Generali";
+    t.pageThumbnails = "Miniature";
+    t.pageSlideshow = "Slideshow";
+    t.pageToolbar = "Toolbar";
+    t.pageJpeg = "JPG";
     t.rgLingua = "Lingua";
-    t.lingue = {"Italiano", "Inglese"};
+    t.languageItems = {"Italiano", "Inglese"};
     t.GroupBox1 = "Spostamento";
     t.ckRinomina = "Rinomina se file esiste";
     t.rgOperazione = "Operazione";
-    t.operazioni = {"Copia", "Sposta"};
+    t.operationItems = {"Copia", "Sposta"};
     t.GroupBox2 = "Lista";
     t.ckSvuota = "Svuota prima di caricare";
     t.ckSalvaThumb = "Salva le miniature";
-    t.ckMiniatureIncorporate = "Usa le miniature incorporate nelle foto";
+    t.ckEmbeddedThumbnails = "Usa le miniature incorporate nelle foto";
     t.ckHotTrack = "Hot Track";
     t.gbAltre = "Altre";
     t.ckImmCentrata = "Centra immagine";
@@ -201,42 +201,42 @@ TestiOpzioni makeOptionsItalian()
     t.SpeedButton2 = "Sfondo...";
     t.Label1 = "Durata di ogni singola slide sec.";
     t.rgPercNomeFile = "Mostra";
-    t.percNomeFile = {"percorso e nome file", "solo nome file"};
+    t.fileNameItems = {"percorso e nome file", "solo nome file"};
     t.ckShowSel = "Mostra solo le immagini selezionate";
     t.rgToolSfondo = "Immagine di sfondo";
-    t.toolSfondo = {"Nessuna", "Default"};
+    t.toolbarBackgroundItems = {"Nessuna", "Default"};
     t.rgColori = "Colori";
-    t.colori = {"Originale", "256 colori", "Scala di grigi"};
+    t.colourItems = {"Originale", "256 colori", "Scala di grigi"};
     t.rgQualita = "Qualità";
     t.Label4 = "in percentuale";
     t.rgQuantizzazione = "Quantizzazione";
-    t.quantizzazione = {"1-passata", "2-passate"};
+    t.quantisationItems = {"1-passata", "2-passate"};
     t.rgDithering = "Dithering";
-    t.dithering = {"Nessuno", "Ordinato", "Floyd-Steinberg"};
+    t.ditheringItems = {"Nessuno", "Ordinato", "Floyd-Steimberg"};
     t.BitBtn1 = "Ok";
     t.BitBtn2 = "Annulla";
     return t;
 }
 
-TestiOpzioni makeOptionsEnglish()
+OptionsTexts makeOptionsEnglish()
 {
-    TestiOpzioni t;
+    OptionsTexts t;
     t.caption = "Quorvel";
-    t.pagGenerali = "Commons";
-    t.pagMiniature = "Thumbnails";
-    t.pagSlideshow = "Slideshow";
-    t.pagToolbar = "Toolbar";
-    t.pagJpg = "JPG";
+    t.pageGeneral = "Commons";
+    t.pageThumbnails = "Thumbnails";
+    t.pageSlideshow = "Slideshow";
+    t.pageToolbar = "Toolbar";
+    t.pageJpeg = "JPG";
     t.rgLingua = "Language";
-    t.lingue = {"Italian", "English"};
+    t.languageItems = {"Italian", "English"};
     t.GroupBox1 = "Moving";
     t.ckRinomina = "Rename file on collision";
     t.rgOperazione = "Operation";
-    t.operazioni = {"Copy", "Move"};
+    t.operationItems = {"Copy", "Move"};
     t.GroupBox2 = "List";
     t.ckSvuota = "Empty before loading";
     t.ckSalvaThumb = "Save thumbnails";
-    t.ckMiniatureIncorporate = "Use thumbnails embedded in photos";
+    t.ckEmbeddedThumbnails = "Use thumbnails embedded in photos";
     t.ckHotTrack = "Hot Track";
     t.gbAltre = "Others";
     t.ckImmCentrata = "Center image";
@@ -247,18 +247,18 @@ TestiOpzioni makeOptionsEnglish()
     t.SpeedButton2 = "Background...";
     t.Label1 = "Slide duration sec.";
     t.rgPercNomeFile = "Show";
-    t.percNomeFile = {"path and file name", "file name only"};
+    t.fileNameItems = {"path and file name", "file name only"};
     t.ckShowSel = "Show selected images only";
     t.rgToolSfondo = "Back image";
-    t.toolSfondo = {"None", "Default"};
+    t.toolbarBackgroundItems = {"None", "Default"};
     t.rgColori = "Colors";
-    t.colori = {"Original", "256 colors", "Greyscale"};
+    t.colourItems = {"Original", "256 colors", "Greyscale"};
     t.rgQualita = "Quality";
     t.Label4 = "in percent";
     t.rgQuantizzazione = "Quantization";
-    t.quantizzazione = {"1-pass", "2-pass"};
+    t.quantisationItems = {"1-pass", "2-pass"};
     t.rgDithering = "Dithering";
-    t.dithering = {"None", "Ordered", "Floyd-Steinberg"};
+    t.ditheringItems = {"None", "Ordered", "Floyd-Steimberg"};
     t.BitBtn1 = "Ok";
     t.BitBtn2 = "Cancel";
     return t;
@@ -266,23 +266,23 @@ TestiOpzioni makeOptionsEnglish()
 
 } // namespace
 
-const TestiOpzioni& testiOpzioniItaliani()
+const OptionsTexts& italianOptionsTexts()
 {
-    static const TestiOpzioni t = makeOptionsItalian();
+    static const OptionsTexts t = makeOptionsItalian();
     return t;
 }
 
-const TestiOpzioni& testiOpzioniInglesi()
+const OptionsTexts& englishOptionsTexts()
 {
-    static const TestiOpzioni t = makeOptionsEnglish();
+    static const OptionsTexts t = makeOptionsEnglish();
     return t;
 }
 
-const TestiComandi& testiComandi(bool italian)
+const CommandTexts& commandTexts(bool italian)
 {
-    static const TestiComandi it{"Rinomina file", "Mostra proprietà", "Un gestore di immagini grafiche",
+    static const CommandTexts it{"Rinomina file", "Mostra proprietà", "Un gestore di immagini grafiche",
                                  "\"%s\" non è un nome di file valido."};
-    static const TestiComandi en{"Rename file", "Show info", "A picture organiser (what else?)",
+    static const CommandTexts en{"Rename file", "Show info", "A picture organiser (what else?)",
                                  "\"%s\" is not a valid file name."};
     return italian ? it : en;
 }

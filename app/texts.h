@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-struct TestiFinestra {
+struct MainWindowTexts {
     // Menu items: caption and shortcut.
     QString File1, LeggiDirectory1, Apriimmagine1, Mostraproprietimmagine1, Rinominaimmagine2,
         Cancellaimmagine1, Confrontaimmagini1, Slideshow1, EscidaQuorvel2, Modifica1, CopiaInAppunti,
@@ -15,52 +15,52 @@ struct TestiFinestra {
     QString Nuovacartella1, RinominaCartella, Cancellacartella, Leggidirectory2, Apriimmagine2,
         Mostraproprietimmagine2, Rinominaimmagine1, Cancellaimmagine2, Slideshow2;
     // Toolbar hints.
-    QString hintApri, hintProprieta, hintRinomina, hintCancella, hintLeggi, hintAiuto, hintSlideshow,
-        hintEsci, hintRiflettiOriz, hintRiflettiVert, hintRuotaDestra, hintRuotaSinistra, hintRuota180,
-        hintSchiarisci, hintScurisci, hintScalaGrigi;
+    QString hintOpen, hintProperties, hintRename, hintDelete, hintReadFolder, hintHelp, hintSlideshow,
+        hintExit, hintFlipHorizontal, hintFlipVertical, hintRotateRight, hintRotateLeft, hintRotate180,
+        hintLighten, hintDarken, hintGreyscale;
     QString helpFile;
     // Messages used by the commands.
-    QString msgNomeFile, msgFormato, msgDimensioni, msgDimensioniFile, msgUltimaModifica, msgCarico,
-        msgCartellaNonCancellabile, msgNuovaCartella, msgCartellaNonCreata;
+    QString msgFileName, msgFormat, msgDimensions, msgFileSize, msgLastModified, msgLoading,
+        msgFolderNotDeleted, msgNewFolder, msgFolderNotCreated;
     // File operations and the watch of the list's folder.
-    QString msgCartellaSparita, msgOperazioneInCorso, msgListaNonSeguita;
+    QString msgFolderGone, msgOperationRunning, msgListNotFollowed;
 };
 
-const TestiFinestra& testiItaliani();
-const TestiFinestra& testiInglesi();
+const MainWindowTexts& italianMainWindowTexts();
+const MainWindowTexts& englishMainWindowTexts();
 
 // The application-wide error message for an error text, in the language chosen
 // by the exact name "ITALIANO".
-QString messaggioEccezione(const QString& error, bool italian);
+QString uncaughtErrorMessage(const QString& error, bool italian);
 
 inline constexpr const char* kSupportAddress = "support@quorvel.org";
 
 // The options dialog's texts (its own, set each time it opens).
-struct TestiOpzioni {
-    QString caption, pagGenerali, pagMiniature, pagSlideshow, pagToolbar, pagJpg;
-    QString ckMiniatureIncorporate;
+struct OptionsTexts {
+    QString caption, pageGeneral, pageThumbnails, pageSlideshow, pageToolbar, pageJpeg;
+    QString ckEmbeddedThumbnails;
     QString rgLingua, GroupBox1, ckRinomina, rgOperazione, GroupBox2, ckSvuota, ckSalvaThumb,
         ckHotTrack, gbAltre, ckImmCentrata, ckTreeScroll;
-    QStringList lingue, operazioni;
+    QStringList languageItems, operationItems;
     QString Label2, Label3, SpeedButton1, SpeedButton2;
     QString Label1, rgPercNomeFile, ckShowSel;
-    QStringList percNomeFile;
+    QStringList fileNameItems;
     QString rgToolSfondo;
-    QStringList toolSfondo;
+    QStringList toolbarBackgroundItems;
     QString rgColori, rgQualita, Label4, rgQuantizzazione, rgDithering;
-    QStringList colori, quantizzazione, dithering;
+    QStringList colourItems, quantisationItems, ditheringItems;
     QString BitBtn1, BitBtn2;
 };
 
-const TestiOpzioni& testiOpzioniItaliani();
-const TestiOpzioni& testiOpzioniInglesi();
+const OptionsTexts& italianOptionsTexts();
+const OptionsTexts& englishOptionsTexts();
 
 // Texts of the small windows of the picture commands, in one language.
-struct TestiComandi {
-    QString rinominaCaption;   // rename dialog (language by prefix)
-    QString proprietaCaption;  // properties window (exact name)
-    QString descrizione;       // about box (exact name)
-    QString nomeNonValido;     // a new name that is not a plain file name
+struct CommandTexts {
+    QString renameCaption;      // rename dialog (language by prefix)
+    QString propertiesCaption;  // properties window (exact name)
+    QString aboutDescription;   // about box (exact name)
+    QString invalidNameMessage; // a new name that is not a plain file name
 };
 
-const TestiComandi& testiComandi(bool italian);
+const CommandTexts& commandTexts(bool italian);

@@ -46,7 +46,7 @@ void BM_CacheRead(benchmark::State& state)
                 benchmark::DoNotOptimize(list->at(i));
         }
         state.PauseTiming();
-        c.Cancellalalista();
+        c.clearList();
         state.ResumeTiming();
     }
     state.counters["pictures"] = double(pictures);

@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     }
 
     bool painted = false;
-    QObject::connect(slide.ctImmagine, &TSlidePicture::painted, [&] { painted = true; });
+    QObject::connect(slide.ctImmagine, &SlidePicture::painted, [&] { painted = true; });
     slide.show();
     std::vector<double> advance;
     for (int i = 0; i < kPhotos; ++i) {

@@ -32,16 +32,16 @@ void ThumbnailCatalogue::ElencaImmagini(const QString& folder)
 
 void ThumbnailCatalogue::AggiungiFile(const QString& path)
 {
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     m_ahead->start({path}, Configurazione.Dimensione, Configurazione.Colori);
-    aggiungiFiles({path});
+    addFiles({path});
     m_ahead->stop();
 }
 
 // Adds the items, then makes their thumbnails in order while the next ones
 // decode ahead. Each item first shows a fresh copy of the frame, which its
 // thumbnail then replaces.
-void ThumbnailCatalogue::aggiungiFiles(const QStringList& paths)
+void ThumbnailCatalogue::addFiles(const QStringList& paths)
 {
     ImageList* list = m_model.imageList();
     if (!list)
@@ -50,8 +50,8 @@ void ThumbnailCatalogue::aggiungiFiles(const QStringList& paths)
     for (const QString& path : paths) {
         holder.clear();
         const int fresh = list->add(startupObjects().frames[slot]);
-        aggiungiElemento(path, fresh);
-        const int row = mostraMiniatura(path, CreaMiniatura(path, fresh));
+        addScanItem(path, fresh);
+        const int row = showThumbnail(path, CreaMiniatura(path, fresh));
         if (row < 0)
             continue;
         m_model.setSubItem(row, SubLoaded, QStringLiteral("1"));
@@ -61,7 +61,7 @@ void ThumbnailCatalogue::aggiungiFiles(const QStringList& paths)
 
 // A file rewritten in place (a copy that was still running when it was first
 // seen, a picture saved again) gets its thumbnail and its texts anew.
-void ThumbnailCatalogue::rifaiMiniature(const QStringList& paths)
+void ThumbnailCatalogue::remakeThumbnails(const QStringList& paths)
 {
     ImageList* list = m_model.imageList();
     for (const QString& path : paths) {
@@ -73,11 +73,11 @@ void ThumbnailCatalogue::rifaiMiniature(const QStringList& paths)
         // The byte size first: the caption shows it.
         m_model.setSubItem(row, SubBytes, QString::number(fi.size()));
         m_model.setSubItem(row, SubDate, dateText(fi.lastModified()));
-        mostraMiniatura(path, CreaMiniatura(path, m_model.item(row).ImageIndex));
+        showThumbnail(path, CreaMiniatura(path, m_model.item(row).ImageIndex));
     }
 }
 
-void ThumbnailCatalogue::rimuoviElementi(const QSet<QString>& paths)
+void ThumbnailCatalogue::removeItems(const QSet<QString>& paths)
 {
     if (paths.isEmpty())
         return;
@@ -87,9 +87,9 @@ void ThumbnailCatalogue::rimuoviElementi(const QSet<QString>& paths)
     AggiornaConteggio();
 }
 
-bool ThumbnailCatalogue::aggiornaCartella(const QString& folder)
+bool ThumbnailCatalogue::refreshFolder(const QString& folder)
 {
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     ElencaImmagini(folder);
     const QString dir = withSlash(folder);
 
@@ -118,18 +118,18 @@ bool ThumbnailCatalogue::aggiornaCartella(const QString& folder)
             came << p;
     came.sort(); // a steady order; the list places each item by its caption anyway
 
-    rimuoviElementi(gone);
+    removeItems(gone);
     if (!came.isEmpty() || !grown.isEmpty()) {
         m_ahead->start(came + grown, Configurazione.Dimensione, Configurazione.Colori);
-        aggiungiFiles(came);
-        rifaiMiniature(grown);
+        addFiles(came);
+        remakeThumbnails(grown);
         m_ahead->stop();
     }
     AggiornaConteggio();
     return !gone.isEmpty() || !came.isEmpty() || !grown.isEmpty();
 }
 
-bool ThumbnailCatalogue::inPasso(const QString& folder)
+bool ThumbnailCatalogue::inStepWith(const QString& folder)
 {
     ElencaImmagini(folder);
     const QString dir = withSlash(folder);

@@ -88,9 +88,9 @@ QString percentOf(qint64 part, qint64 whole)
 
 // The state of one call: the two ends, their names in file mode, the
 // buffers and the running totals.
-class Lzrw1Session {
+class Lzrw1Call {
 public:
-    explicit Lzrw1Session(Lzrw1Codec& codec)
+    explicit Lzrw1Call(Lzrw1Codec& codec)
         : m_codec(codec), m_fileMode(!codec.m_useStream), m_inName(codec.m_inputFile),
           m_outName(codec.m_outputFile)
     {}
@@ -382,42 +382,42 @@ qint64 Lzrw1Codec::Compress()
     TCompressMode mode = m_mode;
     if (mode == TCompressMode::Auto)
         mode = adviseUnguarded();
-    Lzrw1Session s(*this);
-    s.openInput();
-    const std::uint32_t size = s.inputSize();
-    s.openOutput();
-    s.allocate(mode == TCompressMode::Fast);
+    Lzrw1Call call(*this);
+    call.openInput();
+    const std::uint32_t size = call.inputSize();
+    call.openOutput();
+    call.allocate(mode == TCompressMode::Fast);
     if (mode == TCompressMode::Fast) {
-        s.writeHeader(kFastIdentifier, size);
-        s.compressFast(size);
+        call.writeHeader(kFastIdentifier, size);
+        call.compressFast(size);
     } else {
-        s.writeHeader(kGoodIdentifier, size);
-        s.compressGood(size);
+        call.writeHeader(kGoodIdentifier, size);
+        call.compressGood(size);
     }
-    s.commit();
-    const QString p = percentOf(s.bytesOut(), size);
-    status(s.fileMode() ? m_inputFile + " : Lzrw1 : successfully compressed at " + p + "%"
-                        : "Lzrw1 : inputstream successfully compressed at " + p + "%");
-    return s.bytesOut();
+    call.commit();
+    const QString p = percentOf(call.bytesOut(), size);
+    status(call.fileMode() ? m_inputFile + " : Lzrw1 : successfully compressed at " + p + "%"
+                           : "Lzrw1 : inputstream successfully compressed at " + p + "%");
+    return call.bytesOut();
 }
 
 qint64 Lzrw1Codec::Decompress()
 {
     CallGuard guard;
-    Lzrw1Session s(*this);
-    s.openInput();
-    s.openOutput();
-    s.allocate(false);
+    Lzrw1Call call(*this);
+    call.openInput();
+    call.openOutput();
+    call.allocate(false);
     std::uint32_t size = 0;
-    if (s.readHeader(size) == kFastIdentifier)
-        s.expandFast(size);
+    if (call.readHeader(size) == kFastIdentifier)
+        call.expandFast(size);
     else
-        s.expandGood(size);
-    s.commit();
-    const QString p = percentOf(s.bytesOut(), s.bytesIn());
-    status(s.fileMode() ? m_inputFile + " : Lzrw1 : successfully decompressed at " + p + "%"
-                        : "LZrw1 : inputstream successfully decompressed at " + p + "%");
-    return s.bytesOut();
+        call.expandGood(size);
+    call.commit();
+    const QString p = percentOf(call.bytesOut(), call.bytesIn());
+    status(call.fileMode() ? m_inputFile + " : Lzrw1 : successfully decompressed at " + p + "%"
+                           : "LZrw1 : inputstream successfully decompressed at " + p + "%");
+    return call.bytesOut();
 }
 
 TCompressMode Lzrw1Codec::Advise()

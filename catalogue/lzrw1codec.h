@@ -61,7 +61,7 @@ public:
     QString lastStatus() const { return m_lastStatus; }
 
 private:
-    friend class Lzrw1Session;
+    friend class Lzrw1Call;
     TCompressMode adviseUnguarded();
     void status(const QString& text);
     void idle();

@@ -76,43 +76,75 @@ inline int matchLength(const std::uint8_t* a, const std::uint8_t* b, int limit)
 
 } // namespace
 
-int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint16_t* table)
-{
-    // A fresh table per block: every candidate then lies in this block before x.
-    std::memset(table, 0xFF, kHashSize * sizeof(std::uint16_t));
-    dst[0] = kFlagCompressed;
+namespace {
+
+// The output of one encoded block: the flag byte, then items in groups of 16,
+// each group after its 16-bit control word (one bit an item, first item in
+// the top bit: 1 for a copy or run, 0 for a literal).
+struct FastBlockWriter {
+    std::uint8_t* dst;
     int controlAt = 1;
-    int y = 3;
+    int y = 3; // the next output byte
     unsigned control = 0;
     int items = 0;
-    int x = 0;
-    auto putRun = [&](int run) {
-        const unsigned count = unsigned(run - kMinRun);
-        dst[y] = 0;
-        dst[y + 1] = std::uint8_t(count >> 8);
-        dst[y + 2] = std::uint8_t(count);
-        dst[y + 3] = src[x];
-        y += 4;
-        x += run;
-        control = control << 1 | 1;
-    };
-    auto putCopy = [&](unsigned offset, int m) {
-        const unsigned v = offset << 4 | unsigned(m - kMinCopy);
-        dst[y] = std::uint8_t(v >> 8);
-        dst[y + 1] = std::uint8_t(v);
-        y += 2;
-        x += m;
-        control = control << 1 | 1;
-    };
-    while (x < n && y <= n) {
+
+    void writeControl()
+    {
+        dst[controlAt] = std::uint8_t(control >> 8);
+        dst[controlAt + 1] = std::uint8_t(control);
+    }
+    void startItem()
+    {
         if (items == 16) {
-            dst[controlAt] = std::uint8_t(control >> 8);
-            dst[controlAt + 1] = std::uint8_t(control);
+            writeControl();
             controlAt = y;
             y += 2;
             items = 0;
         }
         ++items;
+    }
+    void literal(std::uint8_t byte)
+    {
+        dst[y++] = byte;
+        control <<= 1;
+    }
+    void run(std::uint8_t byte, int length)
+    {
+        const unsigned count = unsigned(length - kMinRun);
+        dst[y] = 0;
+        dst[y + 1] = std::uint8_t(count >> 8);
+        dst[y + 2] = std::uint8_t(count);
+        dst[y + 3] = byte;
+        y += 4;
+        control = control << 1 | 1;
+    }
+    void copy(unsigned offset, int length)
+    {
+        const unsigned v = offset << 4 | unsigned(length - kMinCopy);
+        dst[y] = std::uint8_t(v >> 8);
+        dst[y + 1] = std::uint8_t(v);
+        y += 2;
+        control = control << 1 | 1;
+    }
+    // The last group's control word, its unused bits zero.
+    void finish()
+    {
+        control <<= 16 - items;
+        writeControl();
+    }
+};
+
+} // namespace
+
+int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint16_t* table)
+{
+    // A fresh table per block: every candidate then lies in this block before x.
+    std::memset(table, 0xFF, kHashSize * sizeof(std::uint16_t));
+    dst[0] = kFlagCompressed;
+    FastBlockWriter out{dst};
+    int x = 0;
+    while (x < n && out.y <= n) {
+        out.startItem();
         const int left = n - x;
         if (left >= kMaxCopy) {
             // Every load below stays inside the block. A run needs its first
@@ -121,7 +153,8 @@ int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint
             const std::uint64_t same = 0x0101010101010101ull * src[x];
             if (w == same && load64(src + x + 8) == same) {
                 const int run = runLength(src + x, std::min(left, kMaxRun));
-                putRun(run);
+                out.run(src[x], run);
+                x += run;
                 continue;
             }
             const unsigned h = hashAt(src + x);
@@ -136,18 +169,19 @@ int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint
                 else
                     m = src[x + 16] != src[p + 16] ? 16 : src[x + 17] != src[p + 17] ? 17 : 18;
                 if (m >= kMinCopy) {
-                    putCopy(unsigned(x) - p, m);
+                    out.copy(unsigned(x) - p, m);
+                    x += m;
                     continue;
                 }
             }
-            dst[y++] = src[x++];
-            control <<= 1;
+            out.literal(src[x++]);
             continue;
         }
         // The last 17 bytes of the block, with every bound tested.
         const int run = runLength(src + x, std::min(left, kMaxRun));
         if (run >= kMinRun) {
-            putRun(run);
+            out.run(src[x], run);
+            x += run;
             continue;
         }
         // Fewer than 3 bytes left can never match; the table is not needed
@@ -159,24 +193,22 @@ int encodeFastBlock(const std::uint8_t* src, int n, std::uint8_t* dst, std::uint
             if (p != kEmpty && unsigned(x) - p <= unsigned(kMaxOffset)) {
                 const int m = matchLength(src + x, src + p, std::min(left, kMaxCopy));
                 if (m >= kMinCopy) {
-                    putCopy(unsigned(x) - p, m);
+                    out.copy(unsigned(x) - p, m);
+                    x += m;
                     continue;
                 }
             }
         }
-        dst[y++] = src[x++];
-        control <<= 1;
+        out.literal(src[x++]);
     }
-    control <<= 16 - items;
-    dst[controlAt] = std::uint8_t(control >> 8);
-    dst[controlAt + 1] = std::uint8_t(control);
-    if (y > n) {
+    out.finish();
+    if (out.y > n) {
         dst[0] = kFlagStored;
         if (n > 0)
             std::memcpy(dst + 1, src, size_t(n));
         return n + 1;
     }
-    return y;
+    return out.y;
 }
 
 namespace {
@@ -198,6 +230,32 @@ inline void copyBack(std::uint8_t* out, unsigned dist, unsigned len)
     }
 }
 
+// Expands the copy or run item at src + i into the output at `out` (which
+// began at dst and ends at outEnd), moving both on; false when the item does
+// not fit the output. The caller has checked that its bytes are in the block.
+inline bool expandItem(const std::uint8_t* src, int& i, const std::uint8_t* dst, std::uint8_t*& out,
+                       const std::uint8_t* outEnd)
+{
+    const unsigned b0 = src[i], b1 = src[i + 1];
+    const unsigned offset = b0 << 4 | b1 >> 4;
+    if (offset) {
+        const unsigned n = (b1 & 15) + kMinCopy;
+        if (offset > unsigned(out - dst) || n > unsigned(outEnd - out))
+            return false;
+        copyBack(out, offset, n);
+        out += n;
+        i += 2;
+    } else {
+        const unsigned n = (b1 << 8 | src[i + 2]) + kMinRun;
+        if (n > unsigned(outEnd - out))
+            return false;
+        std::memset(out, src[i + 3], n);
+        out += n;
+        i += 4;
+    }
+    return true;
+}
+
 } // namespace
 
 int decodeFastBlock(const std::uint8_t* src, int len, std::uint8_t* dst)
@@ -215,27 +273,7 @@ int decodeFastBlock(const std::uint8_t* src, int len, std::uint8_t* dst)
 
     std::uint8_t* out = dst;
     std::uint8_t* const outEnd = dst + kBlockSize;
-    // A copy or run item at src + i; false when it does not fit the output.
-    auto item = [&](int& i) -> bool {
-        const unsigned b0 = src[i], b1 = src[i + 1];
-        const unsigned offset = b0 << 4 | b1 >> 4;
-        if (offset) {
-            const unsigned n = (b1 & 15) + kMinCopy;
-            if (offset > unsigned(out - dst) || n > unsigned(outEnd - out))
-                return false;
-            copyBack(out, offset, n);
-            out += n;
-            i += 2;
-        } else {
-            const unsigned n = (b1 << 8 | src[i + 2]) + kMinRun;
-            if (n > unsigned(outEnd - out))
-                return false;
-            std::memset(out, src[i + 3], n);
-            out += n;
-            i += 4;
-        }
-        return true;
-    };
+    auto item = [&](int& i) { return expandItem(src, i, dst, out, outEnd); };
 
     int i = 1;
     while (i < len) {

@@ -15,7 +15,7 @@ struct StartupObjects {
     QImage editWork;     // 24-bit surface of the picture edits
 
     // Index 0, 1, 2 for Dimensione 1, 2, 3; any other value uses the 90-pixel set.
-    static int slot(int dimensione) { return dimensione >= 1 && dimensione <= 3 ? dimensione - 1 : 1; }
+    static int slot(int sizeCode) { return sizeCode >= 1 && sizeCode <= 3 ? sizeCode - 1 : 1; }
     // Empties a list and puts its frame back, recording the frame index.
     void resetList(int slot);
     // Paints the three frames in the background and border colours (0x00BBGGRR).

@@ -7,6 +7,7 @@
 #include "formats/bitmap_header.h"
 #include "formats/picture_loader.h"
 #include "platform/file_names.h"
+#include "platform/interface_language.h"
 #include "platform/limits.h"
 #include "platform/settings.h"
 
@@ -22,6 +23,7 @@
 #include <QtEndian>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -211,16 +213,18 @@ ThumbnailCatalogue::ThumbnailCatalogue(CatalogueHost* host, QObject* parent)
 
 ThumbnailCatalogue::~ThumbnailCatalogue() = default;
 
-bool ThumbnailCatalogue::italian() const { return Configurazione.italianPrefix(); }
+bool ThumbnailCatalogue::italian() const { return italianInterface(LanguageTest::ItalianPrefix); }
 
 QString ThumbnailCatalogue::cacheImagesName(const QString& folder) { return withSlash(folder) + kImagesFile; }
 QString ThumbnailCatalogue::cacheTextsName(const QString& folder) { return withSlash(folder) + kTextsFile; }
 
 QString ThumbnailCatalogue::folderKey(const QString& folder)
 {
-    if (folder.isEmpty())
+    // Every read changes the working folder, so a relative name would mean
+    // a different folder from one read to the next: it names none.
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
         return {};
-    return QDir::cleanPath(QDir::isRelativePath(folder) ? QDir::current().absoluteFilePath(folder) : folder);
+    return QDir::cleanPath(folder);
 }
 
 void ThumbnailCatalogue::noteStatus(const QString& italianText, const QString& englishText)
@@ -230,7 +234,7 @@ void ThumbnailCatalogue::noteStatus(const QString& italianText, const QString& e
 
 bool ThumbnailCatalogue::folderExists(const QString& path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || QDir::isRelativePath(path))
         return false;
     QString p = path;
     if (p.size() > 1 && p.endsWith(QLatin1Char('/')))
@@ -247,36 +251,33 @@ QString ThumbnailCatalogue::dateText(const QDateTime& when)
 
 void ThumbnailCatalogue::AggiornaConteggio()
 {
-    const int n = m_model.count();
-    m_host->setStatusText(0, italian() ? QStringLiteral("La lista contiene %1 immagini").arg(n)
-                                       : QStringLiteral("There are %1 pictures in the list").arg(n));
+    m_host->setStatusText(0, thumbs::countText(QString::number(m_model.count()), italian()));
 }
 
-bool ThumbnailCatalogue::scegliListaImmagini(int dimensione)
+bool ThumbnailCatalogue::chooseImageList(int sizeCode)
 {
-    if (dimensione < 1 || dimensione > 3)
+    if (sizeCode < 1 || sizeCode > 3)
         return false;
     StartupObjects& so = startupObjects();
-    ImageList* wanted = &so.lists[dimensione - 1];
+    ImageList* wanted = &so.lists[sizeCode - 1];
     if (wanted == m_model.imageList())
         return false;
     for (int i = 0; i < 3; ++i)
         so.lists[i].clear();
-    so.resetList(dimensione - 1);
+    so.resetList(sizeCode - 1);
     m_model.setImageList(wanted);
     m_host->imageListChanged(wanted);
     return true;
 }
 
-bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
+bool ThumbnailCatalogue::readFolder(const QString& given)
 {
     // A read started from inside another (its pending messages) would reset
     // the stop flag and rewrite the list under it.
-    if (occupato() || !folderExists(given))
+    if (isBusy() || !folderExists(given))
         return false;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false; // once per command: Esc at any step stops the whole read
-    // Once it is the current directory, a relative name would mean another folder.
     const QString folder = folderKey(given);
     if (!QDir::setCurrent(folder))
         throw ECacheError(QStringLiteral("Cannot change to the folder %1").arg(folder));
@@ -319,12 +320,12 @@ bool ThumbnailCatalogue::LeggiDirectory(const QString& given)
     return true;
 }
 
-int ThumbnailCatalogue::aggiungiElemento(const QString& path, int imageIndex)
+int ThumbnailCatalogue::addScanItem(const QString& path, int imageIndex)
 {
-    return aggiungiElemento(path, QFileInfo(path), imageIndex);
+    return addScanItem(path, QFileInfo(path), imageIndex);
 }
 
-int ThumbnailCatalogue::aggiungiElemento(const QString& path, const QFileInfo& fi, int imageIndex)
+int ThumbnailCatalogue::addScanItem(const QString& path, const QFileInfo& fi, int imageIndex)
 {
     ThumbnailRecord rec;
     rec.Caption = thumbs::upperAscii(fileNameOf(path));
@@ -361,7 +362,7 @@ void ThumbnailCatalogue::enumerate(const QString& folder, bool completing, bool 
         int index = list ? list->frameIndex : -1;
         if (freshFrame && list)
             index = list->add(startupObjects().frames[slot]);
-        aggiungiElemento(path, fi, index);
+        addScanItem(path, fi, index);
     }
 }
 
@@ -378,9 +379,9 @@ void ThumbnailCatalogue::VisualizzaTutto(const QString& folder)
 
 void ThumbnailCatalogue::CompletaLista(const QString& folder)
 {
-    if (occupato())
+    if (isBusy() || folderKey(folder).isEmpty())
         return;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false;
     completeList(folder);
 }
@@ -395,7 +396,7 @@ void ThumbnailCatalogue::completeList(const QString& folder)
 
 void ThumbnailCatalogue::thumbnailPass(bool completing)
 {
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     // The pictures to make, in list order; decoding runs ahead on worker
     // threads while the list, the texts and Esc stay on this thread.
     QStringList todo;
@@ -415,7 +416,7 @@ void ThumbnailCatalogue::thumbnailPass(bool completing)
         if (row < 0) // gone while the interface ran
             continue;
         holder.clear();
-        row = mostraMiniatura(path, CreaMiniatura(path, -1));
+        row = showThumbnail(path, CreaMiniatura(path, -1));
         if (row < 0)
             continue;
         if (completing) {
@@ -474,7 +475,7 @@ void ThumbnailCatalogue::ImpostaDidascalia(int row)
                                             r.SubItems[SubBytes].toLongLong()));
 }
 
-int ThumbnailCatalogue::mostraMiniatura(const QString& path, int index)
+int ThumbnailCatalogue::showThumbnail(const QString& path, int index)
 {
     const int row = m_model.rowOfPath(path);
     if (row < 0)
@@ -498,7 +499,7 @@ void ThumbnailCatalogue::EliminaNonCaricate()
 
 void ThumbnailCatalogue::RigeneraMiniature()
 {
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     ImageList* list = m_model.imageList();
     for (int row = 0; row < m_model.count(); ++row) {
         m_model.setImageIndex(row, list->frameIndex);
@@ -526,7 +527,7 @@ void ThumbnailCatalogue::RigeneraMiniature()
     m_ahead->stop();
 }
 
-void ThumbnailCatalogue::Cancellalalista()
+void ThumbnailCatalogue::clearList()
 {
     m_model.clear();
     m_listFolder.clear();
@@ -617,10 +618,62 @@ QString ThumbnailCatalogue::pairStamp(const QString& folder) const
         .arg(texts.lastModified().toMSecsSinceEpoch());
 }
 
+namespace {
+
+// What a cache pair records of the list: the strip's cells and the text file.
+struct CacheRecords {
+    std::vector<int> cells; // empty: the whole image list, in order
+    QByteArray text;
+};
+
+// The records of the items directly inside `dir`; nothing when there are none.
+// Items of other folders (a list kept across reads) stay out, and so do their
+// pictures: the strip then holds only the cells these items use.
+std::optional<CacheRecords> cacheRecordsOf(const ThumbnailListModel& model, const QString& dir,
+                                           const ImageList* list, int sizeCode)
+{
+    std::vector<int> rows;
+    for (int row = 0; row < model.count(); ++row)
+        if (thumbs::directlyInside(model.item(row).SubItems[SubPath], dir))
+            rows.push_back(row);
+    if (rows.empty())
+        return std::nullopt;
+    CacheRecords out;
+    std::vector<int> written(rows.size());
+    const bool mixed = int(rows.size()) != model.count();
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const int index = model.item(rows[k]).ImageIndex;
+        written[k] = index;
+        if (!mixed || !list)
+            continue;
+        if (out.cells.empty() && list->frameIndex >= 0)
+            out.cells.push_back(list->frameIndex);
+        if (index >= 0 && index < list->count() && index != list->frameIndex) {
+            written[k] = int(out.cells.size());
+            out.cells.push_back(index);
+        } else {
+            written[k] = list->frameIndex >= 0 ? 0 : -1;
+        }
+    }
+    QString text;
+    const QString crlf = QStringLiteral("\r\n");
+    text += QString::number(sizeCode) + crlf + QString::number(rows.size()) + crlf;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const ThumbnailRecord& r = model.item(rows[k]);
+        text += r.Caption + crlf + QString::number(written[k]) + crlf;
+        for (int i = 0; i < 6; ++i)
+            text += r.SubItems.value(i) + crlf;
+    }
+    out.text = text.toUtf8();
+    return out;
+}
+
+} // namespace
+
 ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& given)
 {
     // The compressor lets messages run: a second save or a load from there would clash.
-    if (occupato())
+    if (isBusy())
         return CacheSave::Busy;
     const QString folder = folderKey(given);
     if (m_model.count() == 0 || folder.isEmpty() || folder != m_listFolder || !folderExists(folder))
@@ -630,49 +683,18 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
         if (!stamp.isEmpty() && stamp == m_pairStamp)
             return CacheSave::Unchanged;
     }
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     WaitStatus wait(m_host, italian() ? QStringLiteral("Salvo le miniature...") : QStringLiteral("Saving thumbnails..."));
 
     const int dim = Configurazione.Dimensione;
     const ImageList* list = dim >= 1 && dim <= 3 ? &startupObjects().lists[dim - 1] : nullptr;
 
     // The records, taken now: the strip and the texts describe the same list
-    // whatever happens while the compressor lets the interface run. Items of
-    // other folders (a list kept across reads) stay out, and so do their pictures.
-    const QString dir = withSlash(folder);
-    std::vector<int> rows;
-    for (int row = 0; row < m_model.count(); ++row)
-        if (thumbs::directlyInside(m_model.item(row).SubItems[SubPath], dir))
-            rows.push_back(row);
-    if (rows.empty())
+    // whatever happens while the compressor lets the interface run.
+    std::optional<CacheRecords> records = cacheRecordsOf(m_model, withSlash(folder), list, dim);
+    if (!records)
         return CacheSave::NotOurs;
-    std::vector<int> cells; // empty: the whole image list, in order
-    std::vector<int> written(rows.size());
-    const bool mixed = int(rows.size()) != m_model.count();
-    for (size_t k = 0; k < rows.size(); ++k) {
-        const int index = m_model.item(rows[k]).ImageIndex;
-        written[k] = index;
-        if (!mixed || !list)
-            continue;
-        if (cells.empty() && list->frameIndex >= 0)
-            cells.push_back(list->frameIndex);
-        if (index >= 0 && index < list->count() && index != list->frameIndex) {
-            written[k] = int(cells.size());
-            cells.push_back(index);
-        } else {
-            written[k] = list->frameIndex >= 0 ? 0 : -1;
-        }
-    }
-    QString text;
-    const QString crlf = QStringLiteral("\r\n");
-    text += QString::number(dim) + crlf + QString::number(rows.size()) + crlf;
-    for (size_t k = 0; k < rows.size(); ++k) {
-        const ThumbnailRecord& r = m_model.item(rows[k]);
-        text += r.Caption + crlf + QString::number(written[k]) + crlf;
-        for (int i = 0; i < 6; ++i)
-            text += r.SubItems.value(i) + crlf;
-    }
-    const QByteArray textBytes = text.toUtf8();
+    const QByteArray& textBytes = records->text;
 
     // Both files go to temporary files that replace the old pair only once complete.
     QSaveFile images(cacheImagesName(folder));
@@ -705,7 +727,7 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
     // A copy shares the pictures and keeps them as they are while the
     // compressor lets the interface run.
     const ImageList snapshot = list ? *list : ImageList(0);
-    StripDevice strip(list ? &snapshot : nullptr, std::move(cells));
+    StripDevice strip(list ? &snapshot : nullptr, std::move(records->cells));
     strip.open(QIODevice::ReadOnly);
     runCodec(m_compressore, strip, images, &Lzrw1Codec::Compress);
     if (texts.write(textBytes) != textBytes.size())
@@ -724,9 +746,9 @@ ThumbnailCatalogue::CacheSave ThumbnailCatalogue::SalvaMiniature(const QString& 
 
 bool ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 {
-    if (occupato())
+    if (isBusy())
         return false;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false;
     loadCache(folder);
     return true;
@@ -734,9 +756,9 @@ bool ThumbnailCatalogue::CaricaMiniature(const QString& folder)
 
 ThumbnailCatalogue::CacheRead ThumbnailCatalogue::loadCacheOrNote(const QString& folder)
 {
-    if (occupato())
+    if (isBusy())
         return CacheRead::Busy;
-    const Occupato busy(*this);
+    const BusyScope busy(*this);
     Interrompi = false;
     if (readPairOrNote(folder))
         return CacheRead::Read;
@@ -763,6 +785,8 @@ void ThumbnailCatalogue::loadCache(const QString& given)
     const QString folder = folderKey(given);
     m_model.clear();
     m_listFolder.clear();
+    if (folder.isEmpty())
+        return;
     const WaitStatus wait(m_host, italian() ? QStringLiteral("Carico le miniature...") : QStringLiteral("Loading thumbnails..."));
 
     const QString imagesName = cacheImagesName(folder);
@@ -789,10 +813,10 @@ void ThumbnailCatalogue::loadCache(const QString& given)
 }
 
 // The size code of a cache decides the thumbnail size; its list starts afresh.
-void ThumbnailCatalogue::useList(int dimensione, int slot)
+void ThumbnailCatalogue::useList(int sizeCode, int slot)
 {
     StartupObjects& so = startupObjects();
-    Configurazione.Dimensione = dimensione;
+    Configurazione.Dimensione = sizeCode;
     so.resetList(slot);
     if (m_model.imageList() != &so.lists[slot]) {
         m_model.setImageList(&so.lists[slot]);
@@ -800,21 +824,24 @@ void ThumbnailCatalogue::useList(int dimensione, int slot)
     }
 }
 
-bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& texts, const QString& given)
+namespace {
+
+// The records of a cache text file, as far as they could be read.
+struct CacheTextRecords {
+    int sizeCode;
+    std::vector<ThumbnailRecord> records;
+    std::vector<qint64> indexes; // each record's cell in the strip
+    std::exception_ptr error;    // the file is damaged: no cell is taken then
+};
+
+CacheTextRecords readCacheTexts(const QByteArray& texts, const QString& folder, int sizeCode)
 {
-    // The records first: they tell which thumbnails to cut from the strip
-    // while it expands. A damaged text file is reported after the strip, so
-    // a damaged strip is what the user hears of first.
-    const QString folder = folderKey(given);
     const QString dir = withSlash(folder);
     CacheTextReader text(texts);
-    std::exception_ptr textError;
-    int dimensione = Configurazione.Dimensione;
-    std::vector<ThumbnailRecord> recs;
-    std::vector<qint64> indexes;
+    CacheTextRecords out{sizeCode, {}, {}, {}};
     try {
         const qint64 code = text.number();
-        dimensione = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
+        out.sizeCode = int(std::clamp<qint64>(code, INT_MIN, INT_MAX));
         const qint64 n = text.number();
         QSet<QString> seen;
         // A count larger than the file's lines stops at the end of the file.
@@ -845,15 +872,30 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
             rec.Caption = rec.SubItems[SubLoaded] == QLatin1String("1")
                 ? thumbs::caption(name, rec.SubItems[SubPixels], rec.SubItems[SubBytes].toLongLong())
                 : thumbs::upperAscii(name);
-            indexes.push_back(index);
-            recs.push_back(std::move(rec));
+            out.indexes.push_back(index);
+            out.records.push_back(std::move(rec));
         }
     } catch (const ECacheError&) {
-        textError = std::current_exception();
-        indexes.clear();
+        out.error = std::current_exception();
+        out.indexes.clear();
     }
+    return out;
+}
 
-    const int slot = StartupObjects::slot(dimensione);
+} // namespace
+
+bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& texts, const QString& given)
+{
+    // The records first: they tell which thumbnails to cut from the strip
+    // while it expands. A damaged text file is reported after the strip, so
+    // a damaged strip is what the user hears of first.
+    CacheTextRecords read = readCacheTexts(texts, folderKey(given), Configurazione.Dimensione);
+    const int sizeCode = read.sizeCode;
+    std::vector<ThumbnailRecord>& recs = read.records;
+    const std::vector<qint64>& indexes = read.indexes;
+    const std::exception_ptr& textError = read.error;
+
+    const int slot = StartupObjects::slot(sizeCode);
     StartupObjects& so = startupObjects();
     const int s = so.lists[slot].size();
 
@@ -863,7 +905,7 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
         if (textError)
             std::rethrow_exception(textError);
         checkStripFits(lazy->width(), lazy->height(), s);
-        useList(dimensione, slot);
+        useList(sizeCode, slot);
         ImageList& list = so.lists[slot];
         for (size_t k = 0; k < recs.size(); ++k)
             recs[k].ImageIndex = lazy->holds(indexes[k]) ? list.addDeferred(lazy, indexes[k]) : list.add(so.frames[slot]);
@@ -894,7 +936,7 @@ bool ThumbnailCatalogue::loadCacheFrom(QIODevice& images, const QByteArray& text
         std::rethrow_exception(textError);
 
     checkStripFits(strip.width(), strip.height(), s);
-    useList(dimensione, slot);
+    useList(sizeCode, slot);
     for (size_t k = 0; k < recs.size(); ++k) {
         const QImage cell = strip.cell(indexes[k]);
         // An index outside the strip: the frame.

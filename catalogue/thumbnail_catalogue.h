@@ -54,10 +54,10 @@ public:
     TPicture holder; // the picture each file is decoded into (JPEGImage1)
 
     // The read-folder command on `folder`. Returns false when it did nothing:
-    // a folder that does not exist, or another read or cache step still
-    // running (reads never nest). A cache pair that cannot be read is noted
-    // in the status bar and the folder is scanned instead.
-    bool LeggiDirectory(const QString& folder);
+    // a folder that does not exist or is named relatively, or another read or
+    // cache step still running (reads never nest). A cache pair that cannot be
+    // read is noted in the status bar and the folder is scanned instead.
+    bool readFolder(const QString& folder);
     void VisualizzaTutto(const QString& folder);
     // Completes the list from `folder`; nothing while other work runs.
     void CompletaLista(const QString& folder);
@@ -66,7 +66,7 @@ public:
     void EliminaNonCaricate();
     void AggiornaConteggio();
     void RigeneraMiniature();
-    void Cancellalalista();
+    void clearList();
     enum class CacheSave {
         Written,
         Unchanged,  // the pair on disk already holds this list
@@ -93,13 +93,13 @@ public:
     // The folder the list was read from (by a read or a cache load), cleaned;
     // empty while the list belongs to no folder.
     const QString& listFolder() const { return m_listFolder; }
-    // A folder path in the form listFolder() uses.
+    // A folder path in the form listFolder() uses; empty for a relative name.
     static QString folderKey(const QString& folder);
 
     // Adds an item for one picture file of the folder (the item of a scan),
     // with a thumbnail to be made. Returns its row.
-    int aggiungiElemento(const QString& path, int imageIndex);
-    int aggiungiElemento(const QString& path, const QFileInfo& info, int imageIndex);
+    int addScanItem(const QString& path, int imageIndex);
+    int addScanItem(const QString& path, const QFileInfo& info, int imageIndex);
 
     // The picture files directly inside `folder` into ListaCartella.
     void ElencaImmagini(const QString& folder);
@@ -109,22 +109,22 @@ public:
     // that left go, pictures that came get an item and a thumbnail, a picture
     // whose size changed gets its thumbnail again, the rest stay untouched.
     // Returns whether the list changed.
-    bool aggiornaCartella(const QString& folder);
+    bool refreshFolder(const QString& folder);
     // True when every picture of `folder` has an item and every item of the
     // folder has its file (lists the folder again).
-    bool inPasso(const QString& folder);
+    bool inStepWith(const QString& folder);
     // Removes the items (and the loaded marks) of these paths.
-    void rimuoviElementi(const QSet<QString>& paths);
+    void removeItems(const QSet<QString>& paths);
     // True while a pass, a cache read or write runs: it lets the interface
     // handle messages, and a folder change must wait until it ends.
-    bool occupato() const { return m_occupato > 0; }
+    bool isBusy() const { return m_busyDepth > 0; }
 
-    // Settings step: uses the image list of `dimensione` (1, 2, 3); another
+    // Settings step: uses the image list of `sizeCode` (1, 2, 3); another
     // value keeps the current one. Returns true when the list changed (the
     // caller then runs RigeneraMiniature).
-    bool scegliListaImmagini(int dimensione);
+    bool chooseImageList(int sizeCode);
 
-    // A folder exists: one trailing separator ignored.
+    // An absolute path names an existing folder: one trailing separator ignored.
     static bool folderExists(const QString& path);
     static QString cacheImagesName(const QString& folder);
     static QString cacheTextsName(const QString& folder);
@@ -142,13 +142,13 @@ private:
     QString pairStamp(const QString& folder) const;
     void thumbnailPass(bool skipLoadedFlag);
     void enumerate(const QString& folder, bool processEachFile, bool freshFrame);
-    void aggiungiFiles(const QStringList& paths);
+    void addFiles(const QStringList& paths);
     // Shows a thumbnail just made (its image index, or -2 when it replaced
     // the item's own picture) with the file's pixel size in the caption.
     // Returns the item's row afterwards, -1 when the item is gone.
-    int mostraMiniatura(const QString& path, int index);
-    void useList(int dimensione, int slot);
-    void rifaiMiniature(const QStringList& paths);
+    int showThumbnail(const QString& path, int index);
+    void useList(int sizeCode, int slot);
+    void remakeThumbnails(const QStringList& paths);
     bool italian() const;
 
     CatalogueHost m_noHost;
@@ -156,22 +156,22 @@ private:
     ThumbnailListModel m_model;
     Lzrw1Codec m_compressore;
     std::unique_ptr<ThumbnailDecodeAhead> m_ahead;
-    int m_occupato = 0;
+    int m_busyDepth = 0;
     QString m_listFolder;
     // The list is what the pair of m_listFolder holds (m_pairStamp says which pair).
     bool m_listMatchesPair = false;
     QString m_pairStamp;
     bool m_readingCache = false; // Esc stops the expansion of the strip
-    friend class Occupato;
+    friend class BusyScope;
 };
 
 // Marks the catalogue busy for as long as it lives.
-class Occupato {
+class BusyScope {
 public:
-    explicit Occupato(ThumbnailCatalogue& c) : m_c(c) { ++m_c.m_occupato; }
-    ~Occupato() { --m_c.m_occupato; }
-    Occupato(const Occupato&) = delete;
-    Occupato& operator=(const Occupato&) = delete;
+    explicit BusyScope(ThumbnailCatalogue& c) : m_c(c) { ++m_c.m_busyDepth; }
+    ~BusyScope() { --m_c.m_busyDepth; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
 
 private:
     ThumbnailCatalogue& m_c;

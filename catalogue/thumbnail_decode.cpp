@@ -20,7 +20,7 @@ bool embeddedThumbnailFits(QSize embedded, QSize picture, int box)
         && std::abs(a.right - b.right) <= 1 && std::abs(a.bottom - b.bottom) <= 1;
 }
 
-DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori, bool embedded,
+DecodedThumbnail decodeThumbnail(const QString& path, int sizeCode, int colours, bool embedded,
                                  const QImage& noPicture)
 {
     DecodedThumbnail d;
@@ -29,8 +29,8 @@ DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori
         if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) {
             // One decoder per thread keeps its library object and buffer.
             thread_local JpegThumbnailDecoder decoder;
-            decoder.setColori(colori);
-            const int box = thumbs::boxSize(dimensione);
+            decoder.setColours(colours);
+            const int box = thumbs::boxSize(sizeCode);
             decoder.box = box;
             if (embedded) {
                 decoder.acceptEmbedded = [box](QSize small, QSize picture) {
@@ -55,7 +55,7 @@ DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori
         d.trueSize = noPicture.size();
     }
     const QImage& img = d.picture.image();
-    d.rect = thumbs::fitRect(img.width(), img.height(), thumbs::boxSize(dimensione));
+    d.rect = thumbs::fitRect(img.width(), img.height(), thumbs::boxSize(sizeCode));
     const int w = std::max(1, d.rect.right - d.rect.left);
     const int h = std::max(1, d.rect.bottom - d.rect.top);
     d.scaled = thumbs::scaleForThumbnail(img, w, h);
@@ -76,28 +76,28 @@ ThumbnailDecodeAhead::~ThumbnailDecodeAhead()
     m_pool.waitForDone();
 }
 
-void ThumbnailDecodeAhead::start(const QStringList& paths, int dimensione, int colori)
+void ThumbnailDecodeAhead::start(const QStringList& paths, int sizeCode, int colours)
 {
     stop();
     m_paths = paths;
     m_next = 0;
-    m_dimensione = dimensione;
-    m_colori = colori;
+    m_sizeCode = sizeCode;
+    m_colours = colours;
     m_embedded = Configurazione.MiniatureIncorporate;
     refill();
 }
 
 void ThumbnailDecodeAhead::refill()
 {
-    const QImage noPicture = startupObjects().noPicture[StartupObjects::slot(m_dimensione)];
+    const QImage noPicture = startupObjects().noPicture[StartupObjects::slot(m_sizeCode)];
     while (qsizetype(m_inFlight.size()) < m_depth && m_next < m_paths.size()) {
         const QString path = m_paths[m_next++];
-        m_inFlight.emplace_back(path, QtConcurrent::run(&m_pool, decodeThumbnail, path, m_dimensione,
-                                                        m_colori, m_embedded, noPicture));
+        m_inFlight.emplace_back(path, QtConcurrent::run(&m_pool, decodeThumbnail, path, m_sizeCode,
+                                                        m_colours, m_embedded, noPicture));
     }
 }
 
-DecodedThumbnail ThumbnailDecodeAhead::take(const QString& path, int dimensione, int colori)
+DecodedThumbnail ThumbnailDecodeAhead::take(const QString& path, int sizeCode, int colours)
 {
     // Paths skipped by the pass (items removed meanwhile) are dropped on the way.
     while (!m_inFlight.empty() && m_inFlight.front().first != path) {
@@ -109,13 +109,13 @@ DecodedThumbnail ThumbnailDecodeAhead::take(const QString& path, int dimensione,
         m_inFlight.pop_front();
     }
     DecodedThumbnail d;
-    if (!m_inFlight.empty() && m_inFlight.front().first == path && dimensione == m_dimensione
-        && colori == m_colori && Configurazione.MiniatureIncorporate == m_embedded) {
+    if (!m_inFlight.empty() && m_inFlight.front().first == path && sizeCode == m_sizeCode
+        && colours == m_colours && Configurazione.MiniatureIncorporate == m_embedded) {
         d = m_inFlight.front().second.result();
         m_inFlight.pop_front();
     } else {
-        d = decodeThumbnail(path, dimensione, colori, Configurazione.MiniatureIncorporate,
-                            startupObjects().noPicture[StartupObjects::slot(dimensione)]);
+        d = decodeThumbnail(path, sizeCode, colours, Configurazione.MiniatureIncorporate,
+                            startupObjects().noPicture[StartupObjects::slot(sizeCode)]);
     }
     refill();
     m_lastTrueSize = d.trueSize;

@@ -17,12 +17,12 @@ struct DecodedThumbnail {
     bool failed = false;   // the no-picture bitmap stands in
 };
 
-// Decodes one file for a thumbnail of `dimensione`: JPEG in fast mode with the
-// colours of `colori` at the smallest scale that covers the box, or from its
+// Decodes one file for a thumbnail of `sizeCode` (Dimensione): JPEG in fast mode with the
+// colour choice `colours` (Colori) at the smallest scale that covers the box, or from its
 // Exif thumbnail when `embedded` allows and it fits; any other format through
 // the loading dispatch; a file that cannot be read gives `noPicture`. Safe to
 // call from several threads at once.
-DecodedThumbnail decodeThumbnail(const QString& path, int dimensione, int colori, bool embedded,
+DecodedThumbnail decodeThumbnail(const QString& path, int sizeCode, int colours, bool embedded,
                                  const QImage& noPicture);
 
 // Whether an Exif thumbnail may stand for its picture in a box of `box` pixels:
@@ -36,9 +36,9 @@ public:
     ThumbnailDecodeAhead();
     ~ThumbnailDecodeAhead();
 
-    void start(const QStringList& paths, int dimensione, int colori);
+    void start(const QStringList& paths, int sizeCode, int colours);
     // The result for `path`: the one decoded ahead, or decoded now.
-    DecodedThumbnail take(const QString& path, int dimensione, int colori);
+    DecodedThumbnail take(const QString& path, int sizeCode, int colours);
     // Drops what is queued; decodes already running finish on their own.
     void stop();
     QSize lastTrueSize() const { return m_lastTrueSize; }
@@ -49,7 +49,7 @@ private:
     QThreadPool m_pool;
     QStringList m_paths;
     qsizetype m_next = 0;
-    int m_dimensione = 2, m_colori = 0;
+    int m_sizeCode = 2, m_colours = 0;
     bool m_embedded = true;
     int m_depth;
     std::deque<std::pair<QString, QFuture<DecodedThumbnail>>> m_inFlight;

@@ -5,16 +5,16 @@
 
 namespace thumbs {
 
-int thumbSize(int dimensione)
+int thumbSize(int sizeCode)
 {
-    switch (dimensione) {
+    switch (sizeCode) {
     case 1: return 60;
     case 3: return 120;
     default: return 90;
     }
 }
 
-int boxSize(int dimensione) { return thumbSize(dimensione) - 2; }
+int boxSize(int sizeCode) { return thumbSize(sizeCode) - 2; }
 
 FitRect fitRect(int width, int height, int box)
 {
@@ -53,6 +53,12 @@ QString caption(const QString& fileName, const QString& sizeText, qint64 bytes)
 QString formatText(const QString& extension, bool italian)
 {
     return (italian ? QStringLiteral("File di tipo ") : QStringLiteral("File format ")) + extension.toLower();
+}
+
+QString countText(const QString& count, bool italian)
+{
+    return italian ? QStringLiteral("La lista contiene %1 immagini").arg(count)
+                   : QStringLiteral("There are %1 pictures in the list").arg(count);
 }
 
 QString extensionKey(const QString& path)

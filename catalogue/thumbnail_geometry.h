@@ -8,9 +8,9 @@
 namespace thumbs {
 
 // Thumbnail side for Dimensione 1, 2, 3 (60, 90, 120); any other value: 90.
-int thumbSize(int dimensione);
+int thumbSize(int sizeCode);
 // The box the picture is fitted into: the side minus 2 (58, 88, 118).
-int boxSize(int dimensione);
+int boxSize(int sizeCode);
 
 // Where a W x H picture is drawn in an M-pixel box: left, top, right and
 // bottom with right and bottom exclusive, as a QRect of that extent.
@@ -25,6 +25,8 @@ QString caption(const QString& fileName, const QString& sizeText, qint64 bytes);
 qint64 kilobytes(qint64 bytes);
 // "File di tipo jpeg" / "File format jpeg".
 QString formatText(const QString& extension, bool italian);
+// The status bar's count of the list's items, the count given as digits.
+QString countText(const QString& count, bool italian);
 // Upper-cases the letters a to z only, as the list's captions do.
 QString upperAscii(const QString& s);
 // The extension of a path (after the last dot of the file name), lower-cased.

@@ -2,17 +2,17 @@
 #include "formats/gif_progress.h"
 
 namespace {
-TGifProgressProc& installed()
+GifProgressProc& installed()
 {
-    static TGifProgressProc proc;
+    static GifProgressProc proc;
     return proc;
 }
 } // namespace
 
-void SetGifProgressProc(TGifProgressProc proc) { installed() = std::move(proc); }
+void SetGifProgressProc(GifProgressProc proc) { installed() = std::move(proc); }
 
 void GifProgress(double fraction)
 {
-    if (const TGifProgressProc& proc = installed())
+    if (const GifProgressProc& proc = installed())
         proc(fraction);
 }

@@ -5,11 +5,11 @@
 #pragma once
 #include <functional>
 
-using TGifProgressProc = std::function<void(double fraction)>;
+using GifProgressProc = std::function<void(double fraction)>;
 
 // Installs the procedure; an empty one removes it. The application installs
 // its progress window.
-void SetGifProgressProc(TGifProgressProc proc);
+void SetGifProgressProc(GifProgressProc proc);
 
 // Reports a fraction to the installed procedure, if any.
 void GifProgress(double fraction);

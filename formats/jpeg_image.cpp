@@ -15,8 +15,8 @@
 
 namespace qv::jpeg {
 
-DecodeSettings decodeSettings(bool grayscale, TJPEGPixelFormat pixelFormat,
-                              TJPEGPerformance performance, TJPEGScale scale, bool smoothing)
+DecodeSettings decodeSettings(bool grayscale, JPEGPixelFormat pixelFormat,
+                              JPEGPerformance performance, JPEGScale scale, bool smoothing)
 {
     DecodeSettings s;
     s.scaleDenom = 1 << int(scale);
@@ -34,7 +34,7 @@ namespace {
 // Largest file taken into memory: far beyond any picture within the size limits.
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 
-int scaled(int size, TJPEGScale scale)
+int scaled(int size, JPEGScale scale)
 {
     const int denom = 1 << int(scale);
     return (size + denom - 1) / denom; // the library rounds scaled sizes up
@@ -89,7 +89,7 @@ void TJPEGImage::setGrayscale(bool value)
     changed();
 }
 
-void TJPEGImage::setPixelFormat(TJPEGPixelFormat value)
+void TJPEGImage::setPixelFormat(JPEGPixelFormat value)
 {
     if (m_pixelFormat == value)
         return;
@@ -97,7 +97,7 @@ void TJPEGImage::setPixelFormat(TJPEGPixelFormat value)
     decodingPropertyChanged();
 }
 
-void TJPEGImage::setPerformance(TJPEGPerformance value)
+void TJPEGImage::setPerformance(JPEGPerformance value)
 {
     if (m_performance == value)
         return;
@@ -105,7 +105,7 @@ void TJPEGImage::setPerformance(TJPEGPerformance value)
     decodingPropertyChanged();
 }
 
-void TJPEGImage::setScale(TJPEGScale value)
+void TJPEGImage::setScale(JPEGScale value)
 {
     if (m_scale == value)
         return;

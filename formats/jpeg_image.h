@@ -21,9 +21,9 @@ QV_DECLARE_ERROR(EInvalidGraphicOperation);
 inline constexpr const char* kJpegImageExtensions[] = {"jpg", "jpeg"};
 inline constexpr const char* kJpegImageDescription = "JPEG Image File";
 
-enum TJPEGPixelFormat { jf24Bit, jf8Bit };
-enum TJPEGPerformance { jpBestQuality, jpBestSpeed };
-enum TJPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
+enum JPEGPixelFormat { jf24Bit, jf8Bit };
+enum JPEGPerformance { jpBestQuality, jpBestSpeed };
+enum JPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
 
 // The compressed byte stream of one picture, with what its header says.
 class TJPEGData {
@@ -44,10 +44,10 @@ private:
 
 class TJPEGImage {
 public:
-    using TNotifyEvent = std::function<void(TJPEGImage& Sender)>;
+    using NotifyEvent = std::function<void(TJPEGImage& Sender)>;
     // percent of the current decode; pass is the picture of a completed
     // progressive-display pass, null otherwise.
-    using TProgressEvent = std::function<void(TJPEGImage& Sender, int percent, const QImage* pass)>;
+    using ProgressEvent = std::function<void(TJPEGImage& Sender, int percent, const QImage* pass)>;
 
     TJPEGImage();
     ~TJPEGImage();
@@ -60,12 +60,12 @@ public:
     void setCompressionQuality(int quality); // kept within 1..100
     bool Grayscale() const { return m_grayscale; }
     void setGrayscale(bool value);
-    TJPEGPixelFormat PixelFormat() const { return m_pixelFormat; }
-    void setPixelFormat(TJPEGPixelFormat value);
-    TJPEGPerformance Performance() const { return m_performance; }
-    void setPerformance(TJPEGPerformance value);
-    TJPEGScale Scale() const { return m_scale; }
-    void setScale(TJPEGScale value);
+    JPEGPixelFormat PixelFormat() const { return m_pixelFormat; }
+    void setPixelFormat(JPEGPixelFormat value);
+    JPEGPerformance Performance() const { return m_performance; }
+    void setPerformance(JPEGPerformance value);
+    JPEGScale Scale() const { return m_scale; }
+    void setScale(JPEGScale value);
     bool Smoothing() const { return m_smoothing; }
     void setSmoothing(bool value);
     bool ProgressiveDisplay() const { return m_progressiveDisplay; }
@@ -105,8 +105,8 @@ public:
     const QVector<QRgb>& Palette() const { return m_palette; }
 
     qv::jpeg::Limits limits; // for hostile files; the defaults suit pictures
-    TNotifyEvent OnChange;
-    TProgressEvent OnProgress;
+    NotifyEvent OnChange;
+    ProgressEvent OnProgress;
 
 private:
     void changed();
@@ -126,9 +126,9 @@ private:
     int m_quality = 90;
     bool m_grayscale = false;
     // Screens here have more than 8 bits per pixel, so 24-bit output is the default.
-    TJPEGPixelFormat m_pixelFormat = jf24Bit;
-    TJPEGPerformance m_performance = jpBestQuality;
-    TJPEGScale m_scale = jsFullSize;
+    JPEGPixelFormat m_pixelFormat = jf24Bit;
+    JPEGPerformance m_performance = jpBestQuality;
+    JPEGScale m_scale = jsFullSize;
     bool m_smoothing = true;
     bool m_progressiveDisplay = false;
     bool m_progressiveEncoding = false;
@@ -136,6 +136,6 @@ private:
 
 namespace qv::jpeg {
 // The decoding settings a TJPEGImage with these properties uses.
-DecodeSettings decodeSettings(bool grayscale, TJPEGPixelFormat pixelFormat,
-                              TJPEGPerformance performance, TJPEGScale scale, bool smoothing);
+DecodeSettings decodeSettings(bool grayscale, JPEGPixelFormat pixelFormat,
+                              JPEGPerformance performance, JPEGScale scale, bool smoothing);
 } // namespace qv::jpeg

@@ -14,9 +14,9 @@
 namespace {
 
 // Colori as greyscale and pixel format; false for a value outside 0..2.
-bool colourMode(int colori, bool& grayscale, TJPEGPixelFormat& pixelFormat)
+bool colourMode(int colours, bool& grayscale, JPEGPixelFormat& pixelFormat)
 {
-    switch (colori) {
+    switch (colours) {
     case 0: grayscale = false; pixelFormat = jf24Bit; return true;
     case 1: grayscale = false; pixelFormat = jf8Bit; return true;
     case 2: grayscale = true; pixelFormat = jf8Bit; return true;
@@ -38,7 +38,7 @@ bool jpegFastMode(const JpegOptions& o)
 void applyJpegOptions(TJPEGImage& image, const JpegOptions& o)
 {
     bool grayscale;
-    TJPEGPixelFormat pixelFormat;
+    JPEGPixelFormat pixelFormat;
     if (colourMode(o.Colori, grayscale, pixelFormat)) {
         image.setGrayscale(grayscale);
         image.setPixelFormat(pixelFormat);
@@ -57,9 +57,9 @@ int thumbnailScaleDenom(int width, int height, int box)
 qv::jpeg::DecodeSettings JpegThumbnailDecoder::settings(int scaleDenom) const
 {
     bool grayscale = false;
-    TJPEGPixelFormat pixelFormat = jf24Bit;
-    colourMode(m_colori, grayscale, pixelFormat);
-    const TJPEGScale scale = scaleDenom == 8 ? jsEighth : scaleDenom == 2 ? jsHalf
+    JPEGPixelFormat pixelFormat = jf24Bit;
+    colourMode(m_colours, grayscale, pixelFormat);
+    const JPEGScale scale = scaleDenom == 8 ? jsEighth : scaleDenom == 2 ? jsHalf
                            : scaleDenom == 1 ? jsFullSize : jsQuarter;
     qv::jpeg::DecodeSettings s = qv::jpeg::decodeSettings(grayscale, pixelFormat, jpBestSpeed, scale, true);
     s.limits = limits;

@@ -48,8 +48,8 @@ int thumbnailScaleDenom(int width, int height, int box);
 // pictures. Throws EJPEG.
 class JpegThumbnailDecoder {
 public:
-    explicit JpegThumbnailDecoder(int colori = 0) : m_colori(colori) {}
-    void setColori(int colori) { m_colori = colori; }
+    explicit JpegThumbnailDecoder(int colours = 0) : m_colours(colours) {}
+    void setColours(int colours) { m_colours = colours; }
 
     JpegThumbnail decodeFile(const QString& path);
     JpegThumbnail decode(const QByteArray& bytes);
@@ -67,7 +67,7 @@ private:
     std::optional<JpegThumbnail> decodeEmbedded(const unsigned char* data, std::size_t size);
     qv::jpeg::DecodeSettings settings(int scaleDenom) const;
 
-    int m_colori;
+    int m_colours;
     qv::jpeg::Decompressor m_decompressor;
     qv::jpeg::EighthScaleDecoder m_eighthDecoder; // baseline files at 1/8
     QByteArray m_fileBuffer;

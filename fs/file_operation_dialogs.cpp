@@ -11,11 +11,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
-FileOpLanguage fileOpLanguageFor(const QString& lingua)
-{
-    return lingua.startsWith(QLatin1String("ITALIANO")) ? FileOpLanguage::Italian : FileOpLanguage::English;
-}
-
 FileOperationDialogs::FileOperationDialogs(FileOpLanguage language)
     : m_language(language)
 {

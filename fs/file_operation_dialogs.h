@@ -11,9 +11,6 @@ class QWidget;
 
 enum class FileOpLanguage { Italian, English };
 
-// Italian when the language setting begins with "ITALIANO", English otherwise.
-FileOpLanguage fileOpLanguageFor(const QString& lingua);
-
 class FileOperationDialogs : public qv::ShellFileInteraction {
 public:
     explicit FileOperationDialogs(FileOpLanguage language = FileOpLanguage::English);

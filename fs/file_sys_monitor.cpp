@@ -20,7 +20,7 @@ quint32 notifyFilterFlags(TNotifyFilter filter)
 // ---------------------------------------------------------------- TFileWaitThread
 
 TFileWaitThread::TFileWaitThread(const QString& directory, bool watchSubtree, quint32 filter,
-                                 TFileSysChange handler, TFileSysError onError)
+                                 TFileSysChange handler, FileSysErrorHandler onError)
     : m_directory(directory)
     , m_watchSubtree(watchSubtree)
     , m_filter(filter)

@@ -30,7 +30,7 @@ quint32 notifyFilterFlags(TNotifyFilter filter);
 // Sender is the worker that saw the change; Directory the folder it watches.
 using TFileSysChange = std::function<void(QObject* Sender, const QString& Directory)>;
 // How a failing worker is surfaced (on the user-interface thread).
-using TFileSysError = std::function<void(const EFileSysMonitor& error)>;
+using FileSysErrorHandler = std::function<void(const EFileSysMonitor& error)>;
 
 // Watches one folder until told to stop, handing each signalled change to the
 // user-interface thread and waiting there until the handler has run.
@@ -41,7 +41,7 @@ public:
 
     // Made suspended; start() sets it going.
     TFileWaitThread(const QString& directory, bool watchSubtree, quint32 filter,
-                    TFileSysChange handler, TFileSysError onError);
+                    TFileSysChange handler, FileSysErrorHandler onError);
     ~TFileWaitThread() override;
 
     QString Directory() const { return m_directory; }
@@ -60,7 +60,7 @@ private:
     const bool m_watchSubtree;
     const quint32 m_filter;
     const TFileSysChange m_handler;
-    const TFileSysError m_onError;
+    const FileSysErrorHandler m_onError;
     std::atomic<bool> m_failed{false};
 };
 
@@ -89,7 +89,7 @@ public:
     bool Watching() const;
 
     // Without a handler a worker's failure is written to the log.
-    void setOnError(TFileSysError handler) { m_onError = std::move(handler); }
+    void setOnError(FileSysErrorHandler handler) { m_onError = std::move(handler); }
 
 private:
     void restart();
@@ -98,7 +98,7 @@ private:
     bool m_watchSubtree = false;
     TNotifyFilter m_notifyFilter = TFileSysNotify::FILE_NAME;
     TFileSysChange m_onFileSysChange;
-    TFileSysError m_onError;
+    FileSysErrorHandler m_onError;
     QPointer<TFileWaitThread> m_worker;
     bool m_active = false;
 };

@@ -68,9 +68,9 @@ void showErrorBox(QWidget* parent, const QString& text)
 } // namespace
 
 // Label editing ends here: the tree renames the folder, and the label changes only when it did.
-class TFolderLabelDelegate : public QStyledItemDelegate {
+class FolderLabelDelegate : public QStyledItemDelegate {
 public:
-    explicit TFolderLabelDelegate(TSystemTreeView* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
+    explicit FolderLabelDelegate(TSystemTreeView* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
 
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
@@ -133,32 +133,32 @@ int rootFolderCsidl(TRootFolder root)
     return -1;
 }
 
-TFolderNode::TFolderNode(TSystemTreeView* owner, std::unique_ptr<TFolderItemData> data)
+FolderNode::FolderNode(TSystemTreeView* owner, std::unique_ptr<TFolderItemData> data)
     : QTreeWidgetItem(UserType), m_owner(owner), m_data(std::move(data))
 {
 }
 
-TFolderNode::~TFolderNode()
+FolderNode::~FolderNode()
 {
     m_data.reset();
     if (m_owner)
         m_owner->nodeGone(this);
 }
 
-bool TFolderNode::operator<(const QTreeWidgetItem& other) const
+bool FolderNode::operator<(const QTreeWidgetItem& other) const
 {
-    auto* self = const_cast<TFolderNode*>(this);
+    auto* self = const_cast<FolderNode*>(this);
     auto* that = const_cast<QTreeWidgetItem*>(&other);
     const int c = m_owner->m_sortCompare ? m_owner->m_sortCompare(self, that) : m_owner->DefaultCompare(self, that);
     return c < 0;
 }
 
-TAutoScrollStep AutoScrollStep(int x, int y, int width, int height, int margin, bool verticalRange,
-                               bool horizontalRange)
+AutoScrollDirections autoScrollDirections(int x, int y, int width, int height, int margin, bool verticalRange,
+                                          bool horizontalRange)
 {
     const int v = verticalRange ? 16 : 0;
     const int h = horizontalRange ? 16 : 0;
-    TAutoScrollStep s;
+    AutoScrollDirections s;
     s.up = y < margin;
     s.down = y > height - v - margin;
     s.left = x < margin;
@@ -180,8 +180,8 @@ TSystemTreeView::TSystemTreeView(QWidget* parent) : QTreeWidget(parent)
     setAutoScroll(false); // DoAutoScroll does it, by lines
     setMouseTracking(true);
     viewport()->setMouseTracking(true); // DoAutoScroll sees every move, buttons up or down
-    setItemDelegate(new TFolderLabelDelegate(this));
-    m_images = &TSystemImageList::instance();
+    setItemDelegate(new FolderLabelDelegate(this));
+    m_images = &SystemImageList::instance();
     connect(this, &QTreeWidget::itemExpanded, this, &TSystemTreeView::nodeExpanded);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { selectionMoved(current); });
@@ -264,7 +264,7 @@ bool TSystemTreeView::isDesktopRoot(QTreeWidgetItem* node) const
 
 TFolderItemData* TSystemTreeView::NodeData(QTreeWidgetItem* node)
 {
-    auto* n = dynamic_cast<TFolderNode*>(node);
+    auto* n = dynamic_cast<FolderNode*>(node);
     return n ? n->Data() : nullptr;
 }
 
@@ -326,7 +326,7 @@ QTreeWidgetItem* TSystemTreeView::AddFolderNode(const std::shared_ptr<IShellFold
     data->AbsoluteIDList = std::move(absoluteList);
     data->Attributes = attributes;
     const TFolderItemData* nodeData = data.get();
-    auto* node = new TFolderNode(this, std::move(data));
+    auto* node = new FolderNode(this, std::move(data));
     node->setText(0, text);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (attributes & kSfgaoCanRename)
@@ -347,11 +347,11 @@ QTreeWidgetItem* TSystemTreeView::AddFolderNode(const std::shared_ptr<IShellFold
         node->SelectedIndex = open;
         if (attributes & kSfgaoShare) {
             node->OverlayIndex = 0;
-            m_images->setOverlayImage(0, TSystemImageList::kShareImage);
+            m_images->setOverlayImage(0, SystemImageList::kShareImage);
         }
         if (attributes & kSfgaoLink) {
             node->OverlayIndex = 1;
-            m_images->setOverlayImage(1, TSystemImageList::kLinkImage);
+            m_images->setOverlayImage(1, SystemImageList::kLinkImage);
         }
         node->setIcon(0, m_images->nodeIcon(node->ImageIndex, node->SelectedIndex, node->OverlayIndex));
     }
@@ -468,11 +468,11 @@ void TSystemTreeView::sortChildrenOf(QTreeWidgetItem* node)
         node->sortChildren(0, Qt::AscendingOrder);
 }
 
-bool TSystemTreeView::SortFolders(const TTreeCompare& compare)
+bool TSystemTreeView::SortFolders(const TreeCompareFunction& compare)
 {
     m_sortCompare = compare;
     struct Reset {
-        TTreeCompare& c;
+        TreeCompareFunction& c;
         ~Reset() { c = nullptr; }
     } reset{m_sortCompare};
     // The top level, then the children of every node with an expand button, in display order.
@@ -489,7 +489,7 @@ bool TSystemTreeView::SortFolders(const TTreeCompare& compare)
 
 void TSystemTreeView::FreeNodeData(QTreeWidgetItem* node)
 {
-    if (auto* n = dynamic_cast<TFolderNode*>(node))
+    if (auto* n = dynamic_cast<FolderNode*>(node))
         n->TakeData().reset();
 }
 
@@ -501,7 +501,7 @@ void TSystemTreeView::DeleteNode(QTreeWidgetItem* node)
     delete node;
 }
 
-void TSystemTreeView::nodeGone(TFolderNode* node)
+void TSystemTreeView::nodeGone(FolderNode* node)
 {
     if (node == m_watchedNode)
         stopWatch();
@@ -867,7 +867,7 @@ void TSystemTreeView::mouseMoveEvent(QMouseEvent* e)
 
 // ---- drag and drop ------------------------------------------------------------------------
 
-void TSystemTreeView::setOnDragOver(TDragOverEvent handler)
+void TSystemTreeView::setOnDragOver(DragOverHandler handler)
 {
     m_onDragOver = std::move(handler);
     setAcceptDrops(bool(m_onDragOver));
@@ -984,8 +984,8 @@ void TSystemTreeView::DoAutoScroll(int x, int y)
     const int margin = std::abs(QFontInfo(font()).pixelSize());
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
-    const TAutoScrollStep s = AutoScrollStep(x, y, width(), height(), margin, v->maximum() > v->minimum(),
-                                             h->maximum() > h->minimum());
+    const AutoScrollDirections s = autoScrollDirections(x, y, width(), height(), margin,
+                                                        v->maximum() > v->minimum(), h->maximum() > h->minimum());
     if (s.up)
         v->triggerAction(QAbstractSlider::SliderSingleStepSub);
     if (s.down)

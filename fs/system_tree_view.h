@@ -45,10 +45,10 @@ int LiveFolderDataCount();
 void CheckFolderDataLeaks();
 
 // A node of the tree with its record.
-class TFolderNode : public QTreeWidgetItem {
+class FolderNode : public QTreeWidgetItem {
 public:
-    TFolderNode(TSystemTreeView* owner, std::unique_ptr<TFolderItemData> data);
-    ~TFolderNode() override;
+    FolderNode(TSystemTreeView* owner, std::unique_ptr<TFolderItemData> data);
+    ~FolderNode() override;
 
     TFolderItemData* Data() const { return m_data.get(); }
     std::unique_ptr<TFolderItemData> TakeData() { return std::move(m_data); }
@@ -65,20 +65,20 @@ private:
 };
 
 // Where the pointer at (x, y) scrolls the tree, one line each way; each test stands alone.
-struct TAutoScrollStep {
+struct AutoScrollDirections {
     bool up = false;
     bool down = false;
     bool left = false;
     bool right = false;
 };
-TAutoScrollStep AutoScrollStep(int x, int y, int width, int height, int margin, bool verticalRange,
-                               bool horizontalRange);
+AutoScrollDirections autoScrollDirections(int x, int y, int width, int height, int margin, bool verticalRange,
+                                          bool horizontalRange);
 
 class TSystemTreeView : public QTreeWidget {
     Q_OBJECT
 public:
     // A comparison of two nodes for SortFolders: below 0, 0 or above 0.
-    using TTreeCompare = std::function<int(QTreeWidgetItem* a, QTreeWidgetItem* b)>;
+    using TreeCompareFunction = std::function<int(QTreeWidgetItem* a, QTreeWidgetItem* b)>;
 
     explicit TSystemTreeView(QWidget* parent = nullptr);
     ~TSystemTreeView() override;
@@ -135,7 +135,7 @@ public:
     virtual QTreeWidgetItem* AddFolderNode(const std::shared_ptr<qv::IShellFolder>& folder,
                                            qv::UniqueIDList absoluteList, QTreeWidgetItem* parentNode,
                                            qv::UniqueIDList relativeList);
-    virtual bool SortFolders(const TTreeCompare& compare = {});
+    virtual bool SortFolders(const TreeCompareFunction& compare = {});
     virtual bool ShowShellMenu(QTreeWidgetItem* node, const QPoint& screenPoint);
 
     void FreeNodeData(QTreeWidgetItem* node);
@@ -153,10 +153,10 @@ public:
     void setOnError(std::function<void(const QString&)> handler) { m_onError = std::move(handler); }
     // Dragging onto the tree: the owner decides whether a drag from `source` is
     // welcome at `pos` (viewport coordinates) and what a drop there does.
-    using TDragOverEvent = std::function<bool(QObject* source, const QPoint& pos)>;
-    using TDragDropEvent = std::function<void(QObject* source, const QPoint& pos)>;
-    void setOnDragOver(TDragOverEvent handler);
-    void setOnDragDrop(TDragDropEvent handler) { m_onDragDrop = std::move(handler); }
+    using DragOverHandler = std::function<bool(QObject* source, const QPoint& pos)>;
+    using DragDropHandler = std::function<void(QObject* source, const QPoint& pos)>;
+    void setOnDragOver(DragOverHandler handler);
+    void setOnDragDrop(DragDropHandler handler) { m_onDragDrop = std::move(handler); }
     // The node shown as the drop folder while a drag is over the tree.
     QTreeWidgetItem* DropTarget() const { return m_dropTarget.isValid() ? itemFromIndex(m_dropTarget) : nullptr; }
     void setDropTarget(QTreeWidgetItem* node);
@@ -179,10 +179,10 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
-    friend class TFolderNode;
-    friend class TFolderLabelDelegate;
+    friend class FolderNode;
+    friend class FolderLabelDelegate;
 
-    void nodeGone(TFolderNode* node);
+    void nodeGone(FolderNode* node);
     bool isVanished(QTreeWidgetItem* node) const;
     void forgetVanishedLater(QTreeWidgetItem* node);
     void nodeExpanded(QTreeWidgetItem* node);
@@ -198,8 +198,8 @@ private:
     bool isDesktopRoot(QTreeWidgetItem* node) const;
 
     TRootFolder m_rootFolder = rfDesktop;
-    TDragOverEvent m_onDragOver;
-    TDragDropEvent m_onDragDrop;
+    DragOverHandler m_onDragOver;
+    DragDropHandler m_onDragDrop;
     QPersistentModelIndex m_dropTarget; // follows the node, and lets go when it is deleted
     QString m_customDir;
     QString m_customDirCaption;
@@ -213,8 +213,8 @@ private:
     QPointer<TFileChangeThread> m_changeWorker;
     QTreeWidgetItem* m_watchedNode = nullptr;
     QTreeWidgetItem* m_rememberedWatch = nullptr; // kept over a subfolder creation
-    class TSystemImageList* m_images = nullptr;
-    TTreeCompare m_sortCompare;
+    class SystemImageList* m_images = nullptr;
+    TreeCompareFunction m_sortCompare;
     int m_updateDepth = 0;
     std::function<void(const QString&)> m_onError;
     qv::ShellCommandHost m_commandHost;

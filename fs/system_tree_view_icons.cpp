@@ -33,7 +33,7 @@ QIcon themed(const char* name, QFileIconProvider::IconType fallback)
 // Small emblems drawn here when the theme has none.
 QIcon drawnEmblem(bool link)
 {
-    QPixmap pm(TSystemImageList::kIconSize, TSystemImageList::kIconSize);
+    QPixmap pm(SystemImageList::kIconSize, SystemImageList::kIconSize);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -68,13 +68,13 @@ QIcon emblem(const char* name, bool link)
 
 } // namespace
 
-TSystemImageList& TSystemImageList::instance()
+SystemImageList& SystemImageList::instance()
 {
-    static TSystemImageList* list = new TSystemImageList; // lives until the process ends
+    static SystemImageList* list = new SystemImageList; // lives until the process ends
     return *list;
 }
 
-TSystemImageList::TSystemImageList()
+SystemImageList::SystemImageList()
 {
     const QIcon file = provider().icon(QFileIconProvider::File);
     for (int i = 0; i < kFirstFreeImage; ++i)
@@ -92,7 +92,7 @@ TSystemImageList::TSystemImageList()
     m_byKey.insert(QStringLiteral("computer"), kComputerImage);
 }
 
-int TSystemImageList::indexFor(const QString& key, const QIcon& icon)
+int SystemImageList::indexFor(const QString& key, const QIcon& icon)
 {
     const auto it = m_byKey.constFind(key);
     if (it != m_byKey.constEnd())
@@ -103,7 +103,7 @@ int TSystemImageList::indexFor(const QString& key, const QIcon& icon)
     return index;
 }
 
-int TSystemImageList::IconIndex(const qv::ItemIDList* absolute, bool open)
+int SystemImageList::IconIndex(const qv::ItemIDList* absolute, bool open)
 {
     QString path;
     switch (qv::ShellItemKindOf(absolute, &path)) {
@@ -134,23 +134,23 @@ int TSystemImageList::IconIndex(const qv::ItemIDList* absolute, bool open)
     return -1;
 }
 
-QIcon TSystemImageList::icon(int index) const
+QIcon SystemImageList::icon(int index) const
 {
     return index >= 0 && index < m_icons.size() ? m_icons.at(index) : QIcon();
 }
 
-void TSystemImageList::setOverlayImage(int overlay, int image)
+void SystemImageList::setOverlayImage(int overlay, int image)
 {
     if (overlay == 0 || overlay == 1)
         m_overlays[overlay] = image;
 }
 
-int TSystemImageList::overlayImage(int overlay) const
+int SystemImageList::overlayImage(int overlay) const
 {
     return overlay == 0 || overlay == 1 ? m_overlays[overlay] : -1;
 }
 
-QPixmap TSystemImageList::composed(int image, int overlay) const
+QPixmap SystemImageList::composed(int image, int overlay) const
 {
     QPixmap pm = icon(image).pixmap(kIconSize, kIconSize);
     if (pm.isNull()) {
@@ -166,7 +166,7 @@ QPixmap TSystemImageList::composed(int image, int overlay) const
     return pm;
 }
 
-QIcon TSystemImageList::nodeIcon(int normal, int selected, int overlay)
+QIcon SystemImageList::nodeIcon(int normal, int selected, int overlay)
 {
     if (normal < 0 && selected < 0)
         return {};

@@ -8,7 +8,7 @@
 #include <QList>
 #include <QString>
 
-class TSystemImageList {
+class SystemImageList {
 public:
     // Images that overlays use: a shared item and a link.
     static constexpr int kShareImage = 28;
@@ -16,7 +16,7 @@ public:
     static constexpr int kIconSize = 16;
 
     // The one list of the process; trees share it and never destroy it.
-    static TSystemImageList& instance();
+    static SystemImageList& instance();
 
     // The index of an item's small icon, its open icon when open is set; -1 when the list
     // does not lead to an item.
@@ -32,7 +32,7 @@ public:
     QIcon nodeIcon(int normal, int selected, int overlay);
 
 private:
-    TSystemImageList();
+    SystemImageList();
     int indexFor(const QString& key, const QIcon& icon);
     QPixmap composed(int image, int overlay) const;
 

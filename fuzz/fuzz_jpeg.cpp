@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TJPEGImage jpeg;
     jpeg.limits = limits;
     applyJpegOptions(jpeg, {(mode >> 2) % 3, (mode >> 4) & 1, (mode >> 4) & 1 ? 2 : 1, 90});
-    jpeg.setScale(TJPEGScale(mode & 3));
+    jpeg.setScale(JPEGScale(mode & 3));
     jpeg.setProgressiveDisplay(mode & 0x20);
     jpeg.setSmoothing(!(mode & 0x40));
     if (mode & 0x20)
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         jpeg.LoadFromData(bytes);
         (void)jpeg.Bitmap();
         if (mode & 0x80) {
-            jpeg.setScale(TJPEGScale((mode + 1) & 3)); // maps to the palette of the first decode
+            jpeg.setScale(JPEGScale((mode + 1) & 3)); // maps to the palette of the first decode
             (void)jpeg.Bitmap();
         }
     } catch (const EJPEG&) {

@@ -92,6 +92,34 @@ void RegFileRegistry::load(const QString& fileName)
     loadFromText(decodeFile(bytes));
 }
 
+// The right-hand side of a value line: a string, a dword, or anything else
+// kept as it is (never read as one of ours).
+RegFileRegistry::Value RegFileRegistry::parseValue(const QString& name, const QString& data)
+{
+    Value v;
+    v.name = name;
+    v.type = Type::Raw;
+    v.text = data;
+    if (data.startsWith('"')) {
+        qsizetype p = 0;
+        auto s = parseQuoted(data, p);
+        if (s && data.mid(p).trimmed().isEmpty()) { // else a damaged string
+            v.type = Type::String;
+            v.text = *s;
+        }
+    } else if (data.startsWith("dword:", Qt::CaseInsensitive)) {
+        const QString hex = data.mid(6).trimmed();
+        bool ok = false;
+        const quint32 d = hex.size() <= 8 ? hex.toUInt(&ok, 16) : 0;
+        if (ok && !hex.isEmpty()) {
+            v.type = Type::Dword;
+            v.dword = d;
+            v.text.clear();
+        }
+    }
+    return v;
+}
+
 void RegFileRegistry::loadFromText(const QString& text)
 {
     m_preamble.clear();
@@ -147,34 +175,7 @@ void RegFileRegistry::loadFromText(const QString& text)
             current->otherLines.append(line);
             continue;
         }
-        const QString data = line.mid(pos + 1);
-        Value v;
-        v.name = name;
-        if (data.startsWith('"')) {
-            qsizetype p = 0;
-            auto s = parseQuoted(data, p);
-            if (s && data.mid(p).trimmed().isEmpty()) {
-                v.type = Type::String;
-                v.text = *s;
-            } else {
-                v.type = Type::Raw; // a damaged string: kept, but never read as ours
-                v.text = data;
-            }
-        } else if (data.startsWith("dword:", Qt::CaseInsensitive)) {
-            const QString hex = data.mid(6).trimmed();
-            bool ok = false;
-            const quint32 d = hex.size() <= 8 ? hex.toUInt(&ok, 16) : 0;
-            if (ok && !hex.isEmpty()) {
-                v.type = Type::Dword;
-                v.dword = d;
-            } else {
-                v.type = Type::Raw;
-                v.text = data;
-            }
-        } else {
-            v.type = Type::Raw;
-            v.text = data;
-        }
+        const Value v = parseValue(name, line.mid(pos + 1));
         Value& slot = valueSlot(*current, name); // a repeated name: the last one wins
         slot = v;
     }

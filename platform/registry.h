@@ -76,6 +76,7 @@ private:
         QHash<QString, qsizetype> valueIndex; // case-folded name -> position in values
     };
 
+    static Value parseValue(const QString& name, const QString& data);
     Key* findKey(const QString& key);
     const Key* findKey(const QString& key) const;
     static const Value* findValue(const Key& k, const QString& name);

@@ -32,11 +32,6 @@ struct TConfigurazione {
     qint32 Quantizzazione = 1;
     qint32 Dithering = 2;
     qint32 Qualita = 90;
-
-    // Italian when Lingua begins with "ITALIANO" (the main window's test).
-    bool italianPrefix() const { return Lingua.startsWith(QLatin1String("ITALIANO")); }
-    // Italian only when Lingua is exactly "ITALIANO" (the test some messages use).
-    bool italianExact() const { return Lingua == QLatin1String("ITALIANO"); }
 };
 
 // The one record; its defaults are in place before any window exists.

@@ -7,13 +7,13 @@
 #include <QPainterPath>
 #include <QSet>
 
-TThumbnailListView::TThumbnailListView(QWidget* parent) : QListView(parent)
+ThumbnailListView::ThumbnailListView(QWidget* parent) : QListView(parent)
 {
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
 }
 
-QModelIndexList TThumbnailListView::selectedInOrder() const
+QModelIndexList ThumbnailListView::selectedInOrder() const
 {
     QModelIndexList out;
     if (!selectionModel())
@@ -29,13 +29,13 @@ QModelIndexList TThumbnailListView::selectedInOrder() const
     return out;
 }
 
-void TThumbnailListView::mousePressEvent(QMouseEvent* e)
+void ThumbnailListView::mousePressEvent(QMouseEvent* e)
 {
     m_leftPress = e->button() == Qt::LeftButton;
     QListView::mousePressEvent(e);
 }
 
-void TThumbnailListView::startDrag(Qt::DropActions supportedActions)
+void ThumbnailListView::startDrag(Qt::DropActions supportedActions)
 {
     // Only the left button drags; a right press is for the popup menu.
     if (!m_leftPress || !model())

@@ -5,16 +5,16 @@
 
 class QDrag;
 
-class TThumbnailListView : public QListView {
+class ThumbnailListView : public QListView {
     Q_OBJECT
 public:
-    explicit TThumbnailListView(QWidget* parent = nullptr);
+    explicit ThumbnailListView(QWidget* parent = nullptr);
 
     // Called once the pointer has passed the drag distance with the left
     // button down on a selected item: the owner dresses the drag (its picture)
     // and gives the action a plain drop should take.
-    using TStartDrag = std::function<Qt::DropAction(QDrag* drag, const QModelIndexList& items)>;
-    void setOnStartDrag(TStartDrag handler) { m_onStartDrag = std::move(handler); }
+    using StartDragHandler = std::function<Qt::DropAction(QDrag* drag, const QModelIndexList& items)>;
+    void setOnStartDrag(StartDragHandler handler) { m_onStartDrag = std::move(handler); }
     // Called when the drag has ended, dropped or not.
     void setOnEndDrag(std::function<void(Qt::DropAction)> handler) { m_onEndDrag = std::move(handler); }
 
@@ -26,7 +26,7 @@ protected:
     void startDrag(Qt::DropActions supportedActions) override;
 
 private:
-    TStartDrag m_onStartDrag;
+    StartDragHandler m_onStartDrag;
     std::function<void(Qt::DropAction)> m_onEndDrag;
     bool m_leftPress = false;
 };

@@ -4,6 +4,7 @@
 #include "catalogue/settings_options.h"
 #include "catalogue/thumbnail_scale.h"
 #include "formats/picture_loader.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "platform/wait_cursor.h"
 #include "ui/file_label.h"
@@ -74,14 +75,14 @@ QFrame* panel(QWidget* parent, const char* name, const QRect& geometry, bool low
 
 } // namespace
 
-// ---- TComparePane --------------------------------------------------------------
+// ---- ComparePane --------------------------------------------------------------
 
-TComparePane::TComparePane(QWidget* parent) : QWidget(parent)
+ComparePane::ComparePane(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TComparePane::clear(const QColor& colour)
+void ComparePane::clear(const QColor& colour)
 {
     m_background = colour;
     m_image = QImage();
@@ -89,7 +90,7 @@ void TComparePane::clear(const QColor& colour)
     update();
 }
 
-void TComparePane::draw(const TPicture& picture)
+void ComparePane::draw(const TPicture& picture)
 {
     const QRect r = fit::paneRect(picture.size(), size());
     if (r.isEmpty())
@@ -101,7 +102,7 @@ void TComparePane::draw(const TPicture& picture)
     update();
 }
 
-void TComparePane::paintEvent(QPaintEvent*)
+void ComparePane::paintEvent(QPaintEvent*)
 {
     // Always drawn from what the pane keeps: never stale screen contents.
     QPainter p(this);
@@ -110,7 +111,7 @@ void TComparePane::paintEvent(QPaintEvent*)
         p.drawImage(m_rect.topLeft(), m_image);
 }
 
-void TComparePane::mouseDoubleClickEvent(QMouseEvent* e)
+void ComparePane::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton)
         emit doubleClicked();
@@ -138,14 +139,14 @@ TfrmConfrontaImg::TfrmConfrontaImg(QWidget* parent) : QWidget(parent, Qt::Window
         l->setGeometry(QRect(QPoint(0, 0), l->parentWidget()->size()));
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
-    Image1 = new TComparePane(Panel1);
+    Image1 = new ComparePane(Panel1);
     Image1->setObjectName("Image1");
     Image1->setGeometry(1, 21, 293, 354);
-    Image2 = new TComparePane(Panel2);
+    Image2 = new ComparePane(Panel2);
     Image2->setObjectName("Image2");
     Image2->setGeometry(1, 21, 303, 354);
-    connect(Image1, &TComparePane::doubleClicked, this, [this] { Image1DblClick(); });
-    connect(Image2, &TComparePane::doubleClicked, this, [this] { Image2DblClick(); });
+    connect(Image1, &ComparePane::doubleClicked, this, [this] { Image1DblClick(); });
+    connect(Image2, &ComparePane::doubleClicked, this, [this] { Image2DblClick(); });
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -191,22 +192,25 @@ void TfrmConfrontaImg::paintEvent(QPaintEvent*)
 
 void TfrmConfrontaImg::FormPaint()
 {
-    const QString& lingua = Configurazione.Lingua;
     QString title, hint, dialogTitle = QStringLiteral("Apri file");
     const char* filter;
-    if (Configurazione.italianPrefix()) {
+    switch (interfaceLanguage(LanguageTest::BothPrefixes)) {
+    case InterfaceLanguage::Italian:
         title = QStringLiteral("Confronta immagini");
         hint = QString::fromUtf8(kHintItalian);
         filter = kFilterItalian;
-    } else if (lingua.startsWith(QLatin1String("ENGLISH"))) {
+        break;
+    case InterfaceLanguage::English:
         title = QStringLiteral("Compare images");
         hint = QString::fromUtf8(kHintEnglish);
         dialogTitle = QStringLiteral("Open file");
         filter = kFilterEnglish;
-    } else {
+        break;
+    case InterfaceLanguage::Unchanged:
         title = QStringLiteral("Confronta Immagini");
         hint = QString::fromUtf8(kHintItalian);
         filter = kFilterDesigned;
+        break;
     }
     // Only what changed is set: a paint must not cause another.
     if (windowTitle() != title)
@@ -243,7 +247,7 @@ void TfrmConfrontaImg::choosePicture(int pane)
 
 void TfrmConfrontaImg::loadIntoPane(int pane, const QString& fileName)
 {
-    TComparePane* target = pane == 0 ? Image1 : Image2;
+    ComparePane* target = pane == 0 ? Image1 : Image2;
     (pane == 0 ? FileLabel1 : FileLabel2)->setFileName(fileName);
     WaitCursor wait;
     const TPicture picture = LoadPictureFile(fileName, settingsJpegOptions()); // throws before the pane changes

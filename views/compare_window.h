@@ -14,10 +14,10 @@ class TPicture;
 
 // One pane: cleared to a colour, a picture drawn fitted into it. It keeps what
 // it drew, so it repaints the same after being covered.
-class TComparePane : public QWidget {
+class ComparePane : public QWidget {
     Q_OBJECT
 public:
-    explicit TComparePane(QWidget* parent = nullptr);
+    explicit ComparePane(QWidget* parent = nullptr);
     // Fills the whole pane with `colour` and forgets the picture.
     void clear(const QColor& colour);
     // Draws the picture into its fitted rectangle, smoothly scaled.
@@ -59,7 +59,7 @@ public:
 
     QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr;
     TFileLabel *FileLabel1 = nullptr, *FileLabel2 = nullptr;
-    TComparePane *Image1 = nullptr, *Image2 = nullptr;
+    ComparePane *Image1 = nullptr, *Image2 = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
 

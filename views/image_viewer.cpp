@@ -6,6 +6,7 @@
 #include "formats/gif_errors.h"
 #include "formats/gif_progress.h"
 #include "formats/picture_loader.h"
+#include "platform/interface_language.h"
 #include "platform/settings.h"
 #include "platform/wait_cursor.h"
 #include "ui/file_label.h"
@@ -35,20 +36,20 @@ using namespace viewer;
 
 // ---- controls -------------------------------------------------------------------
 
-TPictureControl::TPictureControl(QWidget* parent) : QWidget(parent)
+PictureControl::PictureControl(QWidget* parent) : QWidget(parent)
 {
     setObjectName("ctImmagine");
     setCursor(Qt::CrossCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TPictureControl::setPicture(const QImage& picture)
+void PictureControl::setPicture(const QImage& picture)
 {
     m_picture = picture;
     update();
 }
 
-void TPictureControl::paintEvent(QPaintEvent* e)
+void PictureControl::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
     p.fillRect(e->rect(), palette().window());
@@ -56,13 +57,13 @@ void TPictureControl::paintEvent(QPaintEvent* e)
         p.drawImage(e->rect().topLeft(), m_picture, e->rect());
 }
 
-void TPictureControl::mousePressEvent(QMouseEvent* e)
+void PictureControl::mousePressEvent(QMouseEvent* e)
 {
     emit pressed(e);
     QWidget::mousePressEvent(e);
 }
 
-TSelectionFrame::TSelectionFrame(QWidget* parent) : QWidget(parent)
+SelectionFrame::SelectionFrame(QWidget* parent) : QWidget(parent)
 {
     setObjectName("Cornice");
     setCursor(Qt::CrossCursor);
@@ -70,7 +71,7 @@ TSelectionFrame::TSelectionFrame(QWidget* parent) : QWidget(parent)
     hide();
 }
 
-void TSelectionFrame::paintEvent(QPaintEvent*)
+void SelectionFrame::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setPen(QPen(Qt::black, 1, Qt::DashLine));
@@ -125,10 +126,10 @@ TfrmMostraImmagine::TfrmMostraImmagine(QWidget* owner)
     ClientArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(ClientArea);
 
-    ctImmagine = new TPictureControl;
+    ctImmagine = new PictureControl;
     ClientArea->setWidget(ctImmagine);
     // The frame and its handles live on the picture, so they scroll with it.
-    Cornice = new TSelectionFrame(ctImmagine);
+    Cornice = new SelectionFrame(ctImmagine);
     StretchHandle1 = new TStretchHandle(ctImmagine);
     StretchHandle1->setObjectName("StretchHandle1");
     StretchHandle1->setGridX(1);
@@ -173,7 +174,7 @@ TfrmMostraImmagine::TfrmMostraImmagine(QWidget* owner)
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu981->popup(mapToGlobal(pos)); });
 
-    connect(ctImmagine, &TPictureControl::pressed, this,
+    connect(ctImmagine, &PictureControl::pressed, this,
             [this](QMouseEvent* e) { runViewCommand([this, e] { ctImmagineMouseDown(e); }); });
     // The window sees its keys before the controls do.
     for (QWidget* w : {static_cast<QWidget*>(ClientArea), ClientArea->viewport(), static_cast<QWidget*>(ctImmagine),
@@ -190,7 +191,7 @@ void TfrmMostraImmagine::setPrompts(std::shared_ptr<ViewerPrompts> prompts)
     m_prompts = prompts ? std::move(prompts) : std::make_shared<ViewerPrompts>();
 }
 
-bool TfrmMostraImmagine::italian() const { return Configurazione.italianPrefix(); }
+bool TfrmMostraImmagine::italian() const { return italianInterface(LanguageTest::ItalianPrefix); }
 
 const QImage& TfrmMostraImmagine::shownPicture() const { return ctImmagine->picture(); }
 

@@ -21,10 +21,10 @@ class TStretchHandle;
 QV_DECLARE_ERROR(EViewerZoom);
 
 // The image control: draws its picture at the top-left, cross-hair cursor.
-class TPictureControl : public QWidget {
+class PictureControl : public QWidget {
     Q_OBJECT
 public:
-    explicit TPictureControl(QWidget* parent = nullptr);
+    explicit PictureControl(QWidget* parent = nullptr);
     const QImage& picture() const { return m_picture; }
     void setPicture(const QImage& picture);
 
@@ -40,10 +40,10 @@ private:
 };
 
 // The selection frame: a rectangle outline, cross-hair cursor.
-class TSelectionFrame : public QWidget {
+class SelectionFrame : public QWidget {
     Q_OBJECT
 public:
-    explicit TSelectionFrame(QWidget* parent = nullptr);
+    explicit SelectionFrame(QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -116,8 +116,8 @@ public:
 
     // Controls.
     QScrollArea* ClientArea = nullptr;
-    TPictureControl* ctImmagine = nullptr;
-    TSelectionFrame* Cornice = nullptr;
+    PictureControl* ctImmagine = nullptr;
+    SelectionFrame* Cornice = nullptr;
     TStretchHandle* StretchHandle1 = nullptr;
     TFileLabel* FileLabel1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;

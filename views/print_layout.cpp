@@ -1,7 +1,7 @@
 // The print layout window.
 #include "views/print_layout.h"
 
-#include "platform/settings.h"
+#include "platform/interface_language.h"
 #include "platform/wait_cursor.h"
 #include "views/command_guard.h"
 #include "views/print_geometry.h"
@@ -32,20 +32,6 @@ using namespace printing;
 
 namespace {
 
-enum class TextLanguage { Italian, English, Unchanged };
-
-// The window's own test: "ITALIANO" or "ENGLISH" at the start of the setting;
-// anything else leaves the texts as they are.
-TextLanguage textLanguage()
-{
-    const QString& lingua = Configurazione.Lingua;
-    if (lingua.left(8) == QLatin1String("ITALIANO"))
-        return TextLanguage::Italian;
-    if (lingua.left(7) == QLatin1String("ENGLISH"))
-        return TextLanguage::English;
-    return TextLanguage::Unchanged;
-}
-
 // The printer's page in device pixels (its printable area, where drawing starts).
 QSize printerPage(const QPrinter& printer) { return {printer.width(), printer.height()}; }
 
@@ -69,27 +55,27 @@ QImage designPlaceholder()
 
 QString failureText()
 {
-    return Configurazione.italianPrefix() ? QStringLiteral("Stampa non riuscita: %1")
-                                          : QStringLiteral("Printing failed: %1");
+    return italianInterface(LanguageTest::ItalianPrefix) ? QStringLiteral("Stampa non riuscita: %1")
+                                                         : QStringLiteral("Printing failed: %1");
 }
 
 } // namespace
 
 // ---- the picture on the page ------------------------------------------------------------
 
-TPagePicture::TPagePicture(QWidget* parent) : QWidget(parent)
+PagePicture::PagePicture(QWidget* parent) : QWidget(parent)
 {
     setObjectName("imImmagine");
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TPagePicture::setPicture(const QImage& picture)
+void PagePicture::setPicture(const QImage& picture)
 {
     m_picture = picture;
     update();
 }
 
-void TPagePicture::paintEvent(QPaintEvent*)
+void PagePicture::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (m_picture.isNull())
@@ -246,7 +232,7 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     Page->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Page->setLineWidth(2);
 
-    imImmagine = new TPagePicture(Page);
+    imImmagine = new PagePicture(Page);
     imImmagine->setPicture(designPlaceholder());
     imImmagine->move(8, 8);
     StretchHandle1 = new TStretchHandle(Page);
@@ -304,9 +290,11 @@ void TfrmStampa::setPicture(const QImage& picture)
 
 void TfrmStampa::setTexts()
 {
-    const TextLanguage language = textLanguage();
-    if (language != TextLanguage::Unchanged) {
-        const bool it = language == TextLanguage::Italian;
+    // "ITALIANO" or "ENGLISH" at the start of the setting; anything else
+    // leaves the texts as they are.
+    const InterfaceLanguage language = interfaceLanguage(LanguageTest::BothPrefixes);
+    if (language != InterfaceLanguage::Unchanged) {
+        const bool it = language == InterfaceLanguage::Italian;
         m_italianTexts = it;
         // Only what changed is set: a paint must not cause another.
         const QString title = it ? QStringLiteral("Stampa immagine") : QStringLiteral("Print image");

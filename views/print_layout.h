@@ -23,10 +23,10 @@ class TStretchHandle;
 QV_DECLARE_ERROR(EPrintFailed);
 
 // The picture on the page, stretched to the control's size.
-class TPagePicture : public QWidget {
+class PagePicture : public QWidget {
     Q_OBJECT
 public:
-    explicit TPagePicture(QWidget* parent = nullptr);
+    explicit PagePicture(QWidget* parent = nullptr);
     const QImage& picture() const { return m_picture; }
     void setPicture(const QImage& picture);
 
@@ -89,7 +89,7 @@ public:
     QLabel *lblImgX = nullptr, *lblImgY = nullptr, *lblPagX = nullptr, *lblPagY = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     QFrame* Page = nullptr;
-    TPagePicture* imImmagine = nullptr;
+    PagePicture* imImmagine = nullptr;
     TStretchHandle* StretchHandle1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
 

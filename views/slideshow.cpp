@@ -72,21 +72,21 @@ PreparedSlide prepareSlide(const QStringList& files, int start, QSize client, QS
     return out;
 }
 
-// ---- TSlidePicture -----------------------------------------------------------
+// ---- SlidePicture -----------------------------------------------------------
 
-TSlidePicture::TSlidePicture(QWidget* parent) : QWidget(parent)
+SlidePicture::SlidePicture(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_TransparentForMouseEvents); // clicks advance the show
 }
 
-void TSlidePicture::setPicture(const QImage& image)
+void SlidePicture::setPicture(const QImage& image)
 {
     m_image = image;
     update();
 }
 
-void TSlidePicture::paintEvent(QPaintEvent*)
+void SlidePicture::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (m_image.isNull())
@@ -97,7 +97,7 @@ void TSlidePicture::paintEvent(QPaintEvent*)
     emit painted();
 }
 
-// ---- TfrmSlide ---------------------------------------------------------------
+// ---- TfrmSlide --------------------------------------------------------------
 
 TfrmSlide::TfrmSlide(QWidget* parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
 {
@@ -110,7 +110,7 @@ TfrmSlide::TfrmSlide(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Framele
     if (QScreen* s = QGuiApplication::primaryScreen())
         resize(s->size());
 
-    ctImmagine = new TSlidePicture(this);
+    ctImmagine = new SlidePicture(this);
     ctImmagine->setObjectName("ctImmagine");
     ctImmagine->hide();
 

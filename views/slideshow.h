@@ -37,10 +37,10 @@ struct PreparedSlide {
 PreparedSlide prepareSlide(const QStringList& files, int start, QSize client, QSize screen);
 
 // The picture control: draws its ready-made picture at its own size.
-class TSlidePicture : public QWidget {
+class SlidePicture : public QWidget {
     Q_OBJECT
 public:
-    explicit TSlidePicture(QWidget* parent = nullptr);
+    explicit SlidePicture(QWidget* parent = nullptr);
     void setPicture(const QImage& image);
     const QImage& picture() const { return m_image; }
 
@@ -81,7 +81,7 @@ public:
     bool nextReady() const;
 
     QLabel* lblNomeImm = nullptr;
-    TSlidePicture* ctImmagine = nullptr;
+    SlidePicture* ctImmagine = nullptr;
     QTimer* Timer1 = nullptr;
 
 public slots:

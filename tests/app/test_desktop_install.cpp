@@ -46,7 +46,7 @@ TEST(DesktopFiles, InstallIntoAFreshPrefixValidates)
     EXPECT_TRUE(QFileInfo(p + "/bin/quorvel").isExecutable());
     EXPECT_TRUE(QFileInfo::exists(p + "/share/quorvel/QVITA.HLP"));
     // The installed program finds its help in the prefix's data folder.
-    THelpWindow help;
+    HelpWindow help;
     EXPECT_TRUE(help.showContents(p + "/bin/QVENG.HLP"));
     EXPECT_EQ(help.currentFile(), QFileInfo(p + "/share/quorvel/QVENG.HLP").canonicalFilePath());
     const ProcessResult entry = run("desktop-file-validate", {p + "/share/applications/" + kId + ".desktop"});

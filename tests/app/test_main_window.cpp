@@ -68,7 +68,7 @@ protected:
     {
         int n = 0;
         for (int r = 0; r < count(); ++r)
-            n += window->catalogo().model().item(r).SubItems[SubLoaded] == "1";
+            n += window->catalogue().model().item(r).SubItems[SubLoaded] == "1";
         return n;
     }
     QString status(int panel) const { return window->findChild<QLabel*>(QString("StatusPanel%1").arg(panel))->text(); }
@@ -143,11 +143,18 @@ TEST_F(MainWindowTest, LanguageSettingChoosesTextsKeysHelpAndMessages)
     }
 }
 
+TEST_F(MainWindowTest, CountPanelHoldsAFiveDigitCountInEitherLanguage)
+{
+    const QLabel* panel = open().findChild<QLabel*>("StatusPanel0");
+    for (const char* text : {"There are 88888 pictures in the list", "La lista contiene 88888 immagini"})
+        EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(text)) << text;
+}
+
 TEST_F(MainWindowTest, ErrorsInCommandsAndHandlersAreShownAndTheWindowGoesOn)
 {
     TfrmPrincipale& w = open();
     // A failing command, wired as the window wires its own, reached by a real click.
-    w.collegaComando(w.SpeedButton7, &QToolButton::clicked, [] { throw QvError("Bad data"); });
+    w.connectCommand(w.SpeedButton7, &QToolButton::clicked, [] { throw QvError("Bad data"); });
     QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
     EXPECT_EQ(errorTitle, "Quorvel");
     Failing f;
@@ -171,7 +178,7 @@ TEST_F(MainWindowTest, KeysTheWindowHandles)
     TfrmPrincipale& w = open();
     w.ListView1->setFocus();
     QTest::keyClick(w.ListView1, Qt::Key_Escape);
-    EXPECT_TRUE(w.catalogo().Interrompi);
+    EXPECT_TRUE(w.catalogue().Interrompi);
 
     EXPECT_TRUE(w.FormKeyDown(Qt::Key_F5, {}));
     EXPECT_TRUE(w.FormKeyDown(Qt::Key_F11, Qt::ShiftModifier));
@@ -291,7 +298,7 @@ TEST_F(MainWindowTest, F5AndTheCacheFollowTheFolderTheListWasReadFrom)
 
     saveSolidBmp(a + "/two.bmp", Qt::red);
     QTest::keyClick(w.ListView1, Qt::Key_F5);
-    QStringList paths = w.catalogo().model().paths();
+    QStringList paths = w.catalogue().model().paths();
     paths.sort();
     EXPECT_EQ(paths, QStringList({a + "/one.bmp", a + "/two.bmp"}));
 

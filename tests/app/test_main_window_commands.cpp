@@ -63,7 +63,7 @@ protected:
     // Runs the rename command, answering its dialog with `typed` (or closing it when empty).
     void rename(const QString& typed)
     {
-        TfrmRinomina* dialog = window->frmRinomina;
+        TfrmRinomina* dialog = window->renameDialog;
         QTimer::singleShot(0, dialog, [dialog, typed] {
             if (typed.isEmpty()) {
                 dialog->close();
@@ -138,9 +138,9 @@ TEST_F(CommandsTest, RenameKeepsTheTypedNameAndNeverReplaces)
     const int r = row(pic("Paris; Day 2.bmp"));
     ASSERT_GE(r, 0);
     EXPECT_LT(row(pic("a.bmp")), 0);
-    EXPECT_TRUE(w.catalogo().model().item(r).Caption.startsWith("PARIS; DAY 2.BMP"));
-    EXPECT_TRUE(w.catalogo().ListaCaricate.contains(pic("Paris; Day 2.bmp")));
-    EXPECT_FALSE(w.catalogo().ListaCaricate.contains(pic("a.bmp")));
+    EXPECT_TRUE(w.catalogue().model().item(r).Caption.startsWith("PARIS; DAY 2.BMP"));
+    EXPECT_TRUE(w.catalogue().ListaCaricate.contains(pic("Paris; Day 2.bmp")));
+    EXPECT_FALSE(w.catalogue().ListaCaricate.contains(pic("a.bmp")));
     EXPECT_TRUE(w.FileSysMonitor2->Active());
     // A later delete of another picture keeps the renamed item.
     m_shell.deleteAnswer = true;
@@ -171,7 +171,7 @@ TEST_F(CommandsTest, DeleteTakesEachPathWholeAndOnlyWhatReallyWent)
     EXPECT_EQ(files(), (QStringList{"Paris.bmp", "day 2.jpg.bmp"}));
     EXPECT_EQ(QDir(home + "/.local/share/Trash/files").entryList(QDir::Files).size(), 2);
     EXPECT_EQ(count(), 2);
-    EXPECT_EQ(w.catalogo().ListaCaricate.count(), 2);
+    EXPECT_EQ(w.catalogue().ListaCaricate.count(), 2);
     EXPECT_EQ(w.findChild<QLabel*>("StatusPanel0")->text(), "There are 2 pictures in the list");
 }
 
@@ -234,14 +234,14 @@ TEST_F(CommandsTest, OpenMakesAViewerPerSelectedPictureOnItsRealPathAndItsThumbn
     const QString b = qvtest::saveSolidBmp(pictures("b.bmp"), Qt::green, 400, 48);
     addUnloadedItem(a);
     addUnloadedItem(b);
-    const int before = window->catalogo().currentList()->count();
+    const int before = window->catalogue().currentList()->count();
     const QPoint firstItem = window->ListView1->visualRect(window->ListView1->model()->index(0, 0)).center();
     QTest::mouseClick(window->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
     QTest::mouseDClick(window->ListView1->viewport(), Qt::LeftButton, {}, firstItem);
     ASSERT_EQ(viewers().size(), 1);
     EXPECT_EQ(viewers().first()->filePath(), b); // "B.BMP" sorts first
     window->ListView1->selectAll();
-    window->tbApri->click();
+    window->tbOpen->click();
     ASSERT_EQ(viewers().size(), 3);
     const auto found = viewers();
     const auto it = std::find_if(found.begin(), found.end(), [&](auto* v) { return v->filePath() == a; });
@@ -250,8 +250,8 @@ TEST_F(CommandsTest, OpenMakesAViewerPerSelectedPictureOnItsRealPathAndItsThumbn
     EXPECT_TRUE(first->isVisible());
     EXPECT_TRUE(first->windowTitle().startsWith("1:1 - "));
     EXPECT_TRUE(first->windowTitle().endsWith("MIXED CASE.BMP"));
-    EXPECT_EQ(window->catalogo().currentList()->count(), before + 2); // one thumbnail per picture
-    EXPECT_EQ(window->catalogo().model().item(0).SubItems[SubLoaded], "1");
+    EXPECT_EQ(window->catalogue().currentList()->count(), before + 2); // one thumbnail per picture
+    EXPECT_EQ(window->catalogue().model().item(0).SubItems[SubLoaded], "1");
 }
 
 TEST_F(CommandsTest, APictureThatCannotBeLoadedEndsTheOpenCommandWithTheMessage)

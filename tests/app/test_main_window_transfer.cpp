@@ -58,7 +58,7 @@ protected:
     static QStringList filesIn(const QString& folder) { return QDir(folder).entryList({"*.bmp"}, QDir::Files, QDir::Name); }
     QColor thumbnailCentre(const QString& path)
     {
-        ThumbnailCatalogue& cat = window->catalogo();
+        ThumbnailCatalogue& cat = window->catalogue();
         return cat.currentList()->at(cat.model().item(row(path)).ImageIndex).pixel(45, 45);
     }
 
@@ -72,7 +72,7 @@ TEST_F(TransferTest, DroppingThumbnailsCopiesOrMovesByTheOption)
 {
     TfrmPrincipale& w = openAndRead(false, false);
     select({src("p1.bmp"), src("p2.bmp")});
-    EXPECT_EQ(w.percorsiSelezionati(), (QStringList{src("p1.bmp"), src("p2.bmp")}));
+    EXPECT_EQ(w.selectedPaths(), (QStringList{src("p1.bmp"), src("p2.bmp")}));
     // The drag carries the files for other programs too.
     std::unique_ptr<QMimeData> mime(w.ListView1->model()->mimeData(w.ListView1->selectionModel()->selectedIndexes()));
     EXPECT_EQ(mime->urls(), (QList<QUrl>{QUrl::fromLocalFile(src("p1.bmp")), QUrl::fromLocalFile(src("p2.bmp"))}));
@@ -99,7 +99,7 @@ TEST_F(TransferTest, DroppingThumbnailsCopiesOrMovesByTheOption)
     EXPECT_EQ(filesIn(m_src), (QStringList{"p1.bmp", "p2.bmp"}));
     EXPECT_EQ(count(), 2);
     EXPECT_LT(row(src("p0.bmp")), 0);
-    EXPECT_EQ(w.catalogo().ListaCaricate.count(), 2);
+    EXPECT_EQ(w.catalogue().ListaCaricate.count(), 2);
     EXPECT_EQ(w.FileOperation1->Operation(), foMove);
 }
 
@@ -147,7 +147,7 @@ TEST_F(TransferTest, DropTakesNamesWholeWithTheMonitorOff)
     w.FileOperation1->setInteraction(&ui);
     select({src("Paris; day 2.bmp"), latin1Path});
     dropOn(m_destNode);
-    EXPECT_EQ(refused.text, w.testi().msgOperazioneInCorso);
+    EXPECT_EQ(refused.text, w.texts().msgOperationRunning);
     EXPECT_EQ(ui.begins, 1);
     EXPECT_FALSE(monitorOn.isEmpty());
     EXPECT_FALSE(monitorOn.contains(true));
@@ -170,7 +170,7 @@ TEST_F(TransferTest, DropOnVanishedFolderIsRefused)
     qvtest::answerNextMessageBox({}, &refused);
     select({src("p0.bmp")});
     dropOn(m_destNode);
-    EXPECT_EQ(refused.text, formatS(w.testi().msgCartellaSparita, m_dest));
+    EXPECT_EQ(refused.text, formatS(w.texts().msgFolderGone, m_dest));
     EXPECT_FALSE(QFileInfo::exists(m_dest));
     EXPECT_EQ(filesIn(m_src).size(), 4);
     EXPECT_EQ(count(), 4);
@@ -185,7 +185,7 @@ TEST_F(TransferTest, DeletedWatchedFolderLeavesTheListStaleUntilItIsBack)
     TfrmPrincipale& w = openAndRead(true, false);
     QTRY_VERIFY_WITH_TIMEOUT(w.FileSysMonitor2->Watching(), 5000);
     ASSERT_EQ(QProcess::execute("rm", {"-r", m_src}), 0);
-    const QString stale = formatS(w.testi().msgListaNonSeguita, m_src);
+    const QString stale = formatS(w.texts().msgListNotFollowed, m_src);
     QTRY_COMPARE_WITH_TIMEOUT(w.m_panels[1]->text(), stale, 5000);
     EXPECT_EQ(count(), 4);
     ASSERT_TRUE(QDir().mkpath(m_src));
@@ -198,7 +198,7 @@ TEST_F(TransferTest, DeletedWatchedFolderLeavesTheListStaleUntilItIsBack)
 TEST_F(TransferTest, ChangesByOtherProgramsReachTheListKeepingOtherThumbnails)
 {
     TfrmPrincipale& w = openAndRead(true, false);
-    ThumbnailCatalogue& cat = w.catalogo();
+    ThumbnailCatalogue& cat = w.catalogue();
     ImageList* list = cat.currentList();
     QTRY_VERIFY_WITH_TIMEOUT(w.FileSysMonitor2->Watching(), 5000);
     const int images = list->count();

@@ -27,7 +27,7 @@ protected:
     // Opens the options from the menu; `answer` works the dialog, then presses a button.
     void options(const std::function<void(TfrmOpzioni&)>& answer)
     {
-        TfrmOpzioni* d = window->frmOpzioni;
+        TfrmOpzioni* d = window->optionsDialog;
         QTimer::singleShot(0, d, [d, answer] { answer(*d); });
         window->Visualizza1->trigger();
         EXPECT_FALSE(d->isVisible());
@@ -81,7 +81,7 @@ TEST_F(OptionsTest, CancelAfterPreviewAndColourChoicesChangesNothing)
         d.setColourPicker([](const QColor&, QWidget*) { return std::optional<QColor>(Qt::green); });
         d.SpeedButton1->click();
         d.IMG3->clicked();
-        EXPECT_EQ(d.dimensione(), 3);
+        EXPECT_EQ(d.thumbnailSize(), 3);
         d.BitBtn2->click();
     });
     EXPECT_EQ(Configurazione.Dimensione, before.Dimensione);
@@ -108,7 +108,7 @@ TEST_F(OptionsTest, NewSizeRebuildsThumbnailsAndNewLanguageShowsAtOnce)
     for (const char* name : {"a.bmp", "b.bmp"})
         qvtest::saveSolidBmp(pictures(name), Qt::gray, 200, 100);
     readFolder(pictures());
-    ThumbnailCatalogue& cat = window->catalogo();
+    ThumbnailCatalogue& cat = window->catalogue();
     ASSERT_EQ(cat.currentList()->size(), 90);
 
     options([](TfrmOpzioni& d) {

@@ -118,8 +118,8 @@ protected:
         Configurazione = TConfigurazione{};
         startupObjects().paintFrames(Configurazione.BkCol, Configurazione.BdCol);
         cat = std::make_unique<ThumbnailCatalogue>(&host);
-        cat->scegliListaImmagini(2);
-        cat->Cancellalalista();
+        cat->chooseImageList(2);
+        cat->clearList();
         dir = tmp.path();
     }
     void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
@@ -144,7 +144,7 @@ protected:
             if (n == 2)
                 cat->Interrompi = true;
         };
-        ASSERT_TRUE(cat->LeggiDirectory(dir));
+        ASSERT_TRUE(cat->readFolder(dir));
     }
 
     QTemporaryDir tmp;
@@ -166,7 +166,7 @@ TEST_F(CatalogueTest, ReadFolderListsPicturesWithTheirTextsAndThumbnails)
     qvtest::writeFile(file("k2.jpg"), QByteArray(1024, 'x'));
     qvtest::writeFile(file("bad.pcx"), QByteArray(5000, '\x0a'));
 
-    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    ASSERT_TRUE(cat->readFolder(dir));
     EXPECT_EQ(cat->model().count(), 5);
     EXPECT_EQ(host.monitored, dir);
     EXPECT_EQ(host.panels[0], QString("There are 5 pictures in the list"));
@@ -192,8 +192,8 @@ TEST_F(CatalogueTest, ReadFolderListsPicturesWithTheirTextsAndThumbnails)
         EXPECT_EQ(t.pixelColor(44, y), colour) << y;
 
     Configurazione.Lingua = "ITALIANO";
-    cat->Cancellalalista();
-    cat->LeggiDirectory(dir);
+    cat->clearList();
+    cat->readFolder(dir);
     EXPECT_EQ(rec("wide.bmp").SubItems[SubFormat], QString("File di tipo bmp"));
     EXPECT_EQ(host.panels[0], QString("La lista contiene 5 immagini"));
 }
@@ -209,7 +209,7 @@ TEST_F(CatalogueTest, EscStopsThePassAndALaterReadFinishesIt)
 
     host.onEvents = nullptr;
     Configurazione.SvuotaLista = false;
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
     EXPECT_EQ(cat->model().count(), 3);
     for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) {
         EXPECT_EQ(rec(n).SubItems[SubLoaded], QString("1")) << n;
@@ -223,32 +223,30 @@ TEST_F(CatalogueTest, KeepingTheListAddsOtherFoldersButNeverAPathTwice)
     QTemporaryDir other;
     saveBmp(other.path() + "/two.bmp", solid(8, 8, Qt::red));
     Configurazione.SvuotaLista = false;
-    cat->LeggiDirectory(dir);
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
+    cat->readFolder(dir);
     EXPECT_EQ(cat->model().count(), 1);
-    cat->LeggiDirectory(other.path());
+    cat->readFolder(other.path());
     EXPECT_EQ(cat->model().count(), 2);
-    EXPECT_FALSE(cat->LeggiDirectory(dir + "/missing"));
+    EXPECT_FALSE(cat->readFolder(dir + "/missing"));
     EXPECT_EQ(cat->model().count(), 2);
 
     // A size change remakes every thumbnail; an odd value keeps the list.
     Configurazione.Dimensione = 1;
-    ASSERT_TRUE(cat->scegliListaImmagini(1));
+    ASSERT_TRUE(cat->chooseImageList(1));
     cat->RigeneraMiniature();
     EXPECT_EQ(thumb("one.bmp").size(), QSize(60, 60));
-    EXPECT_FALSE(cat->scegliListaImmagini(7));
+    EXPECT_FALSE(cat->chooseImageList(7));
 }
 
-TEST_F(CatalogueTest, ARelativeFolderIsReadAsTheFolderItNamedBeforehand)
+TEST_F(CatalogueTest, ARelativeFolderNamesNoFolder)
 {
     QDir(dir).mkdir("sub");
     saveBmp(dir + "/sub/r.bmp", solid(16, 16, Qt::red));
     QDir::setCurrent(dir);
-    ASSERT_TRUE(cat->LeggiDirectory("sub"));
-    ASSERT_EQ(cat->model().count(), 1);
-    EXPECT_EQ(cat->model().item(0).SubItems[SubPath], QDir(dir).absoluteFilePath("sub/r.bmp"));
-    EXPECT_EQ(cat->model().item(0).SubItems[SubLoaded], QString("1"));
-    EXPECT_EQ(QDir::current().absolutePath(), QDir(dir + "/sub").absolutePath());
+    EXPECT_FALSE(cat->readFolder("sub"));
+    EXPECT_EQ(cat->model().count(), 0);
+    EXPECT_EQ(QDir::current().absolutePath(), QDir(dir).absolutePath());
 }
 
 // ---- the cache pair ---------------------------------------------------------------------------
@@ -262,7 +260,7 @@ TEST_F(CatalogueTest, CachePairHasTheDocumentedLayoutAndReadsBack)
         colours << QColor::fromHsv(i * 40, 255, 200).rgb();
         saveBmp(file(QString("p%1.bmp").arg(i)), solid(100, 100, QColor(colours.last())));
     }
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
     cat->SalvaMiniature(dir);
     EXPECT_EQ(host.monitorSwitches, QList<bool>({false, true}));
 
@@ -360,20 +358,20 @@ TEST_F(CatalogueTest, ReadFolderUsesTheCacheOnlyWhenBothFilesExist)
 {
     saveBmp(file("x.bmp"), solid(10, 10, Qt::red));
     Configurazione.SalvaThumb = true;
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
     cat->SalvaMiniature(dir);
     // A picture added after the cache was written is completed; a vanished one stays.
     saveBmp(file("y.bmp"), solid(10, 10, Qt::red));
-    cat->Cancellalalista();
-    cat->LeggiDirectory(dir);
+    cat->clearList();
+    cat->readFolder(dir);
     EXPECT_EQ(cat->model().count(), 2);
     EXPECT_EQ(rec("y.bmp").SubItems[SubLoaded], QString("1"));
 
     // Only the strip present: a full scan, no error.
     QFile::remove(dir + "/qvthtxts.tht");
     QFile::remove(file("y.bmp"));
-    cat->Cancellalalista();
-    cat->LeggiDirectory(dir);
+    cat->clearList();
+    cat->readFolder(dir);
     EXPECT_EQ(cat->model().count(), 1);
 
     // Loading with no cache files empties the list without an error.
@@ -408,7 +406,7 @@ TEST_F(CatalogueTest, DamagedPairNeverHidesTheFolderAndIsReplacedWhenSaved)
     for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
         saveBmp(file(n), solid(40, 30, Qt::blue));
     Configurazione.SalvaThumb = true;
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
     cat->SalvaMiniature(dir);
     const QByteArray strip = qvtest::readFile(dir + "/qvthimgs.thi");
     const QByteArray texts = qvtest::readFile(dir + "/qvthtxts.tht");
@@ -424,9 +422,9 @@ TEST_F(CatalogueTest, DamagedPairNeverHidesTheFolderAndIsReplacedWhenSaved)
                                      {strip, "3" + texts.mid(1)}};
     for (const auto& pair : damaged) {
         writePair(pair[0], pair[1]);
-        cat->Cancellalalista();
+        cat->clearList();
         host.panels[1].clear();
-        ASSERT_NO_THROW(cat->LeggiDirectory(dir));
+        ASSERT_NO_THROW(cat->readFolder(dir));
         EXPECT_EQ(cat->model().count(), 3);
         EXPECT_EQ(rec("c.bmp").SubItems[SubLoaded], QString("1"));
         EXPECT_EQ(host.panels[1], QString("Thumbnail cache damaged: folder read again"));
@@ -447,13 +445,13 @@ TEST_F(CatalogueTest, PairWrittenOnlyForTheListsFolderWithItsOwnItemsAndOnlyWhen
     saveBmp(other + "/c.bmp", solid(40, 30, Qt::yellow));
 
     // A list read from the folder is never written into another one.
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
     EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::NotOurs);
     EXPECT_FALSE(QFile::exists(other + "/qvthtxts.tht"));
 
     // A list kept across two reads writes the folder read last with its own items and pictures.
     Configurazione.SvuotaLista = false;
-    cat->LeggiDirectory(other);
+    cat->readFolder(other);
     ASSERT_EQ(cat->model().count(), 3);
     EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::NotOurs);
     EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::Written);
@@ -466,18 +464,18 @@ TEST_F(CatalogueTest, PairWrittenOnlyForTheListsFolderWithItsOwnItemsAndOnlyWhen
     // Read from its cache and unchanged: leaving writes nothing; a change is written.
     Configurazione.SvuotaLista = true;
     Configurazione.SalvaThumb = true;
-    cat->LeggiDirectory(other);
+    cat->readFolder(other);
     const QDateTime before = QFileInfo(other + "/qvthimgs.thi").lastModified();
     EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::Unchanged);
     EXPECT_EQ(QFileInfo(other + "/qvthimgs.thi").lastModified(), before);
     QFile::remove(other + "/c.bmp");
-    cat->aggiornaCartella(other);
+    cat->refreshFolder(other);
     EXPECT_EQ(cat->SalvaMiniature(other), ThumbnailCatalogue::CacheSave::Written);
     EXPECT_EQ(cacheLines(qvtest::readFile(other + "/qvthtxts.tht")).size(), 2 + 8);
 
     // A folder that refuses the pair (here its strip's name is taken by a folder) is left quietly.
     QDir(dir).mkdir("qvthimgs.thi");
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
     EXPECT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Unwritable);
     EXPECT_EQ(host.panels[1], QString("Thumbnails not saved: folder not writable"));
 }
@@ -486,7 +484,7 @@ TEST_F(CatalogueTest, CacheStepsNeverNestAndThePairDescribesOneList)
 {
     for (int i = 0; i < 40; ++i)
         saveBmp(file(QString("p%1.bmp").arg(i)), solid(30, 30, QColor::fromHsv(i * 9, 255, 200)));
-    cat->LeggiDirectory(dir);
+    cat->readFolder(dir);
     // F11 twice, then Shift+F11 and the list emptied while the first save still runs.
     ThumbnailCatalogue::CacheSave second = ThumbnailCatalogue::CacheSave::Written;
     bool loaded = true;
@@ -496,8 +494,8 @@ TEST_F(CatalogueTest, CacheStepsNeverNestAndThePairDescribesOneList)
             return;
         second = cat->SalvaMiniature(dir);
         loaded = cat->CaricaMiniature(dir);
-        EXPECT_FALSE(cat->LeggiDirectory(dir));
-        cat->Cancellalalista();
+        EXPECT_FALSE(cat->readFolder(dir));
+        cat->clearList();
     };
     ASSERT_EQ(cat->SalvaMiniature(dir), ThumbnailCatalogue::CacheSave::Written);
     EXPECT_EQ(second, ThumbnailCatalogue::CacheSave::Busy);
@@ -593,23 +591,23 @@ TEST_F(CatalogueTest, FolderRefreshComparesPathSetsAndLeavesOtherThumbnailsAlone
     for (const auto& [name, colour] : {std::pair{"a.bmp", Qt::red}, {"b.bmp", Qt::green}, {"c.bmp", Qt::blue}})
         saveBmp(file(name), solid(40, 20, colour));
     Configurazione.SvuotaLista = false;
-    ASSERT_TRUE(cat->LeggiDirectory(sibling));
-    ASSERT_TRUE(cat->LeggiDirectory(dir));
+    ASSERT_TRUE(cat->readFolder(sibling));
+    ASSERT_TRUE(cat->readFolder(dir));
     ASSERT_EQ(cat->model().count(), 4);
     ImageList* list = cat->currentList();
     const int aIndex = rec("a.bmp").ImageIndex;
     const QImage aBefore = list->at(aIndex);
 
     // Nothing changed: nothing happens.
-    EXPECT_FALSE(cat->aggiornaCartella(dir));
-    EXPECT_TRUE(cat->inPasso(dir));
+    EXPECT_FALSE(cat->refreshFolder(dir));
+    EXPECT_TRUE(cat->inStepWith(dir));
 
     // One deleted and one added at the same time: both are seen.
     ASSERT_TRUE(QFile::remove(file("b.bmp")));
     saveBmp(file("d.bmp"), solid(50, 50, Qt::magenta));
-    EXPECT_FALSE(cat->inPasso(dir));
+    EXPECT_FALSE(cat->inStepWith(dir));
     const int imagesBefore = list->count();
-    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    EXPECT_TRUE(cat->refreshFolder(dir));
     EXPECT_LT(row("b.bmp"), 0);
     ASSERT_GE(row("d.bmp"), 0);
     EXPECT_EQ(rec("d.bmp").SubItems[SubLoaded], QString("1"));
@@ -625,16 +623,16 @@ TEST_F(CatalogueTest, FolderRefreshComparesPathSetsAndLeavesOtherThumbnailsAlone
 
     // A rename by another program: the old item goes, the new name gets its own.
     ASSERT_TRUE(QFile::rename(file("a.bmp"), file("z.bmp")));
-    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    EXPECT_TRUE(cat->refreshFolder(dir));
     EXPECT_LT(row("a.bmp"), 0);
     ASSERT_GE(row("z.bmp"), 0);
     EXPECT_EQ(centre("z.bmp"), QColor(Qt::red));
-    EXPECT_TRUE(cat->inPasso(dir));
+    EXPECT_TRUE(cat->inStepWith(dir));
 
     // A file rewritten with other contents (a copy still running when first seen)
     // gets its thumbnail and its texts again.
     saveBmp(file("d.bmp"), solid(80, 60, Qt::darkYellow));
-    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    EXPECT_TRUE(cat->refreshFolder(dir));
     EXPECT_EQ(rec("d.bmp").SubItems[SubPixels], QString("80x60"));
     EXPECT_EQ(centre("d.bmp"), QColor(Qt::darkYellow));
     EXPECT_EQ(cat->model().count(), 4);
@@ -648,7 +646,7 @@ TEST_F(CatalogueTest, FolderRefreshKeepsItemsWaitingForTheirThumbnail)
     ASSERT_GT(waiting, 0);
 
     saveBmp(file("new.bmp"), solid(20, 10, Qt::darkGreen));
-    EXPECT_TRUE(cat->aggiornaCartella(dir));
+    EXPECT_TRUE(cat->refreshFolder(dir));
     // The stopped items stay as they were (F5 or a later read makes them); only the new file is added.
     EXPECT_EQ(cat->model().count(), 4);
     EXPECT_EQ(cat->model().count() - cat->ListaCaricate.count(), waiting);

@@ -1,6 +1,6 @@
-// Tlzrw1 and its codec: the status line, Advise, file and stream modes, which failure each
+// The compressor's codec: the status line, Advise, file and stream modes, which failure each
 // misuse raises, and the same through qvtool (hostile streams are the fuzz targets' part).
-#include "catalogue/lzrw1.h"
+#include "catalogue/lzrw1codec.h"
 #include "support/sample_data.h"
 #include "support/testutil.h"
 
@@ -28,13 +28,12 @@ QByteArray textBytes(int n)
 
 std::string errorOf(const std::function<void()>& call) { return qvtest::messageOf<ELzrw1Exception>(call); }
 
-// A codec (or the component) in stream mode between two buffers.
-template <class Codec = Lzrw1Codec>
+// A codec in stream mode between two buffers.
 struct StreamRig {
     QBuffer in;
     QByteArray written;
     QBuffer out{&written};
-    Codec codec;
+    Lzrw1Codec codec;
 
     explicit StreamRig(const QByteArray& input, TCompressMode mode = TCompressMode::Good)
     {
@@ -73,6 +72,7 @@ TEST(Tlzrw1, StatusGivesRunningTotalsPerBlockAndBuffer)
                         QString("(LZRW1/KH) Bytes in : 70000 Bytes out : %1").arg(8 + 6 + b1 + b2 + b3),
                         QString("Lzrw1 : inputstream successfully compressed at %1%").arg(written * 100 / 70000),
                     }));
+    EXPECT_EQ(rig.codec.lastStatus(), seen.last());
 }
 
 TEST(Tlzrw1, AdviseJudgesTwoSampleBlocksAgainstTheThreshold)

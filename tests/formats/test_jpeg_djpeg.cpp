@@ -72,7 +72,7 @@ TEST(JpegAgainstDjpeg, EveryOptionAndScaleDecodesAsDjpeg)
 
                         TJPEGImage jpeg;
                         applyJpegOptions(jpeg, {colori, quant, dither, 90});
-                        jpeg.setScale(TJPEGScale(denom == 1 ? 0 : denom == 2 ? 1 : denom == 4 ? 2 : 3));
+                        jpeg.setScale(JPEGScale(denom == 1 ? 0 : denom == 2 ? 1 : denom == 4 ? 2 : 3));
                         jpeg.LoadFromData(file);
                         const QImage got = jpeg.Bitmap();
                         ASSERT_EQ(got.size(), want.size());
@@ -94,7 +94,7 @@ TEST(JpegAgainstDjpeg, KeptPaletteMapsAsDjpegMap)
         GTEST_SKIP() << "djpeg/cjpeg not installed";
     const QByteArray file = cjpeg(makePicture(90, 61, 5), {"-quality", "88"});
     QTemporaryDir dir;
-    for (TJPEGPerformance performance : {jpBestQuality, jpBestSpeed}) {
+    for (JPEGPerformance performance : {jpBestQuality, jpBestSpeed}) {
         SCOPED_TRACE(performance == jpBestSpeed ? "fast" : "quality");
         TJPEGImage jpeg;
         jpeg.setPixelFormat(jf8Bit);

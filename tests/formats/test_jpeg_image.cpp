@@ -146,9 +146,9 @@ TEST(TJPEGImage, ProgressiveDisplayShowsEveryScanAndEndsWithTheNormalPicture)
 {
     const QByteArray file = encode(makePicture(71, 53), false, true);
     struct Mode {
-        TJPEGPixelFormat format;
+        JPEGPixelFormat format;
         bool grey;
-        TJPEGPerformance performance;
+        JPEGPerformance performance;
     };
     for (const Mode m : {Mode{jf24Bit, false, jpBestQuality}, Mode{jf8Bit, false, jpBestQuality},
                          Mode{jf8Bit, false, jpBestSpeed}, Mode{jf8Bit, true, jpBestQuality}}) {
@@ -244,7 +244,7 @@ TEST(TJPEGImage, TruncatedFilesDecodeOrFailCleanly)
                 jpeg.setPixelFormat(mode == 0 ? jf24Bit : jf8Bit);
                 jpeg.setGrayscale(mode == 2);
                 jpeg.setProgressiveDisplay(mode == 1);
-                jpeg.setScale(TJPEGScale(cut % 4));
+                jpeg.setScale(JPEGScale(cut % 4));
                 try {
                     jpeg.LoadFromData(file.left(cut));
                     const QImage image = jpeg.Bitmap();

@@ -59,9 +59,9 @@ TEST(JpegThumbnails, QuarterScaleWithTheFilesTrueSize)
     EXPECT_TRUE(greyPalette(grey.image));
 
     const QByteArray colourFile = qv::jpeg::compress(makePicture(120, 80), {});
-    decoder.setColori(2);
+    decoder.setColours(2);
     EXPECT_TRUE(greyPalette(decoder.decode(colourFile).image));
-    decoder.setColori(1);
+    decoder.setColours(1);
     const QImage eightBit = decoder.decode(colourFile).image;
     EXPECT_EQ(eightBit.format(), QImage::Format_Indexed8);
     EXPECT_FALSE(greyPalette(eightBit));

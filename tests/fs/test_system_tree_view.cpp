@@ -351,11 +351,11 @@ TEST_F(TreeTest, RightClickSelectsTheNodeUnderThePointer)
 TEST_F(TreeTest, AutoScrollGoesOneLineNearAnEdge)
 {
     // margin 12; a scroll range takes a bar's 16 pixels off the far edge; each edge stands alone.
-    EXPECT_FALSE(AutoScrollStep(100, 72, 200, 100, 12, true, false).down);
-    EXPECT_TRUE(AutoScrollStep(100, 73, 200, 100, 12, true, false).down);
-    EXPECT_FALSE(AutoScrollStep(172, 50, 200, 100, 12, false, true).right);
-    EXPECT_TRUE(AutoScrollStep(173, 50, 200, 100, 12, false, true).right);
-    const auto tiny = AutoScrollStep(5, 5, 10, 10, 12, false, false);
+    EXPECT_FALSE(autoScrollDirections(100, 72, 200, 100, 12, true, false).down);
+    EXPECT_TRUE(autoScrollDirections(100, 73, 200, 100, 12, true, false).down);
+    EXPECT_FALSE(autoScrollDirections(172, 50, 200, 100, 12, false, true).right);
+    EXPECT_TRUE(autoScrollDirections(173, 50, 200, 100, 12, false, true).right);
+    const auto tiny = autoScrollDirections(5, 5, 10, 10, 12, false, false);
     EXPECT_TRUE(tiny.up && tiny.down && tiny.left && tiny.right);
 
     for (int i = 0; i < 60; ++i)

@@ -84,10 +84,10 @@ protected:
     // An item for a picture file whose thumbnail is not made yet.
     void addUnloadedItem(const QString& path)
     {
-        window->catalogo().model().addItem({path.section('/', -1).toUpper(), 0, {path, "", "", "0", "", "0"}});
+        window->catalogue().model().addItem({path.section('/', -1).toUpper(), 0, {path, "", "", "0", "", "0"}});
     }
-    int row(const QString& path) const { return window->catalogo().model().rowOfPath(path); }
-    int count() const { return window->catalogo().model().count(); }
+    int row(const QString& path) const { return window->catalogue().model().rowOfPath(path); }
+    int count() const { return window->catalogue().model().count(); }
     void select(const QStringList& paths)
     {
         QItemSelectionModel* selection = window->ListView1->selectionModel();

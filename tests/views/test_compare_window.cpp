@@ -28,7 +28,7 @@ struct CompareTest : ::testing::Test {
     {
         return qvtest::saveSolidBmp(dir.filePath(name), colour, w, h);
     }
-    static QRgb at(TComparePane* pane, QPoint p) { return pane->grab().toImage().pixel(p) & 0xFFFFFF; }
+    static QRgb at(ComparePane* pane, QPoint p) { return pane->grab().toImage().pixel(p) & 0xFFFFFF; }
 };
 
 } // namespace

@@ -84,7 +84,7 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
 }
 
-TJPEGScale scaleOf(int denom)
+JPEGScale scaleOf(int denom)
 {
     switch (denom) {
     case 2: return jsHalf;

@@ -47,10 +47,10 @@ int runThumbs(const QStringList& given)
         Configurazione.MiniatureIncorporate = false;
     startupObjects().paintFrames(Configurazione.BkCol, Configurazione.BdCol);
     ThumbnailCatalogue catalogue;
-    catalogue.scegliListaImmagini(size);
+    catalogue.chooseImageList(size);
     QElapsedTimer timer;
     timer.start();
-    catalogue.LeggiDirectory(dir);
+    catalogue.readFolder(dir);
     const double read = timer.nsecsElapsed() / 1e9;
     if (catalogue.SalvaMiniature(dir) == ThumbnailCatalogue::CacheSave::Unwritable) {
         qvErr(QString("%1: the thumbnail cache cannot be written there").arg(dir));

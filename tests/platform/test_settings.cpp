@@ -2,9 +2,7 @@
 #include "platform/settings.h"
 #include "platform/registry.h"
 
-#include "testutil.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,20 +55,4 @@ TEST(Settings, WrongTypesKeepTheFieldAndMissingLinguaIsEmpty)
                                    "\"Lingua\"=dword:00000001\n"),
                         d);
     EXPECT_EQ(d.Lingua, QString("ENGLISH"));
-}
-
-TEST(Settings, GlobalRoutinesUseTheUserFile)
-{
-    QTemporaryDir dir;
-    qvtest::ScopedEnv env;
-    env.set("XDG_CONFIG_HOME", dir.path());
-    const TConfigurazione saved = Configurazione;
-    Configurazione = TConfigurazione{};
-    Configurazione.Qualita = 55;
-    SalvaConfigurazione();
-    Configurazione.Qualita = 10;
-    LeggiConfigurazione();
-    EXPECT_EQ(Configurazione.Qualita, 55);
-    EXPECT_TRUE(qvtest::readFile(dir.path() + "/quorvel/registry.reg").contains("\"Qualita\"=dword:00000037"));
-    Configurazione = saved;
 }

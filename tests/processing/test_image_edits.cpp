@@ -35,11 +35,3 @@ TEST(ImageEdits, EveryEditMatchesItsDescriptionAtEveryDepth)
             ASSERT_EQ(out.convertToFormat(QImage::Format_RGB32), qvtest::editedByHand(src, name));
         }
 }
-
-TEST(ImageEdits, RepeatedLighteningAccumulates)
-{
-    QImage img = qvtest::solidImage(3, 2, qRgb(10, 20, 250)), work;
-    for (int i = 0; i < 3; ++i)
-        img = applyPictureEdit(img, PictureEdit::Lighten, work);
-    EXPECT_EQ(img.pixel(0, 0), qRgb(25, 35, 255));
-}

@@ -2,7 +2,6 @@
 #include "platform/settings.h"
 #include "platform/registry.h"
 
-
 #include <gtest/gtest.h>
 
 namespace {

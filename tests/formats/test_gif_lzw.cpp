@@ -3,6 +3,7 @@
 #include "formats/gif_errors.h"
 #include "formats/gif_lzw.h"
 #include "formats/gif_lzw_oracle.h"
+#include "support/sample_data.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,14 +22,9 @@ TByteArray2D decode(const LzwCodes& codes, int minCodeSize, std::size_t w, std::
 }
 
 template <typename E>
-QString decodeError(const LzwCodes& codes, int minCodeSize, std::size_t w, std::size_t h)
+std::string decodeError(const LzwCodes& codes, int minCodeSize, std::size_t w, std::size_t h)
 {
-    try {
-        decode(codes, minCodeSize, w, h);
-    } catch (const E& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
+    return qvtest::messageOf<E>([&] { decode(codes, minCodeSize, w, h); });
 }
 
 } // namespace
@@ -153,9 +149,9 @@ TEST(GifLzwDecoder, HostileStreamsEndInTheirErrors)
     EXPECT_EQ(decodeError<EGifException>({}, 2, 4, 4), "Image data ends before the end code");
     // Once the picture is complete nothing more is read: neither further
     // pixels nor a bad code, and an empty picture reads nothing at all.
-    EXPECT_EQ(decodeError<QvError>({{4, 3}, {0, 3}, {1, 3}, {1, 3}, {7, 3}}, 2, 2, 1), "<no error>");
+    EXPECT_EQ(decodeError<QvError>({{4, 3}, {0, 3}, {1, 3}, {1, 3}, {7, 3}}, 2, 2, 1), "(no error)");
     EXPECT_EQ(decode({{4, 3}, {0, 3}, {1, 3}, {1, 3}}, 2, 2, 1).get(2, 1), 1);
-    EXPECT_EQ(decodeError<QvError>({{4, 3}, {0, 3}, {5, 3}}, 2, 0, 5), "<no error>");
+    EXPECT_EQ(decodeError<QvError>({{4, 3}, {0, 3}, {5, 3}}, 2, 0, 5), "(no error)");
 }
 
 TEST(GifLzwDecoder, AFullTableGoesOnWithTwelveBitCodesUntilAClear)

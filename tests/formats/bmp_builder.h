@@ -12,11 +12,11 @@ struct BmpLayout {
     qint32 height = 1;
     quint16 bits = 8;
     quint32 compression = 0;
-    QList<QRgb> palette;     // written as the colour table
+    QList<QRgb> palette{};   // written as the colour table
     quint32 coloursUsed = 0; // the header field, 0: as many as the palette has
     quint32 infoSize = 40;
     quint32 sizeImage = 0;   // 0: the pixel bytes' size
-    QByteArray masks;        // bit-field masks
+    QByteArray masks{};      // bit-field masks
 };
 
 // A complete file: file header, info header, masks, colour table, pixels.

@@ -131,7 +131,8 @@ QByteArray pixelRow(const Variant& v, int y)
 
 QByteArray bitmapFile(const Variant& v, const QByteArray& data)
 {
-    BmpLayout s{W, v.topDown ? -H : H, quint16(v.bits), v.compression, {}, v.coloursUsed, v.headerSize};
+    BmpLayout s{.width = W, .height = v.topDown ? -H : H, .bits = quint16(v.bits), .compression = v.compression,
+                .coloursUsed = v.coloursUsed, .infoSize = v.headerSize};
     for (int i = 0; i < v.paletteEntries; ++i)
         s.palette << paletteColour(i);
     if (v.compression == 3 || v.compression == 6)

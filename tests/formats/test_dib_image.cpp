@@ -172,7 +172,7 @@ TEST(DibToImage, MalformedBlocksGiveNoPicture)
     EXPECT_TRUE(DibToImage(QByteArrayView()).isNull());
 
     // A valid 2 x 1 8-bit block as the starting point.
-    const QByteArray block = bmpFile({2, 1, 8, 0, {qRgb(255, 0, 0), qRgb(0, 255, 0)}}, QByteArray::fromHex("01000000")).mid(14);
+    const QByteArray block = bmpFile({.width = 2, .bits = 8, .palette = {qRgb(255, 0, 0), qRgb(0, 255, 0)}}, QByteArray::fromHex("01000000")).mid(14);
     const QImage good = DibToImage(block);
     ASSERT_FALSE(good.isNull());
     EXPECT_EQ(good.pixel(0, 0), qRgb(0, 255, 0));

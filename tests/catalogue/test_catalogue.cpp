@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QScopeGuard>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -585,6 +586,7 @@ TEST_F(CatalogueTest, FolderRefreshComparesPathSetsAndLeavesOtherThumbnailsAlone
     // A sibling whose name starts with the folder's own, read first with the list kept.
     const QString sibling = dir + "2";
     QDir().mkpath(sibling);
+    const auto removeSibling = qScopeGuard([&] { QDir(sibling).removeRecursively(); });
     QDir().mkpath(file("sub"));
     saveBmp(sibling + "/other.bmp", solid(30, 30, Qt::yellow));
     saveBmp(file("sub/deep.bmp"), solid(30, 30, Qt::cyan));

@@ -136,13 +136,14 @@ void Decompressor::State::destroy()
     }
 }
 
-// Back to the state after creation, ready for the next picture.
+// Back to the state after creation, ready for the next picture. A fresh
+// library object rather than jpeg_abort_decompress: aborting keeps the
+// quantisation and Huffman tables, so a damaged file lacking its own would be
+// decoded with the previous file's instead of being refused.
 void Decompressor::State::reset()
 {
-    if (!guarded(err, [&] { jpeg_abort_decompress(&cinfo); })) {
-        destroy();
-        create();
-    }
+    destroy();
+    create();
 }
 
 void Decompressor::State::fail(int code)
@@ -246,6 +247,8 @@ static bool dataCanCoverPicture(const jpeg_decompress_struct& c)
 HeaderInfo Decompressor::readHeader(const unsigned char* data, std::size_t size, const Limits& limits)
 {
     State& s = *d;
+    if (!s.created)
+        s.create(); // a reset whose re-creation ran out of memory
     s.progress = nullptr;
     s.maxScans = limits.maxScans;
     j_decompress_ptr c = &s.cinfo;
@@ -290,6 +293,8 @@ DecodeResult Decompressor::decode(const unsigned char* data, std::size_t size, c
     }
 
     State& s = *d;
+    if (!s.created)
+        s.create();
     s.maxScans = st.limits.maxScans;
     s.progress = &st.progress;
     s.lastPercent = -1;

@@ -88,6 +88,20 @@ struct Decompressor::State {
     QVector<QRgb> colourTable() const;
     void report(int percent) noexcept;
     void reportPass(const QImage& image) noexcept;
+
+    // How the picture comes out of the library, chosen once the header is read.
+    struct Output {
+        bool greyOut = false;
+        bool quantise = false;
+        bool external = false; // the caller's colour map
+        bool buffered = false; // every scan shown as it completes
+        J_DCT_METHOD finalDct = JDCT_ISLOW;
+        J_DITHER_MODE finalDither = JDITHER_FS;
+        boolean finalTwoPass = FALSE;
+    };
+    Output chooseOutput(const DecodeSettings& st);
+    QImage pictureForRows(bool quantise);
+    void readScansAsTheyComplete(const Output& out, const QImage& image);
 };
 
 namespace {
@@ -278,6 +292,109 @@ static void readAllRows(j_decompress_ptr c, JSAMPROW* rows)
     }
 }
 
+Decompressor::State::Output Decompressor::State::chooseOutput(const DecodeSettings& st)
+{
+    j_decompress_ptr c = &cinfo;
+    c->scale_num = 1;
+    c->scale_denom = st.scaleDenom == 2 || st.scaleDenom == 4 || st.scaleDenom == 8 ? st.scaleDenom : 1;
+    c->do_block_smoothing = st.smoothing;
+    Output out;
+    out.greyOut = st.grayscale || c->jpeg_color_space == JCS_GRAYSCALE;
+    c->out_color_space = out.greyOut ? JCS_GRAYSCALE : JCS_RGB;
+    out.quantise = st.eightBit || out.greyOut;
+    c->quantize_colors = out.quantise;
+    if (out.quantise)
+        c->desired_number_of_colors = kQuantisedColours;
+    if (st.bestSpeed) {
+        c->dct_method = JDCT_IFAST;
+        c->two_pass_quantize = FALSE;
+        c->dither_mode = JDITHER_ORDERED;
+    } // otherwise the library's defaults: accurate transform, two passes, Floyd-Steinberg
+    out.finalDct = c->dct_method;
+    out.finalDither = c->dither_mode;
+    out.finalTwoPass = c->two_pass_quantize;
+    // The library takes a colour map of its own only for three-component output.
+    out.external = out.quantise && !out.greyOut && !st.colourMap.isEmpty() && st.colourMap.size() <= 256;
+    out.buffered = st.progressiveDisplay && jpeg_has_multiple_scans(c);
+    if (out.buffered) {
+        c->buffered_image = TRUE;
+        if (out.quantise && !out.external) {
+            c->enable_1pass_quant = TRUE;
+            c->enable_2pass_quant = out.finalTwoPass;
+        }
+    }
+    return out;
+}
+
+// The picture the rows are decoded into, with a row pointer per row; the step
+// between them is the picture's own. Fails with the library's out-of-memory code.
+QImage Decompressor::State::pictureForRows(bool quantise)
+{
+    QImage image;
+    try {
+        image = QImage(int(cinfo.output_width), int(cinfo.output_height),
+                       quantise ? QImage::Format_Indexed8 : QImage::Format_RGB888);
+        if (!image.isNull()) {
+            rows.resize(cinfo.output_height);
+            uchar* bits = image.bits();
+            const qsizetype step = image.bytesPerLine();
+            for (JDIMENSION y = 0; y < cinfo.output_height; ++y)
+                rows[y] = bits + qsizetype(y) * step;
+        }
+    } catch (...) {
+        reset();
+        throw;
+    }
+    if (image.isNull())
+        fail(JERR_OUT_OF_MEMORY);
+    return image;
+}
+
+// Each scan shown as it completes with the fast settings, then a final pass
+// with the chosen ones over the complete coefficients. Runs inside a guarded frame.
+void Decompressor::State::readScansAsTheyComplete(const Output& out, const QImage& image)
+{
+    j_decompress_ptr c = &cinfo;
+    while (!jpeg_input_complete(c)) {
+        if (c->input_scan_number > maxScans)
+            raise(reinterpret_cast<j_common_ptr>(c), JERR_BAD_PROGRESSION);
+        c->dct_method = JDCT_IFAST;
+        c->dither_mode = JDITHER_ORDERED;
+        jpeg_start_output(c, c->input_scan_number);
+        readAllRows(c, rows.data());
+        jpeg_finish_output(c);
+        copyColourMap();
+        if (progress && *progress) {
+            reportPass(image);
+            if (pending)
+                raise(reinterpret_cast<j_common_ptr>(c), JERR_BAD_STATE);
+        }
+    }
+    c->dct_method = out.finalDct;
+    c->dither_mode = out.finalDither;
+    if (out.quantise && !out.external && out.finalTwoPass && c->out_color_components == 3) {
+        c->two_pass_quantize = TRUE;
+        c->colormap = nullptr; // pick a new map for this picture
+    }
+    jpeg_start_output(c, c->input_scan_number);
+    copyColourMap();
+    readAllRows(c, rows.data());
+    jpeg_finish_output(c);
+}
+
+// Hands the caller's colour map to the library for this picture.
+static void useColourMap(j_decompress_ptr c, const QVector<QRgb>& map)
+{
+    const int n = int(map.size());
+    c->colormap = (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE, JDIMENSION(n), 3);
+    for (int i = 0; i < n; ++i) {
+        c->colormap[0][i] = JSAMPLE(qRed(map[i]));
+        c->colormap[1][i] = JSAMPLE(qGreen(map[i]));
+        c->colormap[2][i] = JSAMPLE(qBlue(map[i]));
+    }
+    c->actual_number_of_colors = n;
+}
+
 DecodeResult Decompressor::decode(const unsigned char* data, std::size_t size, const DecodeSettings& st)
 {
     if (st.dcOnlyWhenProgressive && st.scaleDenom == 8 && !st.progressiveDisplay) {
@@ -313,118 +430,35 @@ DecodeResult Decompressor::decode(const unsigned char* data, std::size_t size, c
     if (!dataCanCoverPicture(*c))
         s.fail(JERR_INPUT_EOF);
 
-    c->scale_num = 1;
-    c->scale_denom = st.scaleDenom == 2 || st.scaleDenom == 4 || st.scaleDenom == 8 ? st.scaleDenom : 1;
-    c->do_block_smoothing = st.smoothing;
-    const bool greyOut = st.grayscale || c->jpeg_color_space == JCS_GRAYSCALE;
-    c->out_color_space = greyOut ? JCS_GRAYSCALE : JCS_RGB;
-    const bool quantise = st.eightBit || greyOut;
-    c->quantize_colors = quantise;
-    if (quantise)
-        c->desired_number_of_colors = kQuantisedColours;
-    if (st.bestSpeed) {
-        c->dct_method = JDCT_IFAST;
-        c->two_pass_quantize = FALSE;
-        c->dither_mode = JDITHER_ORDERED;
-    } // otherwise the library's defaults: accurate transform, two passes, Floyd-Steinberg
-    const J_DCT_METHOD finalDct = c->dct_method;
-    const J_DITHER_MODE finalDither = c->dither_mode;
-    const boolean finalTwoPass = c->two_pass_quantize;
-    // The library takes a colour map of its own only for three-component output.
-    const bool external = quantise && !greyOut && !st.colourMap.isEmpty() && st.colourMap.size() <= 256;
-    const bool buffered = st.progressiveDisplay && jpeg_has_multiple_scans(c);
-    if (buffered) {
-        c->buffered_image = TRUE;
-        if (quantise && !external) {
-            c->enable_1pass_quant = TRUE;
-            c->enable_2pass_quant = finalTwoPass;
-        }
-    }
-
+    const State::Output out = s.chooseOutput(st);
     if (!guarded(s.err, [&] {
-            if (external) {
-                const int n = int(st.colourMap.size());
-                c->colormap = (*c->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(c), JPOOL_IMAGE,
-                                                      JDIMENSION(n), 3);
-                for (int i = 0; i < n; ++i) {
-                    c->colormap[0][i] = JSAMPLE(qRed(st.colourMap[i]));
-                    c->colormap[1][i] = JSAMPLE(qGreen(st.colourMap[i]));
-                    c->colormap[2][i] = JSAMPLE(qBlue(st.colourMap[i]));
-                }
-                c->actual_number_of_colors = n;
-            }
+            if (out.external)
+                useColourMap(c, st.colourMap);
             jpeg_start_decompress(c);
         }))
         s.failFromLibrary();
     if (s.pending)
         s.fail(JERR_BAD_STATE);
-    if ((quantise && c->output_components != 1) || (!quantise && c->output_components != 3))
+    if ((out.quantise && c->output_components != 1) || (!out.quantise && c->output_components != 3))
         s.fail(JERR_CONVERSION_NOTIMPL);
 
-    QImage image;
-    try {
-        image = QImage(int(c->output_width), int(c->output_height),
-                       quantise ? QImage::Format_Indexed8 : QImage::Format_RGB888);
-        // Rows go straight into the picture; the step between them is the picture's own.
-        if (!image.isNull()) {
-            s.rows.resize(c->output_height);
-            uchar* bits = image.bits();
-            const qsizetype step = image.bytesPerLine();
-            for (JDIMENSION y = 0; y < c->output_height; ++y)
-                s.rows[y] = bits + qsizetype(y) * step;
+    QImage image = s.pictureForRows(out.quantise);
+    const bool ok = guarded(s.err, [&] {
+        if (out.buffered) {
+            s.readScansAsTheyComplete(out, image);
+        } else {
+            s.copyColourMap();
+            readAllRows(c, s.rows.data());
         }
-    } catch (...) {
-        s.reset();
-        throw;
-    }
-    if (image.isNull())
-        s.fail(JERR_OUT_OF_MEMORY);
-
-    bool ok;
-    if (!buffered) {
-        ok = guarded(s.err, [&] {
-            s.copyColourMap();
-            readAllRows(c, s.rows.data());
-        });
-    } else {
-        // Each scan shown as it completes with the fast settings, then a final
-        // pass with the chosen ones over the complete coefficients.
-        ok = guarded(s.err, [&] {
-            while (!jpeg_input_complete(c)) {
-                if (c->input_scan_number > s.maxScans)
-                    raise(reinterpret_cast<j_common_ptr>(c), JERR_BAD_PROGRESSION);
-                c->dct_method = JDCT_IFAST;
-                c->dither_mode = JDITHER_ORDERED;
-                jpeg_start_output(c, c->input_scan_number);
-                readAllRows(c, s.rows.data());
-                jpeg_finish_output(c);
-                s.copyColourMap();
-                if (s.progress && *s.progress) {
-                    s.reportPass(image);
-                    if (s.pending)
-                        raise(reinterpret_cast<j_common_ptr>(c), JERR_BAD_STATE);
-                }
-            }
-            c->dct_method = finalDct;
-            c->dither_mode = finalDither;
-            if (quantise && !external && finalTwoPass && c->out_color_components == 3) {
-                c->two_pass_quantize = TRUE;
-                c->colormap = nullptr; // pick a new map for this picture
-            }
-            jpeg_start_output(c, c->input_scan_number);
-            s.copyColourMap();
-            readAllRows(c, s.rows.data());
-            jpeg_finish_output(c);
-        });
-    }
+    });
     if (!ok)
         s.failFromLibrary();
     // The rows are all there: what follows the last scan is not read.
     s.reset();
-    if (quantise) {
+    if (out.quantise) {
         const QVector<QRgb> table = s.colourTable();
         image.setColorTable(table);
-        if (!greyOut)
+        if (!out.greyOut)
             result.colourMap = table;
     }
     result.image = std::move(image);

@@ -142,6 +142,13 @@ private:
     void text(quint32 type, const RecordBytes& r);
     void gradient(const RecordBytes& r);
     void polyPoly(quint32 type, const RecordBytes& r);
+    void poly(quint32 type, const RecordBytes& r);
+    void polyDraw(quint32 type, const RecordBytes& r);
+    void worldTransform(quint32 type, const RecordBytes& r);
+    void createObject(quint32 type, const RecordBytes& r);
+    void region(quint32 type, const RecordBytes& r);
+    void selectClipRegion(const RecordBytes& r);
+    void setState(quint32 type, const RecordBytes& r);
 
     GdiCanvas& m_canvas;
     ObjectTable m_objects;
@@ -360,105 +367,67 @@ void EmfPlayer::polyPoly(quint32 type, const RecordBytes& r)
         m_canvas.polyPolyline(shapes);
 }
 
-bool EmfPlayer::play(quint32 type, const RecordBytes& r)
+// Single polygons, polylines and Bézier chains, 32- or 16-bit points.
+void EmfPlayer::poly(quint32 type, const RecordBytes& r)
+{
+    const bool small = type >= EMR_POLYBEZIER16;
+    const quint32 kind = small ? type - EMR_POLYBEZIER16 + EMR_POLYBEZIER : type;
+    const QPolygonF p = readPoints(r, 28, r.u32(24), small);
+    if (p.isEmpty())
+        return;
+    if (kind == EMR_POLYGON)
+        m_canvas.polygons({p});
+    else if (kind == EMR_POLYLINE)
+        m_canvas.polyline(p, false);
+    else if (kind == EMR_POLYLINETO)
+        m_canvas.polyline(p, true);
+    else
+        m_canvas.beziers(p, kind == EMR_POLYBEZIERTO);
+}
+
+void EmfPlayer::polyDraw(quint32 type, const RecordBytes& r)
+{
+    const std::size_t count = r.u32(24);
+    const bool small = type == EMR_POLYDRAW16;
+    const QPolygonF p = readPoints(r, 28, count, small);
+    const QByteArrayView types = r.bytes(28 + count * (small ? 4 : 8), count);
+    if (!p.isEmpty() && types.size() == qsizetype(count))
+        m_canvas.polyDraw(p, types);
+}
+
+void EmfPlayer::worldTransform(quint32 type, const RecordBytes& r)
 {
     DcState& dc = m_canvas.dc;
-    Mapping& map = dc.map;
-    switch (type) {
-    case EMR_EOF: return false;
-    case EMR_POLYBEZIER:
-    case EMR_POLYGON:
-    case EMR_POLYLINE:
-    case EMR_POLYBEZIERTO:
-    case EMR_POLYLINETO:
-    case EMR_POLYBEZIER16:
-    case EMR_POLYGON16:
-    case EMR_POLYLINE16:
-    case EMR_POLYBEZIERTO16:
-    case EMR_POLYLINETO16: {
-        const bool small = type >= EMR_POLYBEZIER16;
-        const quint32 kind = small ? type - EMR_POLYBEZIER16 + EMR_POLYBEZIER : type;
-        const QPolygonF p = readPoints(r, 28, r.u32(24), small);
-        if (p.isEmpty())
-            break;
-        if (kind == EMR_POLYGON)
-            m_canvas.polygons({p});
-        else if (kind == EMR_POLYLINE)
-            m_canvas.polyline(p, false);
-        else if (kind == EMR_POLYLINETO)
-            m_canvas.polyline(p, true);
-        else
-            m_canvas.beziers(p, kind == EMR_POLYBEZIERTO);
-        break;
-    }
-    case EMR_POLYPOLYLINE:
-    case EMR_POLYPOLYGON:
-    case EMR_POLYPOLYLINE16:
-    case EMR_POLYPOLYGON16: polyPoly(type, r); break;
-    case EMR_POLYDRAW:
-    case EMR_POLYDRAW16: {
-        const std::size_t count = r.u32(24);
-        const bool small = type == EMR_POLYDRAW16;
-        const QPolygonF p = readPoints(r, 28, count, small);
-        const QByteArrayView types = r.bytes(28 + count * (small ? 4 : 8), count);
-        if (!p.isEmpty() && types.size() == qsizetype(count))
-            m_canvas.polyDraw(p, types);
-        break;
-    }
-    case EMR_SETWINDOWEXTEX: map.setWindowExt(r.s32(8), r.s32(12)); break;
-    case EMR_SETWINDOWORGEX: map.windowOrg = pointl(r, 8); break;
-    case EMR_SETVIEWPORTEXTEX: map.setViewportExt(r.s32(8), r.s32(12)); break;
-    case EMR_SETVIEWPORTORGEX: map.viewportOrg = pointl(r, 8); break;
-    case EMR_SCALEVIEWPORTEXTEX: map.scaleViewportExt(r.s32(8), r.s32(12), r.s32(16), r.s32(20)); break;
-    case EMR_SCALEWINDOWEXTEX: map.scaleWindowExt(r.s32(8), r.s32(12), r.s32(16), r.s32(20)); break;
-    case EMR_SETPIXELV: m_canvas.setPixel(pointl(r, 8), r.colour(16)); break;
-    case EMR_SETMAPMODE: map.mode = int(r.u32(8)); break;
-    case EMR_SETBKMODE: dc.bkMode = int(r.u32(8)); break;
-    case EMR_SETPOLYFILLMODE: dc.fillMode = int(r.u32(8)); break;
-    case EMR_SETROP2: dc.rop2 = int(r.u32(8)); break;
-    case EMR_SETTEXTALIGN: dc.textAlign = r.u32(8); break;
-    case EMR_SETTEXTCOLOR: dc.textColour = r.colour(8); break;
-    case EMR_SETBKCOLOR: dc.bkColour = r.colour(8); break;
-    case EMR_OFFSETCLIPRGN: m_canvas.offsetClip(pointl(r, 8)); break;
-    case EMR_MOVETOEX: m_canvas.moveTo(pointl(r, 8)); break;
-    case EMR_EXCLUDECLIPRECT: m_canvas.excludeClipRect(rectl(r, 8)); break;
-    case EMR_INTERSECTCLIPRECT: m_canvas.intersectClipRect(rectl(r, 8)); break;
-    case EMR_SAVEDC: m_canvas.saveDc(); break;
-    case EMR_RESTOREDC: m_canvas.restoreDc(r.s32(8)); break;
-    case EMR_SETWORLDTRANSFORM: {
-        bool ok;
-        const QTransform t = xform(r, 8, &ok);
+    bool ok;
+    const QTransform t = xform(r, 8, &ok);
+    if (type == EMR_SETWORLDTRANSFORM) {
         if (ok && r.has(8, 24))
             dc.world = t;
-        break;
+        return;
     }
-    case EMR_MODIFYWORLDTRANSFORM: {
-        bool ok;
-        const QTransform t = xform(r, 8, &ok);
-        if (!ok || !r.has(8, 28))
-            break;
-        switch (r.u32(32)) {
-        case MWT_IDENTITY: dc.world = QTransform(); break;
-        case MWT_LEFTMULTIPLY: dc.world = t * dc.world; break;
-        case MWT_RIGHTMULTIPLY: dc.world = dc.world * t; break;
-        case MWT_SET: dc.world = t; break;
-        default: break;
-        }
-        break;
+    if (!ok || !r.has(8, 28))
+        return;
+    switch (r.u32(32)) {
+    case MWT_IDENTITY: dc.world = QTransform(); break;
+    case MWT_LEFTMULTIPLY: dc.world = t * dc.world; break;
+    case MWT_RIGHTMULTIPLY: dc.world = dc.world * t; break;
+    case MWT_SET: dc.world = t; break;
+    default: break;
     }
-    case EMR_SELECTOBJECT: select(r.u32(8)); break;
-    case EMR_DELETEOBJECT: m_objects.remove(r.u32(8)); break;
-    case EMR_CREATEPEN: {
-        GdiObject o;
+}
+
+// Pens, brushes, fonts and palettes, kept under the record's handle.
+void EmfPlayer::createObject(quint32 type, const RecordBytes& r)
+{
+    GdiObject o;
+    switch (type) {
+    case EMR_CREATEPEN:
         o.kind = GdiObject::Pen;
         o.pen.style = r.u32(12);
         o.pen.width = std::abs(double(r.s32(16)));
         o.pen.colour = r.colour(24);
-        m_objects.put(r.u32(8), std::move(o));
         break;
-    }
     case EMR_EXTCREATEPEN: {
-        GdiObject o;
         o.kind = GdiObject::Pen;
         o.pen.style = r.u32(28);
         // Cosmetic pens are one pixel whatever their width says.
@@ -469,30 +438,22 @@ bool EmfPlayer::play(quint32 type, const RecordBytes& r)
         const std::size_t entries = std::min<std::size_t>(r.u32(48), 16);
         for (std::size_t i = 0; i < entries && r.has(52 + 4 * i, 4); ++i)
             o.pen.dashes.push_back(r.u32(52 + 4 * i));
-        m_objects.put(r.u32(8), std::move(o));
         break;
     }
-    case EMR_CREATEBRUSHINDIRECT: {
-        GdiObject o;
+    case EMR_CREATEBRUSHINDIRECT:
         o.kind = GdiObject::Brush;
         o.brush.style = r.u32(12);
         o.brush.colour = r.colour(16);
         o.brush.hatch = r.u32(20);
-        m_objects.put(r.u32(8), std::move(o));
         break;
-    }
     case EMR_CREATEMONOBRUSH:
-    case EMR_CREATEDIBPATTERNBRUSHPT: {
-        GdiObject o;
+    case EMR_CREATEDIBPATTERNBRUSHPT:
         o.kind = GdiObject::Brush;
         o.brush.style = 5;
         o.brush.colour = Qt::gray;
         o.brush.pattern = dib(r, 16, r.u32(12) == 1);
-        m_objects.put(r.u32(8), std::move(o));
         break;
-    }
     case EMR_EXTCREATEFONTINDIRECTW: {
-        GdiObject o;
         o.kind = GdiObject::Font;
         LogFont& f = o.font;
         f.height = r.s32(12);
@@ -507,15 +468,117 @@ bool EmfPlayer::play(quint32 type, const RecordBytes& r)
         f.pitchAndFamily = r.u8(39);
         for (std::size_t i = 0; i < 32 && r.has(40 + 2 * i, 2) && r.u16(40 + 2 * i); ++i)
             f.face.append(QChar(char16_t(r.u16(40 + 2 * i))));
-        m_objects.put(r.u32(8), std::move(o));
         break;
     }
-    case EMR_CREATEPALETTE: {
-        GdiObject o;
-        o.kind = GdiObject::Palette;
-        m_objects.put(r.u32(8), std::move(o));
-        break;
+    case EMR_CREATEPALETTE: o.kind = GdiObject::Palette; break;
+    default: return;
     }
+    m_objects.put(r.u32(8), std::move(o));
+}
+
+void EmfPlayer::selectClipRegion(const RecordBytes& r)
+{
+    const std::size_t bytes = r.u32(8);
+    const int mode = int(r.u32(12));
+    if (bytes == 0 && mode == RGN_COPY)
+        m_canvas.resetClip();
+    else if (r.has(16, bytes))
+        m_canvas.combineClip(m_canvas.deviceToPicture().map(readRegionData(r, 16, bytes)), mode);
+}
+
+// Fill, frame, invert or paint a region carried in the record.
+void EmfPlayer::region(quint32 type, const RecordBytes& r)
+{
+    const std::size_t bytes = r.u32(24);
+    const std::size_t at = type == EMR_FILLRGN ? 32 : type == EMR_FRAMERGN ? 40 : 28;
+    const QPainterPath area = m_canvas.deviceToPicture().map(readRegionData(r, at, bytes));
+    const GdiObject* brush = nullptr;
+    std::optional<GdiObject> stock;
+    if (type == EMR_FILLRGN || type == EMR_FRAMERGN) {
+        const quint32 handle = r.u32(28);
+        if (handle & kStockBit) {
+            stock = StockObject(handle & ~kStockBit);
+            brush = stock ? &*stock : nullptr;
+        } else {
+            brush = m_objects.get(handle);
+        }
+        if (!brush || brush->kind != GdiObject::Brush)
+            return;
+    }
+    if (type == EMR_FILLRGN)
+        m_canvas.fillRegion(area, brush->brush);
+    else if (type == EMR_FRAMERGN)
+        m_canvas.frameRegion(area, brush->brush, r.s32(32), r.s32(36));
+    else if (type == EMR_INVERTRGN)
+        m_canvas.invertRegion(area);
+    else
+        m_canvas.fillRegion(area, m_canvas.dc.brush);
+}
+
+// Records that change the device context's settings; every other record
+// (comments, EMF+ among them, palettes, colour management) is passed over.
+void EmfPlayer::setState(quint32 type, const RecordBytes& r)
+{
+    DcState& dc = m_canvas.dc;
+    Mapping& map = dc.map;
+    switch (type) {
+    case EMR_SETWINDOWEXTEX: map.setWindowExt(r.s32(8), r.s32(12)); break;
+    case EMR_SETWINDOWORGEX: map.windowOrg = pointl(r, 8); break;
+    case EMR_SETVIEWPORTEXTEX: map.setViewportExt(r.s32(8), r.s32(12)); break;
+    case EMR_SETVIEWPORTORGEX: map.viewportOrg = pointl(r, 8); break;
+    case EMR_SCALEVIEWPORTEXTEX: map.scaleViewportExt(r.s32(8), r.s32(12), r.s32(16), r.s32(20)); break;
+    case EMR_SCALEWINDOWEXTEX: map.scaleWindowExt(r.s32(8), r.s32(12), r.s32(16), r.s32(20)); break;
+    case EMR_SETMAPMODE: map.mode = int(r.u32(8)); break;
+    case EMR_SETBKMODE: dc.bkMode = int(r.u32(8)); break;
+    case EMR_SETPOLYFILLMODE: dc.fillMode = int(r.u32(8)); break;
+    case EMR_SETROP2: dc.rop2 = int(r.u32(8)); break;
+    case EMR_SETTEXTALIGN: dc.textAlign = r.u32(8); break;
+    case EMR_SETTEXTCOLOR: dc.textColour = r.colour(8); break;
+    case EMR_SETBKCOLOR: dc.bkColour = r.colour(8); break;
+    case EMR_SETARCDIRECTION: dc.clockwiseArcs = r.u32(8) == 2; break;
+    case EMR_SETMITERLIMIT: dc.miterLimit = std::clamp<double>(r.u32(8), 1, 100); break;
+    default: break;
+    }
+}
+
+bool EmfPlayer::play(quint32 type, const RecordBytes& r)
+{
+    switch (type) {
+    case EMR_EOF: return false;
+    case EMR_POLYBEZIER:
+    case EMR_POLYGON:
+    case EMR_POLYLINE:
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYLINETO:
+    case EMR_POLYBEZIER16:
+    case EMR_POLYGON16:
+    case EMR_POLYLINE16:
+    case EMR_POLYBEZIERTO16:
+    case EMR_POLYLINETO16: poly(type, r); break;
+    case EMR_POLYPOLYLINE:
+    case EMR_POLYPOLYGON:
+    case EMR_POLYPOLYLINE16:
+    case EMR_POLYPOLYGON16: polyPoly(type, r); break;
+    case EMR_POLYDRAW:
+    case EMR_POLYDRAW16: polyDraw(type, r); break;
+    case EMR_SETPIXELV: m_canvas.setPixel(pointl(r, 8), r.colour(16)); break;
+    case EMR_OFFSETCLIPRGN: m_canvas.offsetClip(pointl(r, 8)); break;
+    case EMR_MOVETOEX: m_canvas.moveTo(pointl(r, 8)); break;
+    case EMR_EXCLUDECLIPRECT: m_canvas.excludeClipRect(rectl(r, 8)); break;
+    case EMR_INTERSECTCLIPRECT: m_canvas.intersectClipRect(rectl(r, 8)); break;
+    case EMR_SAVEDC: m_canvas.saveDc(); break;
+    case EMR_RESTOREDC: m_canvas.restoreDc(r.s32(8)); break;
+    case EMR_SETWORLDTRANSFORM:
+    case EMR_MODIFYWORLDTRANSFORM: worldTransform(type, r); break;
+    case EMR_SELECTOBJECT: select(r.u32(8)); break;
+    case EMR_DELETEOBJECT: m_objects.remove(r.u32(8)); break;
+    case EMR_CREATEPEN:
+    case EMR_EXTCREATEPEN:
+    case EMR_CREATEBRUSHINDIRECT:
+    case EMR_CREATEMONOBRUSH:
+    case EMR_CREATEDIBPATTERNBRUSHPT:
+    case EMR_EXTCREATEFONTINDIRECTW:
+    case EMR_CREATEPALETTE: createObject(type, r); break;
     case EMR_ANGLEARC:
         m_canvas.angleArc(pointl(r, 8), r.u32(16), r.f32(20), r.f32(24));
         break;
@@ -533,8 +596,6 @@ bool EmfPlayer::play(quint32 type, const RecordBytes& r)
         break;
     }
     case EMR_LINETO: m_canvas.lineTo(pointl(r, 8)); break;
-    case EMR_SETARCDIRECTION: dc.clockwiseArcs = r.u32(8) == 2; break;
-    case EMR_SETMITERLIMIT: dc.miterLimit = std::clamp<double>(r.u32(8), 1, 100); break;
     case EMR_BEGINPATH: m_canvas.beginPath(); break;
     case EMR_ENDPATH: m_canvas.endPath(); break;
     case EMR_CLOSEFIGURE: m_canvas.closeFigure(); break;
@@ -544,45 +605,11 @@ bool EmfPlayer::play(quint32 type, const RecordBytes& r)
     case EMR_FLATTENPATH: m_canvas.flattenPath(); break;
     case EMR_SELECTCLIPPATH: m_canvas.clipToPath(int(r.u32(8))); break;
     case EMR_ABORTPATH: m_canvas.abortPath(); break;
-    case EMR_EXTSELECTCLIPRGN: {
-        const std::size_t bytes = r.u32(8);
-        const int mode = int(r.u32(12));
-        if (bytes == 0 && mode == RGN_COPY)
-            m_canvas.resetClip();
-        else if (r.has(16, bytes))
-            m_canvas.combineClip(m_canvas.deviceToPicture().map(readRegionData(r, 16, bytes)), mode);
-        break;
-    }
+    case EMR_EXTSELECTCLIPRGN: selectClipRegion(r); break;
     case EMR_FILLRGN:
     case EMR_FRAMERGN:
     case EMR_INVERTRGN:
-    case EMR_PAINTRGN: {
-        const std::size_t bytes = r.u32(24);
-        const std::size_t at = type == EMR_FILLRGN ? 32 : type == EMR_FRAMERGN ? 40 : 28;
-        const QPainterPath region = m_canvas.deviceToPicture().map(readRegionData(r, at, bytes));
-        const GdiObject* brush = nullptr;
-        std::optional<GdiObject> stock;
-        if (type == EMR_FILLRGN || type == EMR_FRAMERGN) {
-            const quint32 handle = r.u32(28);
-            if (handle & kStockBit) {
-                stock = StockObject(handle & ~kStockBit);
-                brush = stock ? &*stock : nullptr;
-            } else {
-                brush = m_objects.get(handle);
-            }
-            if (!brush || brush->kind != GdiObject::Brush)
-                break;
-        }
-        if (type == EMR_FILLRGN)
-            m_canvas.fillRegion(region, brush->brush);
-        else if (type == EMR_FRAMERGN)
-            m_canvas.frameRegion(region, brush->brush, r.s32(32), r.s32(36));
-        else if (type == EMR_INVERTRGN)
-            m_canvas.invertRegion(region);
-        else
-            m_canvas.fillRegion(region, dc.brush);
-        break;
-    }
+    case EMR_PAINTRGN: region(type, r); break;
     case EMR_BITBLT:
     case EMR_STRETCHBLT:
     case EMR_ALPHABLEND:
@@ -592,7 +619,7 @@ bool EmfPlayer::play(quint32 type, const RecordBytes& r)
     case EMR_EXTTEXTOUTA:
     case EMR_EXTTEXTOUTW: text(type, r); break;
     case EMR_GRADIENTFILL: gradient(r); break;
-    default: break; // comments (EMF+ among them), palettes, colour management and the rest
+    default: setState(type, r); break;
     }
     return true;
 }

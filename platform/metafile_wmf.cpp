@@ -111,6 +111,10 @@ private:
     const QPainterPath* region(quint16 index) const;
     void text(const RecordBytes& r, bool extended);
     void dibBlt(const RecordBytes& r, quint16 function);
+    void setState(quint16 function, const RecordBytes& r);
+    void createObject(quint16 function, const RecordBytes& r);
+    void polyPolygon(const RecordBytes& r);
+    void drawRegion(quint16 function, const RecordBytes& r);
 
     GdiCanvas& m_canvas;
     ObjectTable m_objects;
@@ -225,7 +229,8 @@ void WmfPlayer::dibBlt(const RecordBytes& r, quint16 function)
     m_canvas.bitmap(dest, image, source, function == META_SETDIBTODEV ? 0x00CC0020u : rop);
 }
 
-void WmfPlayer::play(quint16 function, const RecordBytes& r)
+// Records that change the device context's settings.
+void WmfPlayer::setState(quint16 function, const RecordBytes& r)
 {
     DcState& dc = m_canvas.dc;
     switch (function) {
@@ -245,6 +250,94 @@ void WmfPlayer::play(quint16 function, const RecordBytes& r)
     case META_OFFSETVIEWPORTORG: dc.map.viewportOrg += yx(r, 0); break;
     case META_SCALEWINDOWEXT: dc.map.scaleWindowExt(r.s16(6), r.s16(4), r.s16(2), r.s16(0)); break;
     case META_SCALEVIEWPORTEXT: dc.map.scaleViewportExt(r.s16(6), r.s16(4), r.s16(2), r.s16(0)); break;
+    default: break; // palettes, escapes, flood fills and the rest
+    }
+}
+
+// Pens, brushes, fonts, palettes and regions. Every creation takes a slot,
+// drawn or not, so that later handles stay right.
+void WmfPlayer::createObject(quint16 function, const RecordBytes& r)
+{
+    GdiObject o;
+    switch (function) {
+    case META_CREATEPENINDIRECT:
+        o.kind = GdiObject::Pen;
+        o.pen.style = r.u16(0);
+        o.pen.width = std::abs(r.s16(2));
+        o.pen.colour = r.colour(6);
+        break;
+    case META_CREATEBRUSHINDIRECT:
+        o.kind = GdiObject::Brush;
+        o.brush.style = r.u16(0);
+        o.brush.colour = r.colour(2);
+        o.brush.hatch = r.u16(6);
+        break;
+    case META_CREATEFONTINDIRECT:
+        o.kind = GdiObject::Font;
+        o.font = readFont(r);
+        break;
+    case META_DIBCREATEPATTERNBRUSH:
+    case META_CREATEPATTERNBRUSH:
+        o.kind = GdiObject::Brush;
+        o.brush.style = 3;
+        o.brush.colour = Qt::gray;
+        if (function == META_DIBCREATEPATTERNBRUSH) {
+            const bool palette = r.u16(2) == 1 && r.u16(0) != 3;
+            const QByteArrayView all = r.bytes(4, r.size() > 4 ? r.size() - 4 : 0);
+            const std::size_t info = DibInfoBytes(all, palette);
+            if (info > 0 && info <= std::size_t(all.size()))
+                o.brush.pattern = DecodeMetafileDib(all.first(qsizetype(info)), all.sliced(qsizetype(info)),
+                                                    palette, m_canvas.decodeDib);
+        }
+        break;
+    case META_CREATEPALETTE: o.kind = GdiObject::Palette; break;
+    case META_CREATEREGION:
+        o.kind = GdiObject::Region;
+        o.region = readRegion(r);
+        break;
+    default: return;
+    }
+    addObject(std::move(o));
+}
+
+void WmfPlayer::polyPolygon(const RecordBytes& r)
+{
+    const std::size_t n = r.u16(0);
+    if (!r.has(2, n * 2))
+        return;
+    std::vector<QPolygonF> polygons;
+    std::size_t o = 2 + n * 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t count = r.u16(2 + 2 * i);
+        if (!r.has(o, count * 4))
+            return;
+        polygons.push_back(points16(r, o, count));
+        o += count * 4;
+    }
+    m_canvas.polygons(polygons);
+}
+
+// Fill, paint, frame or invert a region object.
+void WmfPlayer::drawRegion(quint16 function, const RecordBytes& r)
+{
+    const QPainterPath* p = region(r.u16(0));
+    if (!p)
+        return;
+    const QPainterPath picture = m_canvas.logicalToPicture().map(*p);
+    const GdiObject* brush = m_objects.get(r.u16(2));
+    if (function == META_PAINTREGION)
+        m_canvas.fillRegion(picture, m_canvas.dc.brush);
+    else if (function == META_INVERTREGION)
+        m_canvas.invertRegion(picture);
+    else if (brush && brush->kind == GdiObject::Brush && function == META_FILLREGION)
+        m_canvas.fillRegion(picture, brush->brush);
+    else if (brush && brush->kind == GdiObject::Brush)
+        m_canvas.frameRegion(picture, brush->brush, r.s16(6), r.s16(4));
+}
+
+void WmfPlayer::play(quint16 function, const RecordBytes& r)
+{
+    switch (function) {
     case META_LINETO: m_canvas.lineTo(yx(r, 0)); break;
     case META_MOVETO: m_canvas.moveTo(yx(r, 0)); break;
     case META_EXCLUDECLIPRECT: m_canvas.excludeClipRect(btrl(r, 0)); break;
@@ -281,31 +374,9 @@ void WmfPlayer::play(quint16 function, const RecordBytes& r)
         break;
     case META_TEXTOUT: text(r, false); break;
     case META_EXTTEXTOUT: text(r, true); break;
-    case META_POLYGON:
-    case META_POLYLINE: {
-        const QPolygonF p = points16(r, 2, r.u16(0));
-        if (function == META_POLYGON)
-            m_canvas.polygons({p});
-        else
-            m_canvas.polyline(p, false);
-        break;
-    }
-    case META_POLYPOLYGON: {
-        const std::size_t n = r.u16(0);
-        if (!r.has(2, n * 2))
-            break;
-        std::vector<QPolygonF> polygons;
-        std::size_t o = 2 + n * 2;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t count = r.u16(2 + 2 * i);
-            if (!r.has(o, count * 4))
-                return;
-            polygons.push_back(points16(r, o, count));
-            o += count * 4;
-        }
-        m_canvas.polygons(polygons);
-        break;
-    }
+    case META_POLYGON: m_canvas.polygons({points16(r, 2, r.u16(0))}); break;
+    case META_POLYLINE: m_canvas.polyline(points16(r, 2, r.u16(0)), false); break;
+    case META_POLYPOLYGON: polyPolygon(r); break;
     case META_SELECTOBJECT: select(r.u16(0)); break;
     case META_DELETEOBJECT: m_objects.remove(r.u16(0)); break;
     case META_SELECTCLIPREGION:
@@ -317,85 +388,21 @@ void WmfPlayer::play(quint16 function, const RecordBytes& r)
     case META_FILLREGION:
     case META_PAINTREGION:
     case META_FRAMEREGION:
-    case META_INVERTREGION: {
-        const QPainterPath* p = region(r.u16(0));
-        if (!p)
-            break;
-        const QPainterPath picture = m_canvas.logicalToPicture().map(*p);
-        const GdiObject* brush = m_objects.get(r.u16(2));
-        if (function == META_PAINTREGION)
-            m_canvas.fillRegion(picture, dc.brush);
-        else if (function == META_INVERTREGION)
-            m_canvas.invertRegion(picture);
-        else if (brush && brush->kind == GdiObject::Brush && function == META_FILLREGION)
-            m_canvas.fillRegion(picture, brush->brush);
-        else if (brush && brush->kind == GdiObject::Brush)
-            m_canvas.frameRegion(picture, brush->brush, r.s16(6), r.s16(4));
-        break;
-    }
-    case META_CREATEPENINDIRECT: {
-        GdiObject o;
-        o.kind = GdiObject::Pen;
-        o.pen.style = r.u16(0);
-        o.pen.width = std::abs(r.s16(2));
-        o.pen.colour = r.colour(6);
-        addObject(std::move(o));
-        break;
-    }
-    case META_CREATEBRUSHINDIRECT: {
-        GdiObject o;
-        o.kind = GdiObject::Brush;
-        o.brush.style = r.u16(0);
-        o.brush.colour = r.colour(2);
-        o.brush.hatch = r.u16(6);
-        addObject(std::move(o));
-        break;
-    }
-    case META_CREATEFONTINDIRECT: {
-        GdiObject o;
-        o.kind = GdiObject::Font;
-        o.font = readFont(r);
-        addObject(std::move(o));
-        break;
-    }
+    case META_INVERTREGION: drawRegion(function, r); break;
+    case META_CREATEPENINDIRECT:
+    case META_CREATEBRUSHINDIRECT:
+    case META_CREATEFONTINDIRECT:
     case META_DIBCREATEPATTERNBRUSH:
-    case META_CREATEPATTERNBRUSH: {
-        // Every creation takes a slot, drawn or not, so later handles stay right.
-        GdiObject o;
-        o.kind = GdiObject::Brush;
-        o.brush.style = 3;
-        o.brush.colour = Qt::gray;
-        if (function == META_DIBCREATEPATTERNBRUSH) {
-            const bool palette = r.u16(2) == 1 && r.u16(0) != 3;
-            const QByteArrayView all = r.bytes(4, r.size() > 4 ? r.size() - 4 : 0);
-            const std::size_t info = DibInfoBytes(all, palette);
-            if (info > 0 && info <= std::size_t(all.size()))
-                o.brush.pattern = DecodeMetafileDib(all.first(qsizetype(info)), all.sliced(qsizetype(info)),
-                                                    palette, m_canvas.decodeDib);
-        }
-        addObject(std::move(o));
-        break;
-    }
-    case META_CREATEPALETTE: {
-        GdiObject o;
-        o.kind = GdiObject::Palette;
-        addObject(std::move(o));
-        break;
-    }
-    case META_CREATEREGION: {
-        GdiObject o;
-        o.kind = GdiObject::Region;
-        o.region = readRegion(r);
-        addObject(std::move(o));
-        break;
-    }
+    case META_CREATEPATTERNBRUSH:
+    case META_CREATEPALETTE:
+    case META_CREATEREGION: createObject(function, r); break;
     case META_BITBLT:
     case META_STRETCHBLT:
     case META_DIBBITBLT:
     case META_DIBSTRETCHBLT:
     case META_STRETCHDIB:
     case META_SETDIBTODEV: dibBlt(r, function); break;
-    default: break; // palettes, escapes, flood fills and the rest
+    default: setState(function, r); break;
     }
 }
 

@@ -113,6 +113,7 @@ TEST(ThumbnailModel, ShowsImagesAndDragsFileUrls)
     m.setImageList(&list);
     m.addItem(rec("A.JPG\r1x1 1Kb", "/p/a b.jpg"));
     EXPECT_EQ(m.data(m.index(0), Qt::DisplayRole).toString(), QString("A.JPG\n1x1 1Kb"));
+    EXPECT_EQ(m.data(m.index(0), Qt::ToolTipRole).toString(), QString("A.JPG\n1x1 1Kb\n/p/a b.jpg"));
     EXPECT_EQ(m.data(m.index(0), Qt::DecorationRole).value<QImage>().pixel(5, 5), QColor(Qt::red).rgb());
     EXPECT_EQ(m.data(m.index(0), ThumbnailListModel::SubItemRole + SubFormat).toString(), QString("File format jpg"));
     std::unique_ptr<QMimeData> mime(m.mimeData({m.index(0)}));

@@ -421,18 +421,11 @@ void EmfPlayer::createObject(quint32 type, const RecordBytes& r)
 {
     GdiObject o;
     switch (type) {
-    case EMR_CREATEPEN:
-        o.kind = GdiObject::Pen;
-        o.pen.style = r.u32(12);
-        o.pen.width = std::abs(double(r.s32(16)));
-        o.pen.colour = r.colour(24);
-        break;
+    case EMR_CREATEPEN: o = GdiObject::makePen(r.u32(12), std::abs(double(r.s32(16))), r.colour(24)); break;
     case EMR_EXTCREATEPEN: {
-        o.kind = GdiObject::Pen;
-        o.pen.style = r.u32(28);
+        const quint32 style = r.u32(28);
         // Cosmetic pens are one pixel whatever their width says.
-        o.pen.width = o.pen.style & PS_GEOMETRIC ? double(r.u32(32)) : 0.0;
-        o.pen.colour = r.colour(40);
+        o = GdiObject::makePen(style, style & PS_GEOMETRIC ? double(r.u32(32)) : 0.0, r.colour(40));
         if (r.u32(36) == 1) // hollow brush
             o.pen.style = (o.pen.style & ~0xFu) | 5;
         const std::size_t entries = std::min<std::size_t>(r.u32(48), 16);
@@ -440,17 +433,10 @@ void EmfPlayer::createObject(quint32 type, const RecordBytes& r)
             o.pen.dashes.push_back(r.u32(52 + 4 * i));
         break;
     }
-    case EMR_CREATEBRUSHINDIRECT:
-        o.kind = GdiObject::Brush;
-        o.brush.style = r.u32(12);
-        o.brush.colour = r.colour(16);
-        o.brush.hatch = r.u32(20);
-        break;
+    case EMR_CREATEBRUSHINDIRECT: o = GdiObject::makeBrush(r.u32(12), r.colour(16), r.u32(20)); break;
     case EMR_CREATEMONOBRUSH:
     case EMR_CREATEDIBPATTERNBRUSHPT:
-        o.kind = GdiObject::Brush;
-        o.brush.style = 5;
-        o.brush.colour = Qt::gray;
+        o = GdiObject::makeBrush(5, Qt::gray);
         o.brush.pattern = dib(r, 16, r.u32(12) == 1);
         break;
     case EMR_EXTCREATEFONTINDIRECTW: {

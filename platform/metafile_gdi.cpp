@@ -158,18 +158,8 @@ bool ObjectTable::remove(std::size_t index)
 std::optional<GdiObject> StockObject(quint32 index)
 {
     GdiObject o;
-    const auto brush = [&](QColor c, quint32 style = BS_SOLID) {
-        o.kind = GdiObject::Brush;
-        o.brush.style = style;
-        o.brush.colour = c;
-        return o;
-    };
-    const auto pen = [&](QColor c, quint32 style = PS_SOLID) {
-        o.kind = GdiObject::Pen;
-        o.pen.style = style;
-        o.pen.colour = c;
-        return o;
-    };
+    const auto brush = [](QColor c, quint32 style = BS_SOLID) { return GdiObject::makeBrush(style, c); };
+    const auto pen = [](QColor c, quint32 style = PS_SOLID) { return GdiObject::makePen(style, 0, c); };
     const auto font = [&](const char* face, quint8 pitch) {
         o.kind = GdiObject::Font;
         o.font.face = QString::fromLatin1(face);

@@ -106,6 +106,20 @@ struct GdiObject {
     LogBrush brush;
     LogFont font;
     QPainterPath region;
+
+    static GdiObject makePen(quint32 style, double width, QColor colour)
+    {
+        GdiObject o;
+        o.pen = {style, width, colour, {}};
+        return o;
+    }
+    static GdiObject makeBrush(quint32 style, QColor colour, quint32 hatch = 0)
+    {
+        GdiObject o;
+        o.kind = Brush;
+        o.brush = {style, colour, hatch, {}};
+        return o;
+    }
 };
 
 // The handle table of a metafile. Handles index it; a handle outside it or to

@@ -260,27 +260,15 @@ void WmfPlayer::createObject(quint16 function, const RecordBytes& r)
 {
     GdiObject o;
     switch (function) {
-    case META_CREATEPENINDIRECT:
-        o.kind = GdiObject::Pen;
-        o.pen.style = r.u16(0);
-        o.pen.width = std::abs(r.s16(2));
-        o.pen.colour = r.colour(6);
-        break;
-    case META_CREATEBRUSHINDIRECT:
-        o.kind = GdiObject::Brush;
-        o.brush.style = r.u16(0);
-        o.brush.colour = r.colour(2);
-        o.brush.hatch = r.u16(6);
-        break;
+    case META_CREATEPENINDIRECT: o = GdiObject::makePen(r.u16(0), std::abs(r.s16(2)), r.colour(6)); break;
+    case META_CREATEBRUSHINDIRECT: o = GdiObject::makeBrush(r.u16(0), r.colour(2), r.u16(6)); break;
     case META_CREATEFONTINDIRECT:
         o.kind = GdiObject::Font;
         o.font = readFont(r);
         break;
     case META_DIBCREATEPATTERNBRUSH:
     case META_CREATEPATTERNBRUSH:
-        o.kind = GdiObject::Brush;
-        o.brush.style = 3;
-        o.brush.colour = Qt::gray;
+        o = GdiObject::makeBrush(3, Qt::gray);
         if (function == META_DIBCREATEPATTERNBRUSH) {
             const bool palette = r.u16(2) == 1 && r.u16(0) != 3;
             const QByteArrayView all = r.bytes(4, r.size() > 4 ? r.size() - 4 : 0);

@@ -2,8 +2,11 @@
 #include "formats/gif_arrays.h"
 
 #include <QString>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 const char kIndexError[] = "Dynamic array index out of bounds";
@@ -61,6 +64,16 @@ TBigByteArray& TBigByteArray::operator=(TBigByteArray&& other) noexcept
     m_count = other.m_count;
     other.m_count = 0;
     return *this;
+}
+
+void TBigByteArray::releaseFront(std::size_t bytes) noexcept
+{
+    static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(m_data.get());
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + std::min(bytes, m_count)) / page * page;
+    if (m_data && end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 }
 
 void TBigByteArray::check(std::size_t index) const

@@ -29,6 +29,11 @@ public:
     std::uint8_t* data() { return m_data.get(); }
     const std::uint8_t* data() const { return m_data.get(); }
 
+    // Hands the memory pages lying wholly within the first `bytes` bytes back
+    // to the system, for a block being emptied as it is copied out: those
+    // bytes read as zero afterwards.
+    void releaseFront(std::size_t bytes) noexcept;
+
     // Requests above this are refused as out of memory without asking the allocator.
     static constexpr std::size_t kMaxCount = std::size_t(1) << 32;
 

@@ -265,7 +265,8 @@ void TGifFile::LoadFromBytes(const QByteArray& data)
     }
 }
 
-QImage TGifFile::GetBitmap() const
+// The picture of the first image, its table and resolution set, rows not yet filled.
+QImage TGifFile::firstBitmapWithoutPixels() const
 {
     if (images.empty())
         throw EGifException(QStringLiteral("No image in the Gif file"));
@@ -285,11 +286,38 @@ QImage TGifFile::GetBitmap() const
     for (int i = 0; i < 256; ++i)
         colors[i] = qRgb(table.entries[i][0], table.entries[i][1], table.entries[i][2]);
     bitmap.setColorTable(colors);
-    const std::uint8_t* src = image.pixels.bytes().data();
-    for (int y = 0; y < h; ++y)
-        std::memcpy(bitmap.scanLine(y), src + std::size_t(y) * std::size_t(w), std::size_t(w));
     bitmap.setDotsPerMeterX(143);
     bitmap.setDotsPerMeterY(143);
+    return bitmap;
+}
+
+QImage TGifFile::GetBitmap() const
+{
+    QImage bitmap = firstBitmapWithoutPixels();
+    const std::uint8_t* src = images.front()->pixels.bytes().data();
+    const std::size_t w = std::size_t(bitmap.width());
+    for (int y = 0; y < bitmap.height(); ++y)
+        std::memcpy(bitmap.scanLine(y), src + std::size_t(y) * w, w);
+    return bitmap;
+}
+
+QImage TGifFile::TakeBitmap()
+{
+    QImage bitmap = firstBitmapWithoutPixels();
+    TBigByteArray& pixels = images.front()->pixels.bytes();
+    const std::uint8_t* src = pixels.data();
+    const std::size_t w = std::size_t(bitmap.width());
+    constexpr std::size_t kBand = std::size_t(4) << 20;
+    std::size_t released = 0;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        std::memcpy(bitmap.scanLine(y), src + std::size_t(y) * w, w);
+        const std::size_t copied = std::size_t(y + 1) * w;
+        if (copied - released >= kBand) {
+            pixels.releaseFront(copied);
+            released = copied;
+        }
+    }
+    images.front()->pixels = TByteArray2D();
     return bitmap;
 }
 

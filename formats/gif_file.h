@@ -82,6 +82,9 @@ public:
     // The first image as an 8-bit indexed picture with 256 table entries,
     // from the image's own table or else the global one.
     QImage GetBitmap() const;
+    // The same, handing the first image's pixels over as they are copied, so
+    // that a large picture is never held twice; the first image is empty after.
+    QImage TakeBitmap();
 
     // Adds an indexed picture: the first one gives the global table, later
     // ones carry their own.
@@ -113,6 +116,8 @@ public:
     std::vector<std::unique_ptr<TGifSubImage>> images;
 
 private:
+    QImage firstBitmapWithoutPixels() const;
+
     std::int64_t m_memoryBudget = kDefaultMemoryBudget;
 };
 

@@ -8,14 +8,14 @@ QImage DecodeGifPicture(const QByteArray& data)
 {
     TGifFile gif;
     gif.LoadFromBytes(data);
-    return gif.GetBitmap();
+    return gif.TakeBitmap();
 }
 
 QImage LoadGifPicture(const QString& fileName)
 {
     TGifFile gif;
     gif.LoadFromFile(fileName);
-    return gif.GetBitmap();
+    return gif.TakeBitmap();
 }
 
 static void addPicture(TGifFile& gif, const QImage& picture)

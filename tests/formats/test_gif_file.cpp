@@ -392,3 +392,27 @@ TEST(GifFile, InterlacedImagesSaveAndReadBack)
         EXPECT_EQ(reread.images[0]->pixels.get(2, y + 1), rows[y]) << y;
     EXPECT_TRUE(qvtest::samePixels(readWithQt(saved), reread.GetBitmap()));
 }
+
+// Loading hands the decoded rows over in bands of 4 MiB, freeing them as they
+// are copied: a picture past one band must still arrive whole.
+TEST(GifFile, PictureLargerThanABandArrivesWhole)
+{
+    QImage picture(2100, 2050, QImage::Format_Indexed8);
+    QList<QRgb> table(256);
+    for (int i = 0; i < 256; ++i)
+        table[i] = qRgb(i, 255 - i, (i * 7) & 0xFF);
+    picture.setColorTable(table);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.scanLine(y)[x] = uchar((x / 16 + y / 8 * 3) & 0xFF);
+    const QByteArray file = EncodeGifPicture(picture);
+    const QImage loaded = DecodeGifPicture(file);
+    ASSERT_EQ(loaded.size(), picture.size());
+    EXPECT_EQ(loaded.convertToFormat(QImage::Format_RGB32), picture.convertToFormat(QImage::Format_RGB32));
+
+    TGifFile gif;
+    gif.LoadFromBytes(file);
+    const QImage kept = gif.GetBitmap();
+    EXPECT_EQ(gif.TakeBitmap(), kept);
+    EXPECT_EQ(gif.images.front()->pixels.bytes().count(), 0u);
+}

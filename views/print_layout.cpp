@@ -148,8 +148,34 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
 {
     setObjectName("frmStampa");
     runDialog = [](QDialog& d) { return d.exec() == QDialog::Accepted; };
+    choosePrinter();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    createToolBar(layout);
+    createPageArea(layout);
+    connectCommands();
 
-    // The system's printers through CUPS; without one, a PDF file on A4.
+    // The design's texts are the Italian ones.
+    setWindowTitle(QStringLiteral("Stampa immagine"));
+    btPageSetup->setText(QStringLiteral("Imposta stampante"));
+    // Room for the large page, within the screen.
+    const QSize screenSize = screen() ? screen()->availableGeometry().size() : QSize(1024, 768);
+    resize(std::min(640, screenSize.width()), std::min(730, screenSize.height() - 40));
+
+    // The page and the placeholder picture, shaped like the printer's page.
+    PageAspect = pageAspect(printerPage(*m_printer));
+    PrintScale = printScale(m_printer->width(), imImmagine->picture().width());
+    StretchHandle1->Detach();
+    imImmagine->resize(pictureBox(kSmallPageWidth, PageAspect, PrintScale));
+    Page->resize(kSmallPageWidth, Page->height());
+    ScrollBox1Resize(); // the page centred in the scroll box
+    setViewMode(1);
+}
+
+// The system's printers through CUPS; without one, a PDF file on A4.
+void TfrmStampa::choosePrinter()
+{
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (QPrinterInfo::availablePrinterNames().isEmpty()) {
         m_printer->setOutputFormat(QPrinter::PdfFormat);
@@ -159,11 +185,10 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
         m_printer->setPageOrientation(QPageLayout::Portrait);
         m_printer->setOutputFileName(defaultPdfName());
     }
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
+void TfrmStampa::createToolBar(QVBoxLayout* layout)
+{
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
     Panel1->setFixedHeight(41);
@@ -209,7 +234,11 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     btCentraX = tool("btCentraX", "GLYPH_CENTRE_X");
     btCentraY = tool("btCentraY", "GLYPH_CENTRE_Y");
     bar->addStretch(1);
+}
 
+// The scroll box with the page, the picture and its handles, and the status bar.
+void TfrmStampa::createPageArea(QVBoxLayout* layout)
+{
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setObjectName("ScrollBox1");
     ScrollBox1->setWidgetResizable(false);
@@ -239,7 +268,10 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     StretchHandle1->setObjectName("StretchHandle1");
     StretchHandle1->setGridX(8);
     StretchHandle1->setGridY(8);
+}
 
+void TfrmStampa::connectCommands()
+{
     // A command's error goes to the application's message; the window stays.
     auto command = [this](QAbstractButton* button, void (TfrmStampa::*handler)()) {
         connect(button, &QAbstractButton::clicked, this,
@@ -255,22 +287,6 @@ TfrmStampa::TfrmStampa(QWidget* parent) : QDialog(parent)
     connect(StretchHandle1, &TStretchHandle::mouseMoved, this, &TfrmStampa::updateMeasures);
     connect(StretchHandle1, &TStretchHandle::mouseReleased, this, &TfrmStampa::updateMeasures);
     ScrollBox1->installEventFilter(this);
-
-    // The design's texts are the Italian ones.
-    setWindowTitle(QStringLiteral("Stampa immagine"));
-    btPageSetup->setText(QStringLiteral("Imposta stampante"));
-    // Room for the large page, within the screen.
-    const QSize screenSize = screen() ? screen()->availableGeometry().size() : QSize(1024, 768);
-    resize(std::min(640, screenSize.width()), std::min(730, screenSize.height() - 40));
-
-    // The page and the placeholder picture, shaped like the printer's page.
-    PageAspect = pageAspect(printerPage(*m_printer));
-    PrintScale = printScale(m_printer->width(), imImmagine->picture().width());
-    StretchHandle1->Detach();
-    imImmagine->resize(pictureBox(kSmallPageWidth, PageAspect, PrintScale));
-    Page->resize(kSmallPageWidth, Page->height());
-    ScrollBox1Resize(); // the page centred in the scroll box
-    setViewMode(1);
 }
 
 TfrmStampa::~TfrmStampa() = default;

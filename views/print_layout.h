@@ -17,6 +17,7 @@ class QPushButton;
 class QScrollArea;
 class QStatusBar;
 class QToolButton;
+class QVBoxLayout;
 class TStretchHandle;
 
 // The printing layer refused to start or finish a document.
@@ -99,6 +100,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void choosePrinter();
+    void createToolBar(QVBoxLayout* layout);
+    void createPageArea(QVBoxLayout* layout);
+    void connectCommands();
     void setPageGeometry(const QRect& r);
     void ScrollBox1Resize();
     void setViewMode(int mode);

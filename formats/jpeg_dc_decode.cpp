@@ -346,6 +346,8 @@ struct EighthScaleDecoder::Work {
     bool unstuff(const uchar* data, std::size_t size, std::size_t pos, std::size_t segmentsNeeded,
                  bool restarts);
     bool readHeaders(const uchar* data, std::size_t size, const Limits& limits, Frame& f, std::size_t& dataStart);
+    bool parseFrame(const uchar* body, std::size_t n, Frame& f);
+    bool checkScan(const uchar* scan, std::size_t scanLength, Frame& f);
     bool decodeScan(const Frame& f, bool colour);
     QImage picture(const Frame& f, bool colour, bool eightBit) const;
 };
@@ -488,94 +490,33 @@ bool idct2x2(const std::array<int16_t, 64>& block, const std::array<int16_t, 64>
 
 } // namespace
 
-// The markers up to the scan and the scan header, checked; false for
-// anything this decoder leaves to libjpeg.
-bool EighthScaleDecoder::Work::readHeaders(const uchar* data, std::size_t size, const Limits& limits, Frame& f,
-                                           std::size_t& dataStart)
+// The frame header: 8-bit samples, one or three components with distinct ids.
+bool EighthScaleDecoder::Work::parseFrame(const uchar* body, std::size_t n, Frame& f)
 {
-    for (auto& t : dcTables)
-        t.defined = false;
-    for (auto& t : acTables)
-        t.defined = false;
-    quantDefined.fill(false);
-
-    ByteCursor in(QByteArrayView(data, qsizetype(size)), ByteCursor::Order::BigEndian);
-    const uchar* soi = in.take(2);
-    if (!soi || soi[0] != 0xFF || soi[1] != 0xD8)
+    if (n < 6 || body[0] != 8)
         return false;
-
-    auto& comps = f.comps;
-    int& componentCount = f.componentCount;
-    int &width = f.width, &height = f.height, &restartInterval = f.restartInterval;
-    bool frame = false;
-    const uchar* scan = nullptr;
-    std::size_t scanLength = 0;
-    // The markers up to the scan; anything unusual is left to libjpeg.
-    while (!scan) {
-        uchar b = 0;
-        if (!in.byte(&b) || b != 0xFF)
+    f.height = be16(body + 1);
+    f.width = be16(body + 3);
+    f.componentCount = body[5];
+    if ((f.componentCount != 1 && f.componentCount != 3) || n != 6 + 3 * std::size_t(f.componentCount))
+        return false;
+    for (int c = 0; c < f.componentCount; ++c) {
+        const uchar* q = body + 6 + 3 * c;
+        f.comps[std::size_t(c)] = {q[0], q[1] >> 4, q[1] & 15, q[2], 0, 0};
+        if (f.comps[std::size_t(c)].quant > 3)
             return false;
-        do {
-            if (!in.byte(&b))
+        for (int e = 0; e < c; ++e)
+            if (f.comps[std::size_t(e)].id == f.comps[std::size_t(c)].id)
                 return false;
-        } while (b == 0xFF);
-        const uchar marker = b;
-        quint16 length = 0;
-        if (!in.u16(&length) || length < 2)
-            return false;
-        const std::size_t n = std::size_t(length - 2);
-        const uchar* body = in.take(n);
-        if (!body)
-            return false;
-        switch (marker) {
-        case 0xC0: // baseline
-        case 0xC1: // extended sequential with Huffman codes: 8-bit samples only
-            if (frame || n < 6 || body[0] != 8)
-                return false;
-            height = be16(body + 1);
-            width = be16(body + 3);
-            componentCount = body[5];
-            if ((componentCount != 1 && componentCount != 3) || n != 6 + 3 * std::size_t(componentCount))
-                return false;
-            for (int c = 0; c < componentCount; ++c) {
-                const uchar* q = body + 6 + 3 * c;
-                comps[std::size_t(c)] = {q[0], q[1] >> 4, q[1] & 15, q[2], 0, 0};
-                if (comps[std::size_t(c)].quant > 3)
-                    return false;
-                for (int e = 0; e < c; ++e)
-                    if (comps[std::size_t(e)].id == comps[std::size_t(c)].id)
-                        return false;
-            }
-            frame = true;
-            break;
-        case 0xC4:
-            if (!parseHuffman(body, n))
-                return false;
-            break;
-        case 0xDB:
-            if (!parseQuant(body, n))
-                return false;
-            break;
-        case 0xDD:
-            if (n != 2)
-                return false;
-            restartInterval = be16(body);
-            break;
-        case 0xDA:
-            if (!frame)
-                return false;
-            scan = body;
-            scanLength = n;
-            break;
-        case 0xEE: // Adobe's segment may say RGB or YCCK
-            return false;
-        default:
-            if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE)
-                break; // application data and comments
-            return false;
-        }
     }
+    return true;
+}
 
+// The scan header and the sampling: what this decoder handles, tables defined.
+bool EighthScaleDecoder::Work::checkScan(const uchar* scan, std::size_t scanLength, Frame& f)
+{
+    auto& comps = f.comps;
+    const int componentCount = f.componentCount;
     // One scan of every component in frame order, all coefficients at once.
     if (scanLength != 4 + 2 * std::size_t(componentCount) || scan[0] != componentCount)
         return false;
@@ -610,9 +551,127 @@ bool EighthScaleDecoder::Work::readHeaders(const uchar* data, std::size_t size, 
     } else if (comps[0].h < 1 || comps[0].h > 4 || comps[0].v < 1 || comps[0].v > 4) {
         return false; // libjpeg refuses these
     }
-    if (!pictureSizeAllowed(width, height) || int64_t(width) * height > limits.maxPixels)
+    return true;
+}
+
+// The markers up to the scan and the scan header, checked; false for
+// anything this decoder leaves to libjpeg.
+bool EighthScaleDecoder::Work::readHeaders(const uchar* data, std::size_t size, const Limits& limits, Frame& f,
+                                           std::size_t& dataStart)
+{
+    for (auto& t : dcTables)
+        t.defined = false;
+    for (auto& t : acTables)
+        t.defined = false;
+    quantDefined.fill(false);
+
+    ByteCursor in(QByteArrayView(data, qsizetype(size)), ByteCursor::Order::BigEndian);
+    const uchar* soi = in.take(2);
+    if (!soi || soi[0] != 0xFF || soi[1] != 0xD8)
+        return false;
+
+    bool frame = false;
+    const uchar* scan = nullptr;
+    std::size_t scanLength = 0;
+    // The markers up to the scan; anything unusual is left to libjpeg.
+    while (!scan) {
+        uchar b = 0;
+        if (!in.byte(&b) || b != 0xFF)
+            return false;
+        do {
+            if (!in.byte(&b))
+                return false;
+        } while (b == 0xFF);
+        const uchar marker = b;
+        quint16 length = 0;
+        if (!in.u16(&length) || length < 2)
+            return false;
+        const std::size_t n = std::size_t(length - 2);
+        const uchar* body = in.take(n);
+        if (!body)
+            return false;
+        switch (marker) {
+        case 0xC0: // baseline
+        case 0xC1: // extended sequential with Huffman codes: 8-bit samples only
+            if (frame || !parseFrame(body, n, f))
+                return false;
+            frame = true;
+            break;
+        case 0xC4:
+            if (!parseHuffman(body, n))
+                return false;
+            break;
+        case 0xDB:
+            if (!parseQuant(body, n))
+                return false;
+            break;
+        case 0xDD:
+            if (n != 2)
+                return false;
+            f.restartInterval = be16(body);
+            break;
+        case 0xDA:
+            if (!frame)
+                return false;
+            scan = body;
+            scanLength = n;
+            break;
+        case 0xEE: // Adobe's segment may say RGB or YCCK
+            return false;
+        default:
+            if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE)
+                break; // application data and comments
+            return false;
+        }
+    }
+
+    if (!checkScan(scan, scanLength, f))
+        return false;
+    if (!pictureSizeAllowed(f.width, f.height) || int64_t(f.width) * f.height > limits.maxPixels)
         return false;
     dataStart = in.pos();
+    return true;
+}
+
+// The AC coefficients of one block into `block` (zigzag order undone); false
+// for a code that is not in the table.
+static inline __attribute__((always_inline)) bool readAc(BitReader& br, const HuffmanTable& t,
+                                                         std::array<int16_t, 64>& block)
+{
+    for (int k = 1; k < 64; ++k) {
+        br.refill();
+        int r, s;
+        if (const uint16_t e = t.skip[br.peek(kSkipBits)]) {
+            // Code and value in one look: the value is the low bits of the total.
+            const int total = e & 31;
+            s = (e >> 5) & 15;
+            r = (e >> 9) - 1;
+            if (s) {
+                k += r;
+                const int v = int(br.peek(total)) & ((1 << s) - 1);
+                block[k <= 63 ? kZigZag.natural[std::size_t(k)] : 63] = int16_t(extend(v, s));
+                br.drop(total);
+                continue;
+            }
+            br.drop(total);
+            r = e >> 9 == 16 ? 15 : 0;
+        } else {
+            const int sym = t.decodeLong(br, kSkipBits + 1);
+            if (sym < 0)
+                return false;
+            r = sym >> 4;
+            s = sym & 15;
+            if (s) {
+                k += r;
+                // A run past the end lands on the last coefficient, as in libjpeg.
+                block[k <= 63 ? kZigZag.natural[std::size_t(k)] : 63] = int16_t(extend(br.take(s), s));
+                continue;
+            }
+        }
+        if (r != 15)
+            return true; // end of block
+        k += 15;
+    }
     return true;
 }
 
@@ -650,44 +709,6 @@ bool EighthScaleDecoder::Work::decodeScan(const Frame& f, bool colour)
             ok = false;
     };
     std::array<int16_t, 64> block{};
-    const auto readAc = [&](const HuffmanTable& t) {
-        for (int k = 1; k < 64; ++k) {
-            br.refill();
-            int r, s;
-            if (const uint16_t e = t.skip[br.peek(kSkipBits)]) {
-                // Code and value in one look: the value is the low bits of the total.
-                const int total = e & 31;
-                s = (e >> 5) & 15;
-                r = (e >> 9) - 1;
-                if (s) {
-                    k += r;
-                    const int v = int(br.peek(total)) & ((1 << s) - 1);
-                    block[k <= 63 ? kZigZag.natural[std::size_t(k)] : 63] = int16_t(extend(v, s));
-                    br.drop(total);
-                    continue;
-                }
-                br.drop(total);
-                r = e >> 9 == 16 ? 15 : 0;
-            } else {
-                const int sym = t.decodeLong(br, kSkipBits + 1);
-                if (sym < 0) {
-                    ok = false;
-                    return;
-                }
-                r = sym >> 4;
-                s = sym & 15;
-                if (s) {
-                    k += r;
-                    // A run past the end lands on the last coefficient, as in libjpeg.
-                    block[k <= 63 ? kZigZag.natural[std::size_t(k)] : 63] = int16_t(extend(br.take(s), s));
-                    continue;
-                }
-            }
-            if (r != 15)
-                return; // end of block
-            k += 15;
-        }
-    };
     const auto dcSample = [&](int coefficient, int quant) { return idctSample((coefficient * quant + 4) >> 3); };
 
     int64_t mcu = 0;
@@ -720,7 +741,8 @@ bool EighthScaleDecoder::Work::decodeScan(const Frame& f, bool colour)
                     // 4:2:0: libjpeg scales these blocks up by a 2 x 2 transform.
                     block.fill(0);
                     block[0] = int16_t(coefficient);
-                    readAc(ac);
+                    if (!readAc(br, ac, block))
+                        ok = false;
                     uchar out[4];
                     if (!idct2x2(block, factors, out))
                         return false;

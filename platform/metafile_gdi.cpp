@@ -624,6 +624,19 @@ QFont GdiCanvas::pictureFont(double* emPixels) const
     return font;
 }
 
+// With the current position as the reference, a left-aligned run leaves it at
+// the run's end along the escapement, a right-aligned one at its start;
+// centred text leaves it where it was.
+void GdiCanvas::moveCurrentPastText(QPointF reference, double logicalWidth, quint32 horizontal)
+{
+    const double angle = qDegreesToRadians(-double(dc.font.escapement) / 10.0);
+    const QPointF direction(std::cos(angle), std::sin(angle) * (flipsY() ? -1 : 1));
+    if (horizontal == 0)
+        dc.current = reference + direction * logicalWidth;
+    else if (horizontal == TA_RIGHT)
+        dc.current = reference - direction * logicalWidth;
+}
+
 void GdiCanvas::text(QPointF reference, const QString& string, const std::vector<double>& advances, quint32 options,
                      const std::optional<QRectF>& rect)
 {
@@ -676,15 +689,8 @@ void GdiCanvas::text(QPointF reference, const QString& string, const std::vector
     const QRectF cell(x, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent());
     if (!spend(frame.mapRect(cell), double(string.size())))
         return;
-    if (updateCp) {
-        const double logicalWidth = xScale > 0 ? width / xScale : 0;
-        const double dirX = std::cos(qDegreesToRadians(-double(dc.font.escapement) / 10.0));
-        const double dirY = std::sin(qDegreesToRadians(-double(dc.font.escapement) / 10.0)) * (flipsY() ? -1 : 1);
-        if (horizontal == 0)
-            dc.current = reference + QPointF(dirX, dirY) * logicalWidth;
-        else if (horizontal == TA_RIGHT)
-            dc.current = reference - QPointF(dirX, dirY) * logicalWidth;
-    }
+    if (updateCp)
+        moveCurrentPastText(reference, xScale > 0 ? width / xScale : 0, horizontal);
 
     applyClip();
     if (options & ETO_CLIPPED && rect) {

@@ -257,6 +257,7 @@ private:
     QBrush pictureBrush(const LogBrush& brush) const;
     double pictureScale() const;
     bool flipsY() const;
+    void moveCurrentPastText(QPointF reference, double logicalWidth, quint32 horizontal);
     QFont pictureFont(double* emPixels) const;
 
     QPainter& m_painter;

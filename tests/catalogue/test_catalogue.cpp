@@ -148,7 +148,7 @@ protected:
         ASSERT_TRUE(cat->readFolder(dir));
     }
 
-    QTemporaryDir tmp;
+    qvtest::TempDir tmp;
     QString dir;
     TestHost host;
     std::unique_ptr<ThumbnailCatalogue> cat;
@@ -221,7 +221,7 @@ TEST_F(CatalogueTest, EscStopsThePassAndALaterReadFinishesIt)
 TEST_F(CatalogueTest, KeepingTheListAddsOtherFoldersButNeverAPathTwice)
 {
     saveBmp(file("one.bmp"), solid(8, 8, Qt::red));
-    QTemporaryDir other;
+    qvtest::TempDir other;
     saveBmp(other.path() + "/two.bmp", solid(8, 8, Qt::red));
     Configurazione.SvuotaLista = false;
     cat->readFolder(dir);
@@ -383,7 +383,7 @@ TEST_F(CatalogueTest, ReadFolderUsesTheCacheOnlyWhenBothFilesExist)
 
 TEST_F(CatalogueTest, CacheRecordsNameOnlyFilesOfTheirOwnFolder)
 {
-    QTemporaryDir elsewhere;
+    qvtest::TempDir elsewhere;
     const QByteArray records = record("A.JPG\r640x480 3Kb", 1, file("a.jpg"))
         + record("CB.TGA\r1x1 1Kb", 2, elsewhere.path() + "/drag/d1.jpg") // redirected to another folder
         + record("UP", 1, file("..")) + record("SUB", 1, file("sub/x.jpg")) + record("DOT", 1, dir + "/.")
@@ -439,7 +439,7 @@ TEST_F(CatalogueTest, DamagedPairNeverHidesTheFolderAndIsReplacedWhenSaved)
 
 TEST_F(CatalogueTest, PairWrittenOnlyForTheListsFolderWithItsOwnItemsAndOnlyWhenChanged)
 {
-    QTemporaryDir otherDir;
+    qvtest::TempDir otherDir;
     const QString other = otherDir.path();
     saveBmp(file("a.bmp"), solid(40, 30, Qt::red));
     saveBmp(other + "/b.bmp", solid(40, 30, Qt::blue));

@@ -3,9 +3,9 @@
 #include "formats/bmp_builder.h"
 #include "formats/picture_loader.h"
 #include "platform/file_names.h"
+#include "support/testutil.h"
 
 #include <QBuffer>
-#include <QTemporaryDir>
 #include <unistd.h>
 
 using namespace qvtest;
@@ -62,7 +62,7 @@ TEST(PictureLoader, ExtensionKeys)
 
 TEST(PictureLoader, ReadersByKey)
 {
-    QTemporaryDir dir;
+    qvtest::TempDir dir;
     writeFile(dir.filePath("a.bmp"), smallBmp());
     writeFile(dir.filePath("a.DIB"), smallBmp());
     writeFile(dir.filePath("a.PCX"), smallPcx());
@@ -85,7 +85,7 @@ TEST(PictureLoader, ReadersByKey)
 
 TEST(PictureLoader, FailuresCarryTheDispatchMessages)
 {
-    QTemporaryDir dir;
+    qvtest::TempDir dir;
     const QString gifAsBmp = dir.filePath("really-a-gif.bmp");
     writeFile(gifAsBmp, tinyGif());
     const QString pcxAsTga = dir.filePath("really-a-pcx.tga");
@@ -134,7 +134,7 @@ TEST(PictureLoader, NamesThatAreNotUtf8)
         {"jpg", encoded("JPG"), QSize(5, 3)},
         {"ico", encoded("ICO"), QSize(5, 3)},
     };
-    QTemporaryDir dir;
+    qvtest::TempDir dir;
     for (const auto& c : cases) {
         const QByteArray path = QFile::encodeName(dir.path()) + "/caf\xE9." + c.extension;
         writeFileAt(path, c.bytes);
@@ -142,7 +142,7 @@ TEST(PictureLoader, NamesThatAreNotUtf8)
         ASSERT_NE(QFile::encodeName(name), path);
         EXPECT_EQ(failureOf(name), QString()) << c.extension;
         EXPECT_EQ(LoadPictureFile(name).size(), c.size) << c.extension;
-        ::unlink(path.constData()); // QTemporaryDir cannot remove it by its name
+        ::unlink(path.constData()); // qvtest::TempDir cannot remove it by its name
     }
 }
 

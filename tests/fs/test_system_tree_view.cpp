@@ -12,7 +12,6 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -85,7 +84,7 @@ protected:
         return m_tree->WatchedNode() == node && m_tree->ChangeWorker() && m_tree->ChangeWorker()->isWatching();
     }
 
-    QTemporaryDir m_dir;
+    qvtest::TempDir m_dir;
     QString m_root;
     int m_records = 0;
     long m_blocks = 0;

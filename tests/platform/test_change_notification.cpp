@@ -46,7 +46,7 @@ bool signalledOnce(ChangeNotification& n)
 
 TEST(ChangeNotification, OpenFailsWithTheSystemErrorCode)
 {
-    QTemporaryDir dir;
+    qvtest::TempDir dir;
     qvtest::writeFile(dir.filePath("plain"), "x");
     ChangeNotification n;
     for (const auto& [name, error] : {std::pair{"missing", ENOENT}, {"plain", ENOTDIR}}) {
@@ -60,7 +60,7 @@ TEST(ChangeNotification, OpenFailsWithTheSystemErrorCode)
 
 TEST(ChangeNotification, StaysSignalledUntilRearmedAndKeepsLaterChanges)
 {
-    QTemporaryDir dir;
+    qvtest::TempDir dir;
     ChangeNotification n;
     ASSERT_TRUE(n.open(dir.path(), false, qv::kChangeFileName));
     EXPECT_EQ(n.wait(kShortWait), ChangeWait::TimedOut);
@@ -111,7 +111,7 @@ TEST(ChangeNotification, EachFilterKindReactsToItsOwnChanges)
         {"time set, last write", qv::kChangeLastWrite, touch, true},
     };
     for (const auto& c : cases) {
-        QTemporaryDir tmp;
+        qvtest::TempDir tmp;
         const QDir dir(tmp.path());
         qvtest::writeFile(dir.filePath("f"), "content");
         ChangeNotification n;
@@ -123,7 +123,7 @@ TEST(ChangeNotification, EachFilterKindReactsToItsOwnChanges)
 
 TEST(ChangeNotification, SubtreeFollowsFoldersThatComeAndGo)
 {
-    QTemporaryDir tmp;
+    qvtest::TempDir tmp;
     const QDir root(tmp.path() + "/root");
     ASSERT_TRUE(QDir().mkpath(root.filePath("old/inner")));
     ASSERT_TRUE(QDir().mkpath(tmp.path() + "/outside"));
@@ -169,7 +169,7 @@ TEST(ChangeNotification, SubtreeFollowsFoldersThatComeAndGo)
 // go silent; after what was seen before, every wait fails.
 TEST(ChangeNotification, DeletedRootFailsTheWait)
 {
-    QTemporaryDir tmp;
+    qvtest::TempDir tmp;
     const QString folder = tmp.path() + "/watched";
     const std::function<void()> ways[] = {
         [&] { ASSERT_TRUE(QDir(folder).removeRecursively()); },
@@ -200,7 +200,7 @@ TEST(ChangeNotification, SubtreeBeyondTheWatchLimitIsReported)
             GTEST_SKIP() << skip.toStdString();
         return;
     }
-    QTemporaryDir tmp;
+    qvtest::TempDir tmp;
     const QString root = tmp.path() + "/root";
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(QDir().mkpath(QString("%1/f%2").arg(root).arg(i)));

@@ -64,7 +64,7 @@ protected:
         return ::run(function, from, to, flags, &ui, &aborted, patterns);
     }
 
-    QTemporaryDir tmp;
+    qvtest::TempDir tmp;
     QDir d{tmp.path()};
     ScriptedShellInteraction ui;
     bool aborted = false;

@@ -70,7 +70,7 @@ protected:
         return IDListItems(list);
     }
 
-    QTemporaryDir m_dir;
+    qvtest::TempDir m_dir;
     QString m_home;
     qvtest::ScopedEnv m_env;
     std::shared_ptr<IShellFolder> m_desktop;

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QMap>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -112,7 +111,7 @@ private:
         lines << start + value;
     }
 
-    QTemporaryDir m_dir;
+    qvtest::TempDir m_dir;
     ScopedEnv m_env;
     QMap<QString, QStringList> m_settings;
 };

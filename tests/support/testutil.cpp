@@ -1,5 +1,7 @@
 #include "testutil.h"
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -13,6 +15,12 @@
 #include <unistd.h>
 
 namespace qvtest {
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(path()).toStdString(), ignored);
+}
 
 QString binaryDir() { return qEnvironmentVariable("QV_BINARY_DIR", "."); }
 QString sourceDir() { return qEnvironmentVariable("QV_SOURCE_DIR", ".."); }

@@ -4,8 +4,18 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace qvtest {
+
+// A temporary folder removed by the bytes of its names on destruction, so that
+// names that are not UTF-8 go too (QTemporaryDir leaves them and their folders).
+class TempDir : public QTemporaryDir {
+public:
+    using QTemporaryDir::QTemporaryDir;
+    ~TempDir();
+};
 
 // Folder of the build tree (where qvtool and the help files are).
 QString binaryDir();

@@ -164,15 +164,8 @@ void EmfPlayer::select(quint32 handle)
     } else {
         o = m_objects.get(handle);
     }
-    if (!o)
-        return;
-    DcState& dc = m_canvas.dc;
-    switch (o->kind) {
-    case GdiObject::Pen: dc.pen = o->pen; break;
-    case GdiObject::Brush: dc.brush = o->brush; break;
-    case GdiObject::Font: dc.font = o->font; break;
-    default: break;
-    }
+    if (o)
+        m_canvas.select(*o);
 }
 
 // The bitmap that a record carries as offset/size pairs of info and bits at `at`.

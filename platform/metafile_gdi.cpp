@@ -624,6 +624,17 @@ QFont GdiCanvas::pictureFont(double* emPixels) const
     return font;
 }
 
+void GdiCanvas::select(const GdiObject& object)
+{
+    switch (object.kind) {
+    case GdiObject::Pen: dc.pen = object.pen; break;
+    case GdiObject::Brush: dc.brush = object.brush; break;
+    case GdiObject::Font: dc.font = object.font; break;
+    case GdiObject::Region: combineClip(logicalToPicture().map(object.region), RGN_COPY); break;
+    default: break;
+    }
+}
+
 // With the current position as the reference, a left-aligned run leaves it at
 // the run's end along the escapement, a right-aligned one at its start;
 // centred text leaves it where it was.

@@ -215,6 +215,9 @@ public:
     void angleArc(QPointF centre, double radius, double startDeg, double sweepDeg);
     void setPixel(QPointF p, const QColor& colour);
 
+    // Makes a pen, brush or font the current one; a region becomes the clip.
+    void select(const GdiObject& object);
+
     // Text at a reference point, with optional advances (logical units, one
     // per character; pairs when ETO_PDY) and an optional rectangle.
     void text(QPointF reference, const QString& string, const std::vector<double>& advances, quint32 options,

@@ -122,17 +122,8 @@ private:
 
 void WmfPlayer::select(quint16 index)
 {
-    const GdiObject* o = m_objects.get(index);
-    if (!o)
-        return;
-    DcState& dc = m_canvas.dc;
-    switch (o->kind) {
-    case GdiObject::Pen: dc.pen = o->pen; break;
-    case GdiObject::Brush: dc.brush = o->brush; break;
-    case GdiObject::Font: dc.font = o->font; break;
-    case GdiObject::Region: m_canvas.combineClip(m_canvas.logicalToPicture().map(o->region), RGN_COPY); break;
-    default: break;
-    }
+    if (const GdiObject* o = m_objects.get(index))
+        m_canvas.select(*o);
 }
 
 const QPainterPath* WmfPlayer::region(quint16 index) const

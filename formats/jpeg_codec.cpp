@@ -150,14 +150,13 @@ void Decompressor::State::destroy()
     }
 }
 
-// Back to the state after creation, ready for the next picture. A fresh
-// library object rather than jpeg_abort_decompress: aborting keeps the
-// quantisation and Huffman tables, so a damaged file lacking its own would be
-// decoded with the previous file's instead of being refused.
+// Done with this picture: the library object goes, and the next picture gets
+// a fresh one. Not jpeg_abort_decompress: aborting keeps the quantisation and
+// Huffman tables, so a damaged file lacking its own would be decoded with the
+// previous file's instead of being refused.
 void Decompressor::State::reset()
 {
     destroy();
-    create();
 }
 
 void Decompressor::State::fail(int code)
@@ -215,10 +214,8 @@ void Decompressor::State::reportPass(const QImage& image) noexcept
     }
 }
 
-Decompressor::Decompressor() : d(std::make_unique<State>())
-{
-    d->create();
-}
+// The library object is made by the first picture.
+Decompressor::Decompressor() : d(std::make_unique<State>()) {}
 
 Decompressor::~Decompressor()
 {
@@ -262,7 +259,7 @@ HeaderInfo Decompressor::readHeader(const unsigned char* data, std::size_t size,
 {
     State& s = *d;
     if (!s.created)
-        s.create(); // a reset whose re-creation ran out of memory
+        s.create();
     s.progress = nullptr;
     s.maxScans = limits.maxScans;
     j_decompress_ptr c = &s.cinfo;

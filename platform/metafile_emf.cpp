@@ -136,6 +136,7 @@ public:
     bool play(quint32 type, const RecordBytes& r);
 
 private:
+    const GdiObject* object(quint32 handle, std::optional<GdiObject>& stock) const;
     void select(quint32 handle);
     QImage dib(const RecordBytes& r, std::size_t at, bool palette) const;
     void blt(quint32 type, const RecordBytes& r);
@@ -154,17 +155,19 @@ private:
     ObjectTable m_objects;
 };
 
+// The object a handle names: a stock object (kept in `stock`) or one of the table's.
+const GdiObject* EmfPlayer::object(quint32 handle, std::optional<GdiObject>& stock) const
+{
+    if (!(handle & kStockBit))
+        return m_objects.get(handle);
+    stock = StockObject(handle & ~kStockBit);
+    return stock ? &*stock : nullptr;
+}
+
 void EmfPlayer::select(quint32 handle)
 {
     std::optional<GdiObject> stock;
-    const GdiObject* o = nullptr;
-    if (handle & kStockBit) {
-        stock = StockObject(handle & ~kStockBit);
-        o = stock ? &*stock : nullptr;
-    } else {
-        o = m_objects.get(handle);
-    }
-    if (o)
+    if (const GdiObject* o = object(handle, stock))
         m_canvas.select(*o);
 }
 
@@ -474,13 +477,7 @@ void EmfPlayer::region(quint32 type, const RecordBytes& r)
     const GdiObject* brush = nullptr;
     std::optional<GdiObject> stock;
     if (type == EMR_FILLRGN || type == EMR_FRAMERGN) {
-        const quint32 handle = r.u32(28);
-        if (handle & kStockBit) {
-            stock = StockObject(handle & ~kStockBit);
-            brush = stock ? &*stock : nullptr;
-        } else {
-            brush = m_objects.get(handle);
-        }
+        brush = object(r.u32(28), stock);
         if (!brush || brush->kind != GdiObject::Brush)
             return;
     }
